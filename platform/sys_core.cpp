@@ -1,0 +1,62 @@
+// sys_core.cpp -- the tick count, embedded resources and process exit.
+#include "platform/platform.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+// Made by the build from resources/manifest.txt (resources_table.cpp).
+extern const ResourceEntry kEmbeddedResources[];
+extern const size_t kEmbeddedResourceCount;
+
+namespace {
+
+TickSource g_tickSource = nullptr;
+const ResourceEntry* g_resources = nullptr;
+size_t g_resourceCount = 0;
+bool g_resourcesOverridden = false;
+ExitHook g_exitHook = nullptr;
+
+uint32_t RealTicks() {
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    // A 32-bit count that wraps, as the demo's part clock expects.
+    return uint32_t(uint64_t(duration_cast<milliseconds>(steady_clock::now() - start).count()));
+}
+
+}  // namespace
+
+uint32_t Sys_GetTickCount() { return g_tickSource ? g_tickSource() : RealTicks(); }
+
+void Sys_SetTickSource(TickSource source) { g_tickSource = source; }
+
+bool Sys_FindResource(const char* type, const char* name, Resource* out) {
+    out->data = nullptr;
+    out->size = 0;
+    if (!type || !name) return false;
+    const ResourceEntry* table = g_resourcesOverridden ? g_resources : kEmbeddedResources;
+    const size_t count = g_resourcesOverridden ? g_resourceCount : kEmbeddedResourceCount;
+    for (size_t i = 0; i < count; ++i) {
+        if (std::strcmp(table[i].type, type) == 0 && std::strcmp(table[i].name, name) == 0) {
+            out->data = table[i].data;
+            out->size = table[i].size;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Sys_OverrideResources(const ResourceEntry* entries, size_t count) {
+    g_resourcesOverridden = entries != nullptr;
+    g_resources = entries;
+    g_resourceCount = count;
+}
+
+void Sys_SetExitHook(ExitHook hook) { g_exitHook = hook; }
+
+void Sys_Exit(int status) {
+    if (g_exitHook) g_exitHook(status);
+    std::exit(status);
+}

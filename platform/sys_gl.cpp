@@ -1,0 +1,147 @@
+// sys_gl.cpp -- OpenGL contexts (SDL for windows, EGL surfaceless headless)
+// and the drawing surface every frame is drawn into.
+#define GL_GLEXT_PROTOTYPES 1
+#include "platform/platform.h"
+#include "platform/sys_internal.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <SDL.h>
+
+#include <cstdio>
+
+namespace {
+
+SDL_GLContext g_sdlContext = nullptr;
+EGLDisplay g_eglDisplay = EGL_NO_DISPLAY;
+EGLContext g_eglContext = EGL_NO_CONTEXT;
+FrameHook g_frameHook = nullptr;
+
+// The drawing surface.
+GLuint g_fbo = 0;
+GLuint g_colour = 0;
+GLuint g_depth = 0;
+int g_scale = 1;
+
+bool MakeSurface(int scale) {
+    g_scale = scale;
+    const int w = kSurfaceWidth * scale, h = kSurfaceHeight * scale;
+    glGenFramebuffers(1, &g_fbo);
+    glGenRenderbuffers(1, &g_colour);
+    glGenRenderbuffers(1, &g_depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, g_colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, g_depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g_colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g_depth);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        std::fprintf(stderr, "drawing surface: framebuffer incomplete\n");
+        return false;
+    }
+    // A new image starts black, like a fresh window.
+    const GLfloat black[4] = {0, 0, 0, 1};
+    const GLfloat far = 1.0f;
+    glClearBufferfv(GL_COLOR, 0, black);
+    glClearBufferfv(GL_DEPTH, 0, &far);
+    glViewport(0, 0, w, h);
+    return true;
+}
+
+bool MakeHeadlessContext() {
+    if (g_eglContext != EGL_NO_CONTEXT) return true;
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) return false;
+    g_eglDisplay = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (g_eglDisplay == EGL_NO_DISPLAY || !eglInitialize(g_eglDisplay, nullptr, nullptr)) {
+        std::fprintf(stderr, "EGL: no surfaceless display\n");
+        return false;
+    }
+    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+    const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                 EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    g_eglContext = eglCreateContext(g_eglDisplay, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    if (g_eglContext == EGL_NO_CONTEXT) {
+        std::fprintf(stderr, "EGL: no compatibility context\n");
+        return false;
+    }
+    if (!eglMakeCurrent(g_eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, g_eglContext)) return false;
+    return MakeSurface(Sys_Internal_HeadlessScale());
+}
+
+}  // namespace
+
+bool Sys_CreateGLContext(HWND window) {
+    if (Sys_IsHeadless()) return MakeHeadlessContext();
+    SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
+    if (!sdl) return false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    g_sdlContext = SDL_GL_CreateContext(sdl);
+    if (!g_sdlContext) {
+        // SDL's offscreen driver offers no desktop GL: draw headless instead,
+        // so the demo still runs its frames (tests ask for that driver).
+        std::fprintf(stderr, "SDL GL context: %s; drawing headless\n", SDL_GetError());
+        return MakeHeadlessContext();
+    }
+    SDL_GL_MakeCurrent(sdl, g_sdlContext);
+    SDL_GL_SetSwapInterval(1);
+    return MakeSurface(1);
+}
+
+int Sys_SurfaceScale() { return g_scale; }
+
+void Sys_Viewport(int x, int y, int width, int height) {
+    glViewport(x * g_scale, y * g_scale, width * g_scale, height * g_scale);
+}
+
+void Sys_LineWidth(float width) { glLineWidth(width * float(g_scale)); }
+
+uint32_t Sys_SurfaceFramebuffer() { return g_fbo; }
+
+void Sys_SetFrameHook(FrameHook hook) { g_frameHook = hook; }
+
+bool Sys_ReadSurface(uint8_t* rgb) {
+    if (!g_fbo) return false;
+    GLint pack = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
+    glReadPixels(0, 0, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glPixelStorei(GL_PACK_ALIGNMENT, pack);
+    return true;
+}
+
+void Sys_SwapBuffers(HWND window) {
+    if (!g_fbo) return;
+    SDL_Window* sdl = g_sdlContext ? static_cast<SDL_Window*>(Sys_NativeWindow(window)) : nullptr;
+    if (sdl) {
+        // Present the surface, aspect kept, with black bars. Only calls that
+        // ignore the demo's GL state are used (no clear colour, no viewport).
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(sdl, &dw, &dh);
+        const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
+        int w = dw, h = dw * sh / sw;
+        if (h > dh) {
+            h = dh;
+            w = dh * sw / sh;
+        }
+        const int x = (dw - w) / 2, y = (dh - h) / 2;
+        const GLfloat black[4] = {0, 0, 0, 1};
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glClearBufferfv(GL_COLOR, 0, black);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
+        glBlitFramebuffer(0, 0, sw, sh, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+                          (w == sw && h == sh) ? GL_NEAREST : GL_LINEAR);
+        SDL_GL_SwapWindow(sdl);
+        glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+    }
+    if (g_frameHook) g_frameHook();
+}

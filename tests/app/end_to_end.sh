@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The real executable as a person would use it: under Xvfb, answer the
+# full-screen question with Escape (No), look at the window, step through
+# the parts with Right, and see the process end with status 1. Then once
+# more with no display server at all, to see that the question cannot hang.
+set -uo pipefail
+demo="$1"
+work=$(mktemp -d)
+demo_pgid=0
+xvfb_pid=0
+cleanup() {
+  # The question box may run in a forked child: end the demo's whole group.
+  [ "$demo_pgid" -gt 0 ] && kill -- "-$demo_pgid" 2>/dev/null
+  [ "$xvfb_pid" -gt 0 ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Waits up to $1 tenths of a second for the command to succeed.
+wait_for() {
+  local n=$1; shift
+  for ((i = 0; i < n; i++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+display=":$((100 + RANDOM % 800))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+
+# Paint the root window so the desktop is not black.
+xsetroot -solid '#808080' 2>/dev/null || true
+
+export SDL_AUDIODRIVER=dummy
+setsid "$demo" >"$work/out.log" 2>&1 &
+demo_pid=$!
+demo_pgid=$demo_pid
+
+question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exit}'; }
+has_question() { test -n "$(question)"; }
+wait_for 300 has_question || fail "no \"Question\" box appeared"
+box=$(question)
+xdotool windowfocus --sync "$box" key Escape || fail "could not answer the box"
+
+main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
+has_main_window() { test -n "$(main_window)"; }
+wait_for 600 has_main_window || fail "no window \"Demo v0.17\""
+win=$(main_window)
+wait_for 300 sh -c "xwininfo -id $win | grep -q 'Map State: IsViewable'" || fail "window never shown"
+info=$(xwininfo -id "$win")
+echo "$info" | grep -q 'Width: 640' || fail "width is not 640: $info"
+echo "$info" | grep -q 'Height: 480' || fail "height is not 480: $info"
+echo "$info" | grep -q 'Absolute upper-left X:  0' || fail "not at the left edge: $info"
+
+# The colour in the middle of a screenshot of the window, as "r,g,b".
+centre() {
+  import -window "$win" "$work/shot.png" 2>/dev/null || return 1
+  convert "$work/shot.png" -format '%[fx:int(255*p{320,240}.r)],%[fx:int(255*p{320,240}.g)],%[fx:int(255*p{320,240}.b)]' info:
+}
+# Frames keep coming; give them a moment, then look.
+sleep 1
+first=$(centre) || fail "no screenshot"
+cp "$work/shot.png" "${DEMO_BINARY_DIR:-/tmp}/end_to_end_part1.png" 2>/dev/null || true
+echo "part 1 centre: $first"
+FIRST_PART_CENTRE=${FIRST_PART_CENTRE:-}
+if [ -n "$FIRST_PART_CENTRE" ]; then
+  [ "$first" = "$FIRST_PART_CENTRE" ] || fail "part 1 shows $first, expected $FIRST_PART_CENTRE"
+fi
+
+xdotool windowfocus --sync "$win" || fail "could not focus the window"
+for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.2; done
+sleep 1
+eighth=$(centre) || fail "no screenshot"
+cp "$work/shot.png" "${DEMO_BINARY_DIR:-/tmp}/end_to_end_part8.png" 2>/dev/null || true
+echo "part 8 centre: $eighth"
+# Part 8 clears to (0.1, 0.2, 0.3): 25 or 26, 51, 76 or 77.
+[[ "$eighth" =~ ^2[56],5[01],7[67]$ ]] || fail "part 8 is not the dark blue: $eighth"
+
+xdotool key Right
+wait_for 100 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "Right at part 8 did not end the demo"
+wait "$demo_pid"
+status=$?
+[ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+demo_pgid=0
+
+# No display server: the question must not block, and the demo must not pick
+# SDL's offscreen driver by itself.
+unset DISPLAY
+env -u WAYLAND_DISPLAY "$demo" >"$work/nodisplay.log" 2>&1 &
+pid=$!
+wait_for 150 sh -c "! kill -0 $pid 2>/dev/null" || { kill $pid; fail "hung without a display server"; }
+wait "$pid"; status=$?
+[ "$status" -eq 1 ] || fail "without a display: status $status"
+grep -q 'Question: Switch to Fullscreen ?' "$work/nodisplay.log" || fail "the question did not reach stderr"
+grep -q 'Window-Creation failed!' "$work/nodisplay.log" || fail "no window-creation failure reported"
+
+# Asked for by name, the offscreen driver runs the demo invisibly; a TERM
+# closes its window, which ends it with status 1.
+SDL_VIDEODRIVER=offscreen "$demo" >"$work/offscreen.log" 2>&1 &
+pid=$!
+sleep 3
+kill -0 $pid 2>/dev/null || { cat "$work/offscreen.log"; fail "offscreen run ended early"; }
+kill -TERM $pid
+wait_for 100 sh -c "! kill -0 $pid 2>/dev/null" || { kill -9 $pid; fail "offscreen run did not end on TERM"; }
+wait "$pid"; status=$?
+[ "$status" -eq 1 ] || fail "offscreen run: status $status"
+echo "end to end: all checks passed"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the demo needs, if any are missing.
+#   tools/bootstrap.sh run   -- to build and run the demo
+#   tools/bootstrap.sh test  -- to build and run every test (and make assets)
+set -euo pipefail
+
+run_packages=(build-essential cmake pkg-config
+  libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libturbojpeg0-dev libmpg123-dev libx11-dev libpng-dev)
+test_packages=(googletest libgtest-dev libbenchmark-dev libmp3lame-dev fonts-dejavu-core
+  xvfb xauth xdotool x11-utils imagemagick xfonts-base ffmpeg sox)
+
+wanted=("${run_packages[@]}")
+if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}"); fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
