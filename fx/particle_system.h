@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "app/globals.h"  // TextureId
+#include "fx/vec4.h"
 
 class ParticleSystem {
 public:
@@ -35,9 +36,9 @@ public:
     // Draws the sprite at origin with the given facing matrix (16 floats).
     void DrawEmitterSprite(const float* billboardMatrix);
 
-    float origin[4] = {0, 0, 0, 0};        // spawn-cube centre, sprite position
-    float direction[4] = {0, 1, 0, 0};     // directed rule's main direction
-    float acceleration[4] = {0, 0, 0, 0};  // added to every velocity per Update
+    Vec4 origin = {0, 0, 0, 0};            // spawn-cube centre, sprite position
+    Vec4 direction = {0, 1, 0, 0};         // directed rule's main direction
+    Vec4 acceleration = {0, 0, 0, 0};      // added to every velocity per Update
     float colour[3] = {1, 1, 1};           // r, g, b, sent as material colour
     int32_t count = 100;                   // particles; fixes the arrays at Init
     int32_t spawnMode = 2;                 // 1 directed, 2 radial, 3 frozen
@@ -56,8 +57,8 @@ public:
     float constantAlpha = 1.0f;            // quad alpha when fadeMode is not 1
     float emitterSpriteSize = 1.0f;        // sprite edge length
 
-    float (*positions)[4] = nullptr;   // count entries
-    float (*velocities)[4] = nullptr;  // count entries
+    Vec4* positions = nullptr;   // count entries
+    Vec4* velocities = nullptr;  // count entries
     float* lives = nullptr;            // count entries, remaining life
     int32_t* states = nullptr;         // count entries, Alive or Dead
     TextureId texture = 0;
