@@ -35,8 +35,7 @@ Rgb PixelAt(int x, int y) {
 }
 
 std::string SaveSurfacePng(const std::string& name) {
-    const char* bin = std::getenv("DEMO_BINARY_DIR");
-    std::string dir = bin ? std::string(bin) + "/test-output" : "/tmp";
+    std::string dir = std::string(DEMO_BINARY_DIR) + "/test-output";
     std::string mk = "mkdir -p '" + dir + "'";
     if (std::system(mk.c_str()) != 0) dir = "/tmp";
     const std::string path = dir + "/" + name + ".png";

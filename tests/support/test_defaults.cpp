@@ -1,0 +1,36 @@
+// test_defaults.cpp -- built into every test program, so its settings do not
+// depend on the environment a test is started from: the sanitizers' options,
+// and DEMO_SOURCE_DIR / DEMO_BINARY_DIR for code that reads them from the
+// environment (scripts and tools a test starts inherit them too).
+#include <cstdlib>
+
+namespace {
+struct ExportFolders {
+    ExportFolders() {
+        setenv("DEMO_SOURCE_DIR", DEMO_SOURCE_DIR, 0);
+        setenv("DEMO_BINARY_DIR", DEMO_BINARY_DIR, 0);
+    }
+} exportFolders;
+}  // namespace
+
+extern "C" {
+
+const char* __asan_default_options() { return "detect_leaks=1:abort_on_error=0"; }
+
+const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+
+// Allocations the GL driver, EGL and SDL keep until the process ends.
+const char* __lsan_default_suppressions() {
+    return "leak:libGLX_mesa\n"
+           "leak:libEGL_mesa\n"
+           "leak:libGLdispatch\n"
+           "leak:libgallium\n"
+           "leak:swrast_dri\n"
+           "leak:libLLVM\n"
+           "leak:libSDL2\n"
+           "leak:libdbus\n"
+           "leak:libX11\n"
+           "leak:libglapi\n"
+           "leak:_dri.so\n";
+}
+}
