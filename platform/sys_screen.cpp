@@ -228,7 +228,10 @@ int Sys_PaintClient(HWND window, int destX, int destY, int width, int height, co
         SDL_GetWindowSize(sdl, &clientW, &clientH);
         GrowCanvas(&canvas, clientW, clientH);
     } else {
-        GrowCanvas(&canvas, std::max(destX + width, 0), std::max(destY + height, 0));
+        // As large as the part of the block that the picture covers.
+        const int colEnd = std::min(width, imageWidth - srcX);
+        const int rowEnd = std::min(height, srcY + height);
+        GrowCanvas(&canvas, std::max(destX + colEnd, 0), std::max(destY + rowEnd, 0));
         clientW = canvas.width;
         clientH = canvas.height;
     }
