@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,9 +63,14 @@ uint8_t Blend(uint8_t picture, uint8_t alpha, uint8_t desktop) {
     return uint8_t((picture * alpha + desktop * (255 - alpha)) >> 8);
 }
 
-// Pixels that differ from what a splash at (left, top) over `desktop` shows;
-// show == false: pixels that differ from the desktop itself.
-int Mismatches(const Shot& shot, const Shot& desktop, bool show, int left, int top) {
+typedef std::function<Bgra(int x, int yFromTop)> Picture;
+
+Bgra TestPicture(int x, int y) { return SplashTestEntry(x, y, 320, 240); }
+
+// Pixels that differ from what a splash of `picture` at (left, top) over
+// `desktop` shows; show == false: pixels that differ from the desktop itself.
+int Mismatches(const Shot& shot, const Shot& desktop, bool show, int left, int top,
+               const Picture& picture = TestPicture) {
     int bad = 0;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x) {
@@ -72,7 +78,7 @@ int Mismatches(const Shot& shot, const Shot& desktop, bool show, int left, int t
             uint8_t want[3] = {d[0], d[1], d[2]};
             const int px = x - left, py = y - top;
             if (show && px >= 0 && px < 320 && py >= 0 && py < 240) {
-                const Bgra e = SplashTestEntry(px, py, 320, 240);
+                const Bgra e = picture(px, py);
                 want[0] = Blend(e.r, e.a, d[0]);
                 want[1] = Blend(e.g, e.a, d[1]);
                 want[2] = Blend(e.b, e.a, d[2]);
@@ -128,6 +134,27 @@ TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
     EXPECT_EQ(Mismatches(after, desktop, false, 0, 0), 0);
     EXPECT_EQ(WindowInfo("Fovex.exe", "Map State"), "IsUnMapped");
     Sys_OverrideResources(nullptr, 0);
+}
+
+// The demo's own picture, as embedded: the same arithmetic, and a look.
+TEST(SplashOnX11, TheEmbeddedPictureShowsTheSameWay) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through under_xvfb.sh";
+    Resource tga;
+    if (!Sys_FindResource("ZYN_JPEGTEX", "SPLASH.TGA", &tga)) GTEST_SKIP() << "no SPLASH.TGA embedded";
+    ASSERT_EQ(tga.size, 18u + 320u * 240u * 4u + 26u);
+    const uint8_t* data = tga.data + 18;
+    const Picture picture = [data](int x, int y) {
+        const uint8_t* p = data + (size_t(239 - y) * 320 + x) * 4;
+        return Bgra{p[0], p[1], p[2], p[3]};
+    };
+    const Shot desktop = Screenshot("embedded_before");
+    ASSERT_EQ(desktop.width, 1024);
+    auto* splash = new SplashWindow("SPLASH.TGA");
+    const Shot shown = Screenshot("embedded_shown");
+    ASSERT_EQ(shown.width, 1024);
+    EXPECT_EQ(Mismatches(shown, desktop, true, 352, 264, picture), 0);
+    delete splash;
+    EXPECT_EQ(Mismatches(Screenshot("embedded_after"), desktop, false, 0, 0), 0);
 }
 
 }  // namespace
