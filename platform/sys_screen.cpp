@@ -135,6 +135,9 @@ void GrowCanvas(Canvas* c, int width, int height) {
 
 // Copies the canvas to the SDL window's surface and shows it.
 void Present(SDL_Window* window, const Canvas& c) {
+    // SDL would otherwise back the surface with a renderer of its own, whose
+    // OpenGL context would become current in place of the demo's.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     if (!surface) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;

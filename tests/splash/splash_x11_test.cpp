@@ -1,6 +1,7 @@
 // The splash as a person sees it, under Xvfb (run by under_xvfb.sh, which
 // paints the root window with a pattern first): screenshots of the root
 // window before, during and after the splash.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -133,6 +134,31 @@ TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
     ASSERT_EQ(after.width, 1024);
     EXPECT_EQ(Mismatches(after, desktop, false, 0, 0), 0);
     EXPECT_EQ(WindowInfo("Fovex.exe", "Map State"), "IsUnMapped");
+    Sys_OverrideResources(nullptr, 0);
+}
+
+LRESULT QuietProc(HWND, uint32_t, WPARAM, LPARAM) { return 0; }
+
+// Start-up shows the splash with the main window's OpenGL context current;
+// the context must still be current, with its state, afterwards.
+TEST(SplashOnX11, LeavesTheMainWindowsContextCurrent) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through under_xvfb.sh";
+    std::vector<uint8_t> tga = MakeTga(320, 240, TestPicture);
+    const ResourceEntry entry{"ZYN_JPEGTEX", "SPLASH.TGA", tga.data(), uint32_t(tga.size())};
+    Sys_OverrideResources(&entry, 1);
+    ASSERT_TRUE(Sys_RegisterClass("Main", QuietProc));
+    const HWND main = Sys_CreateWindow("Main", "Main", WindowStyle::Overlapped, 0, 0, 640, 480);
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(Sys_CreateGLContext(main));
+    glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+    auto* splash = new SplashWindow("SPLASH.TGA");
+    Sys_UpdateWindow(splash->window);  // and once more, as an exposure would
+    delete splash;
+    GLfloat clear[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_FLOAT_EQ(clear[0], 0.25f);
+    EXPECT_FLOAT_EQ(clear[1], 0.5f);
+    EXPECT_FLOAT_EQ(clear[2], 0.75f);
     Sys_OverrideResources(nullptr, 0);
 }
 

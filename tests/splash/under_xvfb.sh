@@ -20,4 +20,4 @@ for ((i = 0; i < 100; i++)); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; do
 xdpyinfo >/dev/null 2>&1 || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 
 xsetroot -mod 5 3 -fg '#d02040' -bg '#30c0a0' || { echo "FAIL: xsetroot"; exit 1; }
-"$program"
+"$program" "${@:2}"
