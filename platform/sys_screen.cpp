@@ -26,6 +26,10 @@ struct TestScreen {
 };
 TestScreen g_testScreen;
 
+// Headless, the screen is one of the demo's own size that reads as black.
+constexpr int kHeadlessScreenWidth = 640;
+constexpr int kHeadlessScreenHeight = 480;
+
 // Our own connection to the X server SDL runs on; null where there is none.
 Display* g_x11 = nullptr;
 bool g_x11Tried = false;
@@ -183,14 +187,21 @@ bool Sys_ScreenSize(int* width, int* height) {
         return true;
     }
     int bits = 0;
-    return SdlDesktop(width, height, &bits);
+    if (SdlDesktop(width, height, &bits)) return true;
+    if (Sys_IsHeadless()) {
+        *width = kHeadlessScreenWidth;
+        *height = kHeadlessScreenHeight;
+        return true;
+    }
+    return false;
 }
 
 int Sys_ScreenColorBits() {
     if (g_testScreen.width > 0) return g_testScreen.colorBits;
     if (Display* dpy = X11Display()) return DefaultDepth(dpy, DefaultScreen(dpy));
     int w = 0, h = 0, bits = 0;
-    return SdlDesktop(&w, &h, &bits) ? bits : 0;
+    if (SdlDesktop(&w, &h, &bits)) return bits;
+    return Sys_IsHeadless() ? 24 : 0;
 }
 
 bool Sys_CaptureScreen(int left, int top, int right, int bottom, int* width, int* height,

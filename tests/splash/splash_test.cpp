@@ -209,17 +209,20 @@ TEST_F(SplashTest, AMissingPictureGivesNoWindow) {
 }
 
 TEST_F(SplashTest, WithNoReadableScreenTheCaptureIsBlack) {
-    // Headless with no test screen: nothing to capture, nothing painted.
+    // Headless with no test screen: a black 640 x 480 screen, so the soft
+    // edges fade to black.
     UseTga(MakeTga(320, 240, [](int x, int y) { return SplashTestEntry(x, y, 320, 240); }));
     SplashWindow splash("SPLASH.TGA");
-    EXPECT_EQ(splashImage, nullptr);
-    EXPECT_EQ(SplashWndProc(splash.window, WM_PAINT, 0, 0), 0);
-    // A black screen of a known size: soft edges fade to black.
-    Sys_SetTestScreen(1024, 768, 24, nullptr);
-    SplashWindow black("SPLASH.TGA");
     ASSERT_NE(splashImage, nullptr);
+    EXPECT_EQ(DibWidth(GlobalLock(splashImage)), 320);
     EXPECT_EQ(ImageAt(0, 0)[2], 0);
     EXPECT_EQ(ImageAt(40, 120)[2], (160 * 192) >> 8);
+    EXPECT_EQ(ImageAt(100, 120)[2], 159);
+    // Nothing to capture at all (a rectangle off the screen): no image,
+    // and a paint of a null image paints nothing.
+    EXPECT_EQ(GrabScreenDib(RECT{700, 0, 800, 10}), nullptr);
+    EXPECT_EQ(GrabScreenDib(RECT{10, 10, 10, 20}), nullptr);
+    EXPECT_EQ(DrawDib(splash.window, RECT{0, 0, 4, 4}, nullptr, RECT{0, 0, 4, 4}, nullptr), 0);
 }
 
 TEST_F(SplashTest, ItsMessagesGoThroughTheQueueAndEndNothing) {
