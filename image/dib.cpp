@@ -145,9 +145,9 @@ bool DibFitsBlock(HGLOBAL block) {
         const uint32_t headerSize = Get32(dib) == kInfoHeaderSize ? kInfoHeaderSize : kCoreHeaderSize;
         if (size >= headerSize) {
             const int64_t rows = DibRowCount(dib);
-            const uint64_t need = uint64_t(headerSize) + DibColorTableBytes(dib) +
-                                  uint64_t(DibRowBytes(DibWidth(dib), DibBitCount(dib))) *
-                                      uint64_t(rows < 0 ? -rows : rows);
+            const uint64_t need =
+                uint64_t(headerSize) + DibColorTableBytes(dib) +
+                uint64_t(DibRowBytes(DibWidth(dib), DibBitCount(dib))) * uint64_t(rows < 0 ? -rows : rows);
             fits = DibWidth(dib) >= 0 && size >= need;
         }
     }
@@ -164,11 +164,10 @@ void DeleteObject(HPALETTE palette) { delete palette; }
 HPALETTE DefaultPalette() {
     // The 20 colours every palette display keeps: 10 at each end.
     static const PaletteEntry kColours[20] = {
-        {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
-        {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
-        {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
-        {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
-        {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
+        {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},   {0, 0, 128, 0},
+        {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0}, {192, 220, 192, 0}, {166, 202, 240, 0},
+        {255, 251, 240, 0}, {160, 160, 164, 0}, {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},
+        {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
     };
     HPALETTE palette = new (std::nothrow) Palette;
     if (palette) palette->entries.assign(kColours, kColours + 20);
@@ -195,8 +194,8 @@ HGLOBAL MakeDibFromBitmap(HBITMAP bitmap, HPALETTE palette) {
     StoreInfoHeader(headerBytes, header);
     const uint32_t tableBytes = DibColorTableBytes(headerBytes);
     // The size of the colour data; refuse pictures whose size a 32-bit field cannot hold.
-    const uint64_t imageBytes = uint64_t(DibRowBytes(header.biWidth, header.biBitCount)) *
-                                uint64_t(header.biHeight);
+    const uint64_t imageBytes =
+        uint64_t(DibRowBytes(header.biWidth, header.biBitCount)) * uint64_t(header.biHeight);
     HGLOBAL block = imageBytes <= 0x7FFFFFFF ? GlobalAlloc(kInfoHeaderSize + tableBytes) : nullptr;
     if (!block) {
         DeleteObject(defaultPalette);

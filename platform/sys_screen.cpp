@@ -88,8 +88,8 @@ bool CaptureX11(Display* dpy, int x, int y, int w, int h, uint8_t* bgrx) {
     XSync(dpy, False);
     g_xError = 0;
     XErrorHandler old = XSetErrorHandler(CatchXError);
-    XImage* image = XGetImage(dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), AllPlanes,
-                              ZPixmap);
+    XImage* image =
+        XGetImage(dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     XSync(dpy, False);
     XSetErrorHandler(old);
     if (!image || g_xError) {

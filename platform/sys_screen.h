@@ -37,9 +37,8 @@ void Sys_SetTestScreen(int width, int height, int colorBits, const uint8_t* bgrx
 // client area. Shows the result and gives the number of picture rows
 // painted (0 when nothing could be painted). A window with no display
 // behind it (headless) has a client area as large as what was painted.
-int Sys_PaintClient(HWND window, int destX, int destY, int width, int height,
-                    const uint8_t* bgr, int rowBytes, int imageWidth, int imageHeight,
-                    int srcX, int srcY);
+int Sys_PaintClient(HWND window, int destX, int destY, int width, int height, const uint8_t* bgr,
+                    int rowBytes, int imageWidth, int imageHeight, int srcX, int srcY);
 
 // The client area as last painted by Sys_PaintClient: client width x height,
 // 3 bytes a pixel (B, G, R), rows top first, black where nothing was

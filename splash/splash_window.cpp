@@ -66,8 +66,8 @@ uint8_t BlendSplashChannel(uint8_t picture, uint8_t alpha, uint8_t capture) {
     return uint8_t(std::min(v, 255u));
 }
 
-void BlendSplashPicture(HGLOBAL block, const uint8_t* picture, uint32_t width, uint32_t height,
-                        int offsetX, int offsetY) {
+void BlendSplashPicture(HGLOBAL block, const uint8_t* picture, uint32_t width, uint32_t height, int offsetX,
+                        int offsetY) {
     uint8_t* dib = DibFitsBlock(block) ? GlobalLock(block) : nullptr;
     if (!dib || !picture || DibBitCount(dib) != 24) {
         GlobalUnlock(block);
@@ -107,7 +107,8 @@ SplashWindow::SplashWindow(const char* resourceName) {
     const size_t pictureBytes = size_t(splashWidth) * splashHeight * 4;
     picture = new (std::nothrow) uint8_t[pictureBytes]();
     if (!picture) return;
-    std::memcpy(picture, tga.data + kTgaHeaderBytes, std::min<size_t>(pictureBytes, tga.size - kTgaHeaderBytes));
+    std::memcpy(picture, tga.data + kTgaHeaderBytes,
+                std::min<size_t>(pictureBytes, tga.size - kTgaHeaderBytes));
 
     int screenW = 0, screenH = 0;
     Sys_ScreenSize(&screenW, &screenH);
@@ -150,17 +151,12 @@ LRESULT SplashWndProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPara
             DeleteObject(palette);
             return 0;
         }
-        case WM_CLOSE:
-            Sys_PostMessage(window, WM_DESTROY, 0, 0);
-            return 0;
+        case WM_CLOSE: Sys_PostMessage(window, WM_DESTROY, 0, 0); return 0;
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) Sys_PostMessage(window, WM_DESTROY, 0, 0);
             return 0;
-        case WM_DESTROY:
-            Sys_PostQuitMessage(0);
-            return 0;
-        default:
-            return Sys_DefWindowProc(window, message, wParam, lParam);
+        case WM_DESTROY: Sys_PostQuitMessage(0); return 0;
+        default: return Sys_DefWindowProc(window, message, wParam, lParam);
     }
 }
 
@@ -213,11 +209,12 @@ int DrawDib(HWND window, const RECT& dest, HGLOBAL block, const RECT& source, HP
                 for (int32_t x = 0; x < dw; ++x) {
                     const int64_t col = int64_t(source.left) + int64_t(x) * sw / dw;
                     if (col < 0 || col >= width) continue;
-                    std::memcpy(&stretched[(size_t(dh - 1 - y) * dw + x) * 3], bgr + size_t(row) * rowBytes + col * 3,
-                                3);
+                    std::memcpy(&stretched[(size_t(dh - 1 - y) * dw + x) * 3],
+                                bgr + size_t(row) * rowBytes + col * 3, 3);
                 }
             }
-            painted = Sys_PaintClient(window, dest.left, dest.top, dw, dh, stretched.data(), dw * 3, dw, dh, 0, 0);
+            painted =
+                Sys_PaintClient(window, dest.left, dest.top, dw, dh, stretched.data(), dw * 3, dw, dh, 0, 0);
         }
     }
     GlobalUnlock(block);

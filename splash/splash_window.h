@@ -33,7 +33,7 @@ public:
     SplashWindow(const SplashWindow&) = delete;
     SplashWindow& operator=(const SplashWindow&) = delete;
 
-    HWND window = 0;           // the splash window
+    HWND window = 0;             // the splash window
     uint8_t* picture = nullptr;  // the TGA's entries, width x height x 4 bytes (B, G, R, A)
 };
 
@@ -60,8 +60,8 @@ uint8_t BlendSplashChannel(uint8_t picture, uint8_t alpha, uint8_t capture);
 // into a packed 24-bit DIB whose top-left pixel lies at (offsetX, offsetY)
 // of the picture's top-left corner (both >= 0 when the capture was clipped
 // at the screen's left or top). Only entries inside both are touched.
-void BlendSplashPicture(HGLOBAL dib, const uint8_t* picture, uint32_t width, uint32_t height,
-                        int offsetX, int offsetY);
+void BlendSplashPicture(HGLOBAL dib, const uint8_t* picture, uint32_t width, uint32_t height, int offsetX,
+                        int offsetY);
 
 // A new device-dependent bitmap (32 bits a pixel) of the screen area, clipped
 // to the screen; null for an empty rectangle or when nothing is left.

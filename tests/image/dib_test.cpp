@@ -63,7 +63,7 @@ TEST(DibHeaders, ColourTablesFollowTheHeaderKindAndBitCount) {
 
 TEST(DibHeaders, RowCountsFromBothHeaderKinds) {
     EXPECT_EQ(DibRowCount(InfoDib(4, 240, 24, 0).data()), 240);
-    EXPECT_EQ(DibRowCount(InfoDib(4, -5, 24, 0).data()), -5);  // top-down, signed
+    EXPECT_EQ(DibRowCount(InfoDib(4, -5, 24, 0).data()), -5);     // top-down, signed
     EXPECT_EQ(DibRowCount(CoreDib(4, 0xFFFF, 8).data()), 65535);  // zero-extended
     EXPECT_EQ(DibWidth(CoreDib(0x9000, 1, 8).data()), 0x9000);
 }

@@ -76,11 +76,11 @@ TEST_F(SplashTest, CentresOnTheScreenInIntegerHalves) {
 }
 
 TEST_F(SplashTest, BlendArithmetic) {
-    EXPECT_EQ(BlendSplashChannel(200, 0, 77), 77);       // transparent: the desktop
-    EXPECT_EQ(BlendSplashChannel(200, 255, 77), 199);    // opaque: v x 255 / 256
+    EXPECT_EQ(BlendSplashChannel(200, 0, 77), 77);     // transparent: the desktop
+    EXPECT_EQ(BlendSplashChannel(200, 255, 77), 199);  // opaque: v x 255 / 256
     EXPECT_EQ(BlendSplashChannel(255, 255, 255), 254);
-    EXPECT_EQ(BlendSplashChannel(200, 128, 100), 149);   // (25600 + 12700) / 256
-    EXPECT_EQ(BlendSplashChannel(0, 1, 255), 253);       // 254 x 255 / 256
+    EXPECT_EQ(BlendSplashChannel(200, 128, 100), 149);  // (25600 + 12700) / 256
+    EXPECT_EQ(BlendSplashChannel(0, 1, 255), 253);      // 254 x 255 / 256
 }
 
 TEST_F(SplashTest, BlendsThePictureIntoTheCaptureUnderIt) {

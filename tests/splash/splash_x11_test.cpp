@@ -92,7 +92,8 @@ int Mismatches(const Shot& shot, const Shot& desktop, bool show, int left, int t
 
 TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through under_xvfb.sh";
-    std::vector<uint8_t> tga = MakeTga(320, 240, [](int x, int y) { return SplashTestEntry(x, y, 320, 240); });
+    std::vector<uint8_t> tga =
+        MakeTga(320, 240, [](int x, int y) { return SplashTestEntry(x, y, 320, 240); });
     const ResourceEntry entry{"ZYN_JPEGTEX", "SPLASH.TGA", tga.data(), uint32_t(tga.size())};
     Sys_OverrideResources(&entry, 1);
 

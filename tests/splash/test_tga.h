@@ -39,8 +39,11 @@ inline std::vector<uint8_t> MakeTga(int width, int height, const std::function<B
 inline Bgra SplashTestEntry(int x, int y, int width, int height) {
     const int edge = std::min(std::min(x, width - 1 - x), std::min(y, height - 1 - y));
     uint8_t a;
-    if (edge < 16) a = 0;
-    else if (edge >= 48) a = 255;
-    else a = uint8_t((edge - 16) * 8);  // 0 to 248
+    if (edge < 16)
+        a = 0;
+    else if (edge >= 48)
+        a = 255;
+    else
+        a = uint8_t((edge - 16) * 8);  // 0 to 248
     return Bgra{uint8_t(x), uint8_t(y), uint8_t(x == y ? 255 : 160), a};
 }
