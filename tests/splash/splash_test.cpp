@@ -139,20 +139,37 @@ TEST_F(SplashTest, PaintsTheComposedImageOneToOneAtTheClientOrigin) {
 }
 
 TEST_F(SplashTest, DrawDibStretchesWhenTheRectanglesDiffer) {
-    UseScreen(64, 64);
+    // A 4 x 2 screen whose pixel (x, y) is B = 10 x, G = 50 y.
+    std::vector<uint8_t> screen(4 * 2 * 4, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+            screen[(y * 4 + x) * 4 + 0] = uint8_t(10 * x);
+            screen[(y * 4 + x) * 4 + 1] = uint8_t(50 * y);
+        }
+    Sys_SetTestScreen(4, 2, 24, screen.data());
     HGLOBAL dib = GrabScreenDib(RECT{0, 0, 4, 2});
     ASSERT_NE(dib, nullptr);
     Sys_RegisterClass("ReveDideva", SplashWndProc);
     HWND window = Sys_CreateWindow("ReveDideva", "Fovex.exe", WindowStyle::Splash, 0, 0, 8, 4);
-    // Twice the size: every source pixel covers 2 x 2.
+    // Twice the size: every source pixel covers 2 x 2, the top row on top.
     EXPECT_EQ(DrawDib(window, RECT{0, 0, 8, 4}, dib, RECT{0, 0, 4, 2}, nullptr), 4);
     int w = 0, h = 0;
     std::vector<uint8_t> client;
     ASSERT_TRUE(Sys_ReadClient(window, &w, &h, &client));
     ASSERT_EQ(w, 8);
     ASSERT_EQ(h, 4);
-    // Screen rows 0 and 1 have G = 0; columns 0-3 have B = 0; all R = 100.
-    EXPECT_EQ(client[(3 * 8 + 7) * 3 + 2], 100);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_EQ(client[(y * 8 + x) * 3 + 0], 10 * (x / 2)) << x << ", " << y;
+            EXPECT_EQ(client[(y * 8 + x) * 3 + 1], 50 * (y / 2)) << x << ", " << y;
+        }
+    // One to one with a source rectangle lower in the DIB: its bottom row
+    // (the screen's row 1) lands at the given place.
+    Sys_ResetClients();
+    EXPECT_EQ(DrawDib(window, RECT{0, 0, 2, 1}, dib, RECT{2, 1, 4, 2}, nullptr), 1);
+    ASSERT_TRUE(Sys_ReadClient(window, &w, &h, &client));
+    EXPECT_EQ(client[0], 20);
+    EXPECT_EQ(client[1], 50);
     EXPECT_EQ(DrawDib(window, RECT{0, 0, 8, 4}, nullptr, RECT{0, 0, 4, 2}, nullptr), 0);
     GlobalFree(dib);
 }
