@@ -25,7 +25,7 @@ wait_for() {
 }
 
 display=":$((100 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
