@@ -134,8 +134,8 @@ bool PaintPlasma(Canvas& c) {
     double a = kTwoPi * u, b = kTwoPi * v;
     double p = Sin(a + 1.2 * Sin(b)) + Sin(2 * b + 0.9 * Sin(a - b)) + 0.8 * Sin(a + b + 1.4 * Sin(2 * a - b));
     double q = Sin(2 * a - b + 0.8 * Cos(a + 2 * b));
-    double t = 0.5 + 0.5 * Sin(p * 1.6 + q * 0.5);
-    return PlasmaRamp(t) * (0.8 + 0.3 * (0.5 + 0.5 * Sin(p * 3.1 - q)));
+    double t = Pow(0.5 + 0.5 * Sin(p * 1.6 + q * 0.5), 1.35);
+    return PlasmaRamp(t) * (0.62 + 0.3 * (0.5 + 0.5 * Sin(p * 3.1 - q)));
   });
   return true;
 }
@@ -270,7 +270,7 @@ Rgb EyeAt(double u, double v) {
   ScreenXY(u, v, &X, &Y);
   const double corner = 1.3;
   double k = Clamp01(1 - (X / corner) * (X / corner));
-  double upper = 0.05 + 0.62 * Pow(k, 0.75);
+  double upper = 0.05 + 0.47 * Pow(k, 0.7);
   double lower = 0.05 - 0.48 * Pow(k, 0.9);
   double inside = std::fmin(upper - Y, Y - lower);
   double open = SmoothStep(-0.006, 0.02, inside) * (std::fabs(X) < corner ? 1 : 0);
@@ -278,7 +278,7 @@ Rgb EyeAt(double u, double v) {
   // Skin around the eye: dark, with a lid crease and soft pores.
   double pores = Fbm(X * 9, Y * 9, 11, 5, 0.55);
   Rgb skin = Rgb{0.27, 0.18, 0.17} * (0.55 + 0.6 * pores);
-  double crease = upper + 0.2 + 0.03 * X * X;
+  double crease = upper + 0.24 + 0.03 * X * X;
   skin = skin * (1 - 0.55 * Exp(-((Y - crease) / 0.035) * ((Y - crease) / 0.035)));
   skin = skin * (0.55 + 0.45 * SmoothStep(0.35, 0.0, std::fabs(inside)));
   // Wet rims along both lids.
@@ -286,13 +286,16 @@ Rgb EyeAt(double u, double v) {
   double rimL = Exp(-((Y - lower + 0.015) / 0.013) * ((Y - lower + 0.015) / 0.013));
   skin = skin + Rgb{0.55, 0.38, 0.36} * (0.35 * rimU + 0.6 * rimL) * k;
   // Lashes: fine dark strands hanging over the upper lid edge.
-  double strands = Noise(X * 70 + Y * 25 * X, 0.5, 23);
-  double lash = SmoothStep(0.45, 0.75, strands) * SmoothStep(0.06, 0.0, std::fabs(Y - upper + 0.015));
+  double strands = Noise(X * 55 + (Y - upper) * 30 * X, 0.5, 23);
+  double lash = 0.6 * SmoothStep(0.5, 0.8, strands) * SmoothStep(0.05, 0.0, std::fabs(Y - upper + 0.012));
 
   // Sclera: white, shaded toward the corners and under the upper lid.
   Rgb sclera{0.66, 0.64, 0.66};
   double shade = (0.35 + 0.65 * SmoothStep(corner, 0.25, std::fabs(X))) *
                  (0.35 + 0.65 * SmoothStep(0.0, 0.3, upper - Y));
+  // Rounded: brighter next to the iris, darker toward the lids and corners.
+  double fromIris = Len(X, Y - 0.08);
+  shade *= 1.1 - 0.45 * SmoothStep(0.5, 1.3, fromIris);
   sclera = sclera * shade;
   double veinField = Fbm(X * 5 + 3, Y * 5, 31, 5, 0.55);
   double vein = SmoothStep(0.018, 0.0, std::fabs(veinField - 0.5)) * SmoothStep(0.45, 1.1, std::fabs(X));
@@ -420,14 +423,17 @@ bool PaintSpiral(Canvas& c) {
     double gx = phi / kTwoPi * 8;
     double gas = Fbm(gx, lr * 2.2, 81, 5, 0.55, 8);
     double wisps = Fbm(gx * 2 + 3, lr * 5, 83, 4, 0.5, 16);
-    double density = (0.12 + arms * 1.1) * (0.35 + 1.2 * gas) * (0.7 + 0.6 * wisps);
+    double density = (0.12 + arms * 1.1) * (0.2 + 1.5 * SmoothStep(0.3, 0.72, gas)) * (0.6 + 0.8 * wisps);
     Rgb outer{0.06, 0.1, 0.45}, mid{0.5, 0.18, 0.85}, inner{0.55, 0.85, 1.0};
     Rgb col = MixRgb(outer, mid, SmoothStep(1.2, 0.45, r));
     col = MixRgb(col, inner, SmoothStep(0.4, 0.08, r));
     double fade = SmoothStep(1.6, 0.25, r);
     double core = Exp(-(r / 0.1) * (r / 0.1));
     double depth = 1 - 0.85 * Exp(-(r / 0.035) * (r / 0.035));  // a dark eye in the middle
-    return (col * (density * fade) + Rgb{0.8, 0.9, 1.0} * core) * depth;
+    // Faint stars, drawn into the whirl: sparse bright texels.
+    double star = Hash01(int(std::floor(u * 256)), int(std::floor(v * 256)), 85);
+    double stars = SmoothStep(0.996, 1.0, star) * SmoothStep(0.3, 0.9, r);
+    return (col * (density * fade) + Rgb{0.8, 0.9, 1.0} * (core + 0.7 * stars)) * depth;
   });
   return true;
 }
@@ -738,7 +744,7 @@ bool PaintSplash(Canvas* rgb, Mask* alpha) {
     return col;
   });
   Mask letters(w, h), small(w, h);
-  if (!DrawText(letters, Style(kFontSansBold, 38, 1.0, 0.2, -1), "Demo v0.17", 160, 104)) return false;
+  if (!DrawText(letters, Style(kFontSansBold, 34, 1.0, 0.2, -1), "Demo v0.17", 160, 104)) return false;
   if (!DrawText(small, Style(kFontSans, 13, 1.0, 0, 4), "loading ...", 160, 152)) return false;
   Mask halo = Blur(letters, 5), smallHalo = Blur(small, 2);
   Mask streak(w, h);
