@@ -281,6 +281,10 @@ Rgb EyeAt(double u, double v) {
   double crease = upper + 0.24 + 0.03 * X * X;
   skin = skin * (1 - 0.55 * Exp(-((Y - crease) / 0.035) * ((Y - crease) / 0.035)));
   skin = skin * (0.55 + 0.45 * SmoothStep(0.35, 0.0, std::fabs(inside)));
+  // Fine folds following the lower lid.
+  double below = lower - Y;
+  double fold = 0.5 + 0.5 * Sin(below * 95 + 6 * Fbm(X * 3, Y * 3, 13, 3));
+  skin = skin * (1 - 0.25 * fold * SmoothStep(0.0, 0.05, below) * SmoothStep(0.35, 0.1, below) * k);
   // Wet rims along both lids.
   double rimU = Exp(-((Y - upper - 0.012) / 0.012) * ((Y - upper - 0.012) / 0.012));
   double rimL = Exp(-((Y - lower + 0.015) / 0.013) * ((Y - lower + 0.015) / 0.013));
@@ -313,7 +317,8 @@ Rgb EyeAt(double u, double v) {
   Rgb iris = MixRgb(deep, light, SmoothStep(0.25, 0.8, fibres));
   double collar = 0.48 + 0.07 * (Noise(a * 20, 0.0, 53, 20) - 0.5);
   iris = MixRgb(iris, amber * (0.7 + 0.5 * streak), SmoothStep(collar + 0.08, collar - 0.06, rn));
-  iris = iris * (0.45 + 0.85 * streak * (0.7 + 0.3 * fine));
+  double hair = Noise(a * 640, rn * 0.9, 49, 640);
+  iris = iris * (0.45 + 0.85 * streak * (0.7 + 0.3 * fine)) * (0.8 + 0.4 * hair);
   iris = iris + Rgb{0.9, 0.7, 0.3} * (0.5 * Exp(-((rn - collar) / 0.03) * ((rn - collar) / 0.03)));
   double crypt = SmoothStep(0.3, 0.2, Fbm(a * 24, rn * 5, 59, 3, 0.5, 24)) * SmoothStep(0.35, 0.6, rn);
   iris = iris * (1 - 0.6 * crypt);
@@ -693,7 +698,7 @@ bool PaintTestPattern(Canvas& c) {
 
 const std::vector<PictureSpec>& Pictures() {
   static const std::vector<PictureSpec> pictures = {
-      {"AUGE.JPG", 256, 256, true, 88, false, PaintEye},
+      {"AUGE.JPG", 256, 256, true, 90, false, PaintEye},
       {"BALL.JPG", 256, 256, true, 85, true, PaintBall},
       {"BALL2.JPG", 256, 256, true, 85, true, PaintBall2},
       {"BLACK.JPG", 128, 128, false, 90, true, PaintBlack},
