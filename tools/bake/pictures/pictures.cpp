@@ -195,7 +195,8 @@ bool DrawTextRight(Mask& m, const TextStyle& st, const std::string& text, double
   return DrawText(m, st, text, right - TextWidth(st, text) / 2, cy);
 }
 
-// Part 3 front: a thin screen frame with tick marks and a caption.
+// Front picture of the demo's third part: a thin screen frame with tick
+// marks and a caption.
 bool PaintSpiralFront(Canvas& c) {
   Mask lines(c.width, c.height), letters(c.width, c.height);
   const int top = 14, bottom = 238;
@@ -217,7 +218,7 @@ bool PaintSpiralFront(Canvas& c) {
   return true;
 }
 
-// Part 4 front: corner brackets and a caption.
+// Front picture of the fourth part: corner brackets and a caption.
 bool PaintSpikeFront(Canvas& c) {
   Mask marks(c.width, c.height);
   const double inset = 14, arm = 34;
@@ -241,7 +242,8 @@ bool PaintSpikeFront(Canvas& c) {
   return true;
 }
 
-// Part 5 front: hollow translucent lettering down the left and scan lines.
+// Front picture of the fifth part: large hollow, translucent lettering
+// along the bottom, scan lines in the top left corner.
 bool PaintSpikeFront2(Canvas& c) {
   Mask solid(c.width, c.height);
   TextStyle huge = Style(kFontSansBold, 70, 0.75, 0.18, 2);
@@ -696,8 +698,8 @@ bool PaintTestPattern(Canvas& c) {
 
 }  // namespace
 
-const std::vector<PictureSpec>& Pictures() {
-  static const std::vector<PictureSpec> pictures = {
+const std::vector<PictureEntry>& Pictures() {
+  static const std::vector<PictureEntry> pictures = {
       {"AUGE.JPG", 256, 256, true, 90, false, PaintEye},
       {"BALL.JPG", 256, 256, true, 85, true, PaintBall},
       {"BALL2.JPG", 256, 256, true, 85, true, PaintBall2},
