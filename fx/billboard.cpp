@@ -3,8 +3,14 @@
 
 #include <GL/gl.h>
 
+#include "image/texture_loader.h"
+
 Billboard::Billboard() {
     BuildList();  // the unit quad, size 1.0
+}
+
+void Billboard::LoadTexture(const char* resourceName) {
+    ::LoadTexture(texture, resourceName);
 }
 
 void Billboard::BuildList() {

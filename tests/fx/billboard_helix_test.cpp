@@ -1,12 +1,16 @@
 // Billboards and the helix ribbon on the headless context.
 #include <GL/gl.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "fx/billboard.h"
 #include "fx/helix_ribbon.h"
+#include "fx/particle_system.h"
+#include "platform/platform.h"
+#include "tests/image/make_jpeg.h"
 #include "tests/fx/fx_test_util.h"
 #include "tests/support/gl_test.h"
 
@@ -154,6 +158,30 @@ TEST_F(BillboardTest, PictureOfALattice) {
     EXPECT_FALSE(SaveSurfacePng("fx_billboard_lattice").empty());
     EXPECT_EQ(PixelAt(2, 2).r, 0);
     glDeleteTextures(1, &glow);
+}
+
+TEST_F(BillboardTest, ObjectsLoadTheirPicturesByResourceName) {
+    const std::vector<uint8_t> jpeg =
+        MakeJpeg(8, 8, RowPicture(8, 8, [](int) { return std::array<int, 3>{255, 0, 0}; }));
+    ASSERT_FALSE(jpeg.empty());
+    const ResourceEntry entries[] = {
+        {"ZYN_JPEGTEX", "PARTICLE1.JPG", jpeg.data(), uint32_t(jpeg.size())}};
+    Sys_OverrideResources(entries, 1);
+    Billboard b;
+    b.LoadTexture("PARTICLE1.JPG");
+    ParticleSystem ps;
+    ps.LoadTexture("PARTICLE1.JPG");
+    Sys_OverrideResources(nullptr, 0);
+    EXPECT_NE(b.texture, 0u);
+    EXPECT_NE(ps.texture, 0u);
+    EXPECT_NE(ps.texture, b.texture);  // each load makes its own texture
+
+    b.size = 20.0f;
+    b.BuildList();
+    b.Draw();
+    const Rgb c = PixelAt(320, 240);
+    EXPECT_GT(c.r, 240);
+    EXPECT_LT(c.g, 16);
 }
 
 // --- helix ribbon ------------------------------------------------------------
