@@ -35,8 +35,6 @@
 
 namespace music {
 
-const double kSyncTimes[kSyncCount] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
-
 namespace {
 
 // Section s (0..8) starts at kStart[s]; section 8 is the final chord.
@@ -88,11 +86,11 @@ void PadBar(Mix* mix, int s, int bar, const Chord& c, double vel, const Curve& c
 
 // Sixteenth-note arpeggio over the chord, two octaves up and down.
 void ArpBar(Mix* mix, int s, int bar, const Chord& c, double vel, double cutoffFrom,
-            double cutoffTo, int stepEvery = 1) {
+            double cutoffTo, int stepEvery = 1, int lastStep = 16) {
   static const int kOrder[16] = {0, 1, 2, 3, 4, 3, 2, 1, 0, 2, 4, 5, 4, 2, 3, 1};
   int tones[6] = {c.pad[0] + 12, c.pad[1] + 12, c.pad[2] + 12,
                   c.pad[0] + 24, c.pad[1] + 24, c.pad[2] + 24};
-  for (int step = 0; step < 16; step += stepEvery) {
+  for (int step = 0; step < lastStep; step += stepEvery) {
     double b = bar * 4.0 + step * 0.25;
     double u = b / 16.0;
     double cutoff = cutoffFrom * std::pow(cutoffTo / cutoffFrom, u);
@@ -109,11 +107,11 @@ void Melody(Mix* mix, int s, const Note* notes, size_t count, double vel, int tr
   }
 }
 
-// Sixteenth-note snare fill from beat `from` to the end of the section,
-// growing louder.
+// Snare fill from beat `from`, growing louder, that stops an eighth before
+// the next section: the short breath makes the downbeat land.
 void SnareFill(Mix* mix, int s, double from, double step, double vel) {
-  for (double b = from; b < 16.0 - 1e-9; b += step) {
-    double u = (b - from) / (16.0 - from);
+  for (double b = from; b < 15.5 + 1e-9; b += step) {
+    double u = (b - from) / (15.5 - from + 1e-9);
     Snare(mix, T(s, b), vel * (0.45 + 0.55 * u));
   }
 }
@@ -186,9 +184,9 @@ void Section3Spiral(Mix* mix) {
   const Chord bars[4] = {kAm, kF, kC, kG};
   for (int bar = 0; bar < 4; ++bar) {
     PadBar(mix, s, bar, bars[bar], 0.55, Constant(1400.0));
-    ArpBar(mix, s, bar, bars[bar], 0.9, 700.0, 4500.0);
+    ArpBar(mix, s, bar, bars[bar], 0.9, 700.0, 4500.0, 1, bar == 3 ? 14 : 16);
     double b = bar * 4.0;
-    for (int e = 0; e < 8; ++e) {
+    for (int e = 0; e < (bar == 3 ? 7 : 8); ++e) {
       int note = bars[bar].bass + (e % 2 ? 12 : 0);
       Bass(mix, T(s, b + e * 0.5), BeatLength(s) * 0.4, note, e % 2 ? 0.75 : 0.9, 380.0, 2.0);
     }
@@ -213,6 +211,7 @@ const RiffStep kRiff[] = {{0, 2, 0}, {3, 1, 0}, {4, 1, 12}, {6, 2, 0}, {8, 1, 0}
 void HeavyBar(Mix* mix, int s, int bar, const Chord& c, bool busyHats, bool lastBeat = true) {
   double b = bar * 4.0;
   for (const RiffStep& r : kRiff) {
+    if (!lastBeat && r.step >= 14) break;
     double t0 = T(s, b + r.step * 0.25);
     double dur = BeatLength(s) * 0.25 * r.len * 0.85;
     Bass(mix, t0, dur, c.bass + r.offset - 12 * (r.offset >= 10), r.step % 4 ? 0.85 : 1.0, 420.0,
@@ -249,7 +248,7 @@ void Section5SpikeBallsLead(Mix* mix) {
   const Chord bars[4] = {kAm, kAm, kF, kG};
   for (int bar = 0; bar < 4; ++bar) {
     PadBar(mix, s, bar, bars[bar], 0.45, Constant(1100.0));
-    ArpBar(mix, s, bar, bars[bar], 0.5, 1200.0, 2500.0);
+    ArpBar(mix, s, bar, bars[bar], 0.5, 1200.0, 2500.0, 1, bar == 3 ? 14 : 16);
     HeavyBar(mix, s, bar, bars[bar], true, bar < 3);
   }
   const Note melody[] = {{0, 1.5, 76}, {1.5, 0.5, 74}, {2, 1, 72}, {3, 0.5, 74}, {3.5, 0.5, 76},
@@ -297,9 +296,9 @@ void Section7Lattice(Mix* mix) {
   const Chord bars[4] = {kAm, kF, kC, kG};
   for (int bar = 0; bar < 4; ++bar) {
     PadBar(mix, s, bar, bars[bar], 0.6, Constant(2600.0));
-    ArpBar(mix, s, bar, bars[bar], 0.7, 3000.0, 5000.0);
+    ArpBar(mix, s, bar, bars[bar], 0.7, 3000.0, 5000.0, 1, bar == 3 ? 14 : 16);
     double b = bar * 4.0;
-    for (int x = 0; x < 16; ++x) {
+    for (int x = 0; x < (bar == 3 ? 14 : 16); ++x) {
       bool on = x % 4 == 0;
       int note = bars[bar].bass + (x % 4 == 2 ? 12 : 0);
       if (x % 4 == 1) continue;
@@ -402,6 +401,19 @@ Bus RenderScore() {
     float duck = mix.duck[i];
     out.left[i] += mix.tonal.left[i] * duck + std::tanh(1.2f * mix.drums.left[i]) / 1.2f;
     out.right[i] += mix.tonal.right[i] * duck + std::tanh(1.2f * mix.drums.right[i]) / 1.2f;
+  }
+  // A breath before every part change: the whole mix ducks by 14 dB for the
+  // last 80 ms and comes back on the downbeat, so the new section lands.
+  for (double sync : kSyncTimes) {
+    size_t from = static_cast<size_t>((sync - 0.11) * kSampleRate);
+    size_t to = static_cast<size_t>(std::llround(sync * kSampleRate));
+    for (size_t i = from; i < to && i < n; ++i) {
+      double t = static_cast<double>(i) / kSampleRate - (sync - 0.11);
+      double w = std::min({1.0, t / 0.03, (0.11 - t) / 0.002});
+      float g = static_cast<float>(1.0 - 0.8 * w);
+      out.left[i] *= g;
+      out.right[i] *= g;
+    }
   }
   return out;
 }
