@@ -72,7 +72,8 @@ void Snare(Mix* mix, double t0, double vel) {
                       std::exp(-t / 0.05) +
                   0.25 * std::sin(2.0 * kPi * 330.0 * t) * std::exp(-t / 0.035);
     float rattle = hp.Run(noise.Next()).high * static_cast<float>(std::exp(-t / 0.12));
-    float v = static_cast<float>(vel) * (static_cast<float>(tone) + 0.9f * rattle);
+    float fadeOut = static_cast<float>(std::min(1.0, (0.5 - t) / 0.05));
+    float v = static_cast<float>(vel) * (static_cast<float>(tone) + 0.9f * rattle) * fadeOut;
     mix->drums.Add(start + k, v, 0.05f);
     Send(&mix->reverbSend, start + k, v, v, 0.3f);
   }

@@ -206,7 +206,7 @@ struct RiffStep {
   int step, len, offset;
 };
 const RiffStep kRiff[] = {{0, 2, 0}, {3, 1, 0}, {4, 1, 12}, {6, 2, 0}, {8, 1, 0},
-                          {10, 1, 7}, {11, 1, 0}, {12, 2, 12}, {14, 1, 10}, {15, 1, 7}};
+                          {10, 1, 7}, {11, 1, 0}, {12, 2, 12}, {14, 1, 7}, {15, 1, 0}};
 
 void HeavyBar(Mix* mix, int s, int bar, const Chord& c, bool busyHats, bool lastBeat = true) {
   double b = bar * 4.0;
@@ -214,8 +214,7 @@ void HeavyBar(Mix* mix, int s, int bar, const Chord& c, bool busyHats, bool last
     if (!lastBeat && r.step >= 14) break;
     double t0 = T(s, b + r.step * 0.25);
     double dur = BeatLength(s) * 0.25 * r.len * 0.85;
-    Bass(mix, t0, dur, c.bass + r.offset - 12 * (r.offset >= 10), r.step % 4 ? 0.85 : 1.0, 420.0,
-         3.5);
+    Bass(mix, t0, dur, c.bass + r.offset, r.step % 4 ? 0.85 : 1.0, 420.0, 3.5);
   }
   // Kick: 1, the "and" of 2, 3 and its "e"; snare on 2 and 4.
   const double kicks[] = {0.0, 1.5, 2.0, 2.75};
@@ -255,38 +254,38 @@ void Section5SpikeBallsLead(Mix* mix) {
                          {4, 1.5, 81}, {5.5, 0.5, 79}, {6, 2, 76},
                          {8, 1, 77}, {9, 0.5, 76}, {9.5, 0.5, 74}, {10, 1.5, 72}, {11.5, 0.5, 74},
                          {12, 1, 71}, {13, 1, 74}, {14, 1.75, 79}};
-  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 1.0);
+  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 0.85);
   // The last beat is empty but for one kick on 4: the floor drops away.
   Kick(mix, T(s, 15), 0.9);
 }
 
 void Section6Cloth(Mix* mix) {
   const int s = 5;
-  Crash(mix, T(s, 0), 1.0);
-  Boom(mix, T(s, 0), 1.0);
+  Crash(mix, T(s, 0), 0.9);
+  Boom(mix, T(s, 0), 0.8);
   const Chord bars[4] = {kF, kC, kDm, kE};
   Curve lift = Glide(T(s, 0), 600.0, T(s, 16), 3000.0);
   for (int bar = 0; bar < 4; ++bar) {
-    PadBar(mix, s, bar, bars[bar], 0.9, lift);
+    PadBar(mix, s, bar, bars[bar], 0.55 + 0.1 * bar, lift);
     double b = bar * 4.0;
     // Slow plucks on the eighths, a chord tone each, getting brighter.
     for (int e = 0; e < 8; ++e) {
       static const int kWalk[8] = {0, 1, 2, 1, 0, 2, 1, 2};
       int note = bars[bar].pad[kWalk[e]] + 12 + (e >= 4 ? 12 : 0);
-      Pluck(mix, T(s, b + e * 0.5), BeatLength(s) * 0.3, note, 0.7, 900.0 + 300.0 * bar,
+      Pluck(mix, T(s, b + e * 0.5), BeatLength(s) * 0.3, note, 0.45 + 0.05 * bar, 900.0 + 300.0 * bar,
             e % 2 ? 0.5f : -0.5f);
     }
-    Bass(mix, T(s, b), T(s, b + 4) - T(s, b) - 0.03, bars[bar].bass, 0.6, 150.0, 1.2);
+    Bass(mix, T(s, b), T(s, b + 4) - T(s, b) - 0.03, bars[bar].bass, 0.45, 150.0, 1.2);
   }
   Bell(mix, T(s, 0), 81, 0.9, 0.0f);
   Bell(mix, T(s, 4), 79, 0.7, 0.3f);
   // Bar 3: the kick comes back on quarters, growing; bar 4: snare roll.
   for (int q = 0; q < 4; ++q) Kick(mix, T(s, 8 + q), 0.5 + 0.1 * q);
   for (int q = 0; q < 3; ++q) Kick(mix, T(s, 12 + q), 0.9);
-  SnareFill(mix, s, 12.0, 0.5, 0.7);
-  SnareFill(mix, s, 14.0, 0.25, 0.9);
-  SnareFill(mix, s, 15.0, 0.125, 1.0);
-  Riser(mix, T(s, 8.0), T(s, 15.75), 0.9);
+  SnareFill(mix, s, 12.0, 0.5, 0.5);
+  SnareFill(mix, s, 14.0, 0.25, 0.55);
+  SnareFill(mix, s, 15.0, 0.125, 0.6);
+  Riser(mix, T(s, 8.0), T(s, 15.75), 0.45);
 }
 
 void Section7Lattice(Mix* mix) {
@@ -295,7 +294,7 @@ void Section7Lattice(Mix* mix) {
   Boom(mix, T(s, 0), 0.5);
   const Chord bars[4] = {kAm, kF, kC, kG};
   for (int bar = 0; bar < 4; ++bar) {
-    PadBar(mix, s, bar, bars[bar], 0.6, Constant(2600.0));
+    PadBar(mix, s, bar, bars[bar], 0.8, Constant(3200.0));
     ArpBar(mix, s, bar, bars[bar], 0.7, 3000.0, 5000.0, 1, bar == 3 ? 14 : 16);
     double b = bar * 4.0;
     for (int x = 0; x < (bar == 3 ? 14 : 16); ++x) {
@@ -317,6 +316,8 @@ void Section7Lattice(Mix* mix) {
                          {8, 1, 79}, {9, 0.5, 76}, {9.5, 0.5, 79}, {10, 1, 84}, {11, 1, 79},
                          {12, 1.5, 83}, {13.5, 0.5, 81}, {14, 1.75, 79}};
   Melody(mix, s, melody, sizeof melody / sizeof melody[0], 1.0);
+  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 0.55, -12);
+  Crash(mix, T(s, 8), 0.7);
   SnareFill(mix, s, 15.0, 0.25, 1.0);
 }
 
