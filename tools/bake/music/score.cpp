@@ -1,30 +1,33 @@
 // The score. A minor throughout; one palette (saw pad, square/saw plucks,
 // driven saw bass, FM bells, a saw lead, machine drums). Every section is
 // four 4/4 bars, and the tempo of each section is set by its length, so
-// every section begins exactly on a part change of the demo.
+// every section begins exactly on a part change of the demo; neighbouring
+// tempi differ by at most 10.5 %. Each part change is a downbeat with a crash
+// and a kick, after fills that stop an eighth early and a 14 dB breath of the
+// whole mix in the last 80 ms.
 //
 //  #  seconds     bpm   part          what happens
-//  1   0.0- 8.3  115.7  title         pad rises out of silence, filter opening;
-//                                     bells; a noise riser that stops just
-//                                     before the drop
-//  2   8.3-16.6  115.7  eye           crash + kick + boom: half-time drums,
-//                                     dark pad, long bass notes, bell motif in
-//                                     the delay; Am F Dm E; snare fill
-//  3  16.6-25.1  112.9  spiral        four-to-the-floor, 16th arpeggios whose
-//                                     filter opens over the section, offbeat
-//                                     bass; Am F C G; fill and riser
-//  4  25.1-33.5  114.3  spike balls   heavy driven bass riff in 16ths,
-//                                     syncopated kick, big snare; Am Am F G
-//  5  33.5-41.7  117.1  spike balls   as 4 plus the lead melody and busier
-//                                     hats; the drums stop on the last beat
-//  6  41.7-50.1  114.3  cloth         breakdown: crash + boom, no beat, plucks
-//                                     and pad; Kick returns in bar 3, snare
-//                                     roll and riser build to the climax
-//  7  50.1-57.7  126.3  lattice       climax: everything, open hats, lead an
-//                                     octave up, bright arps; Am F C G
-//  8  57.7-65.6  121.5  outro         F Dm Esus4 E, beat thins out and stops,
-//                                     bells; at 65.6 a final A major chord
-//                                     with a soft crash, faded out by 66.45
+//  1   0.0- 8.3  115.7  title         Am Am F G: pad rises out of silence as
+//                                     its filter opens; bells; a noise riser
+//  2   8.3-16.6  115.7  eye           Am F Dm E: crash, kick and boom; half-
+//                                     time drums, dark wavering pad, long bass
+//                                     notes, a bell motif in the delay; fill
+//  3  16.6-25.1  112.9  spiral        Am F C G: four-to-the-floor, sixteenth
+//                                     arpeggios whose filter opens over the
+//                                     section, offbeat octave bass; riser
+//  4  25.1-33.5  114.3  spike balls   Am Am F G: heavy driven bass riff in
+//                                     sixteenths, syncopated kick, big snare
+//  5  33.5-41.7  117.1  spike balls   as 4 with the lead melody, busier hats;
+//                                     the floor drops out on the last beat
+//  6  41.7-50.1  114.3  cloth         F C Dm E: breakdown; crash and boom, no
+//                                     beat, plucks and pad; the kick returns
+//                                     in bar 3, snare roll and riser build
+//  7  50.1-57.7  126.3  lattice       Am F C G: climax; everything, open hats,
+//                                     lead an octave up doubled below, bright
+//                                     arps and pad, a crash in bar 3
+//  8  57.7-65.6  121.5  outro         F Dm Esus4 E: the beat thins out and
+//                                     stops, bells descend; at 65.6 the final
+//                                     A major chord, faded out by 66.45
 #include "tools/bake/music/score.h"
 
 #include <algorithm>
@@ -37,7 +40,8 @@ namespace music {
 
 namespace {
 
-// Section s (0..8) starts at kStart[s]; section 8 is the final chord.
+// Section s (0..7) starts at 0 or at a part change; "section" 8 is the
+// final chord and keeps the tempo of section 7.
 double SectionStart(int s) { return s == 0 ? 0.0 : kSyncTimes[s - 1]; }
 double BeatLength(int s) {
   if (s >= 8) s = 7;

@@ -52,7 +52,7 @@ float Envelope::At(double t, double gate) const {
   return static_cast<float>(held(gate) * std::exp(-(t - gate) / release));
 }
 
-double Envelope::Length(double gate) const { return gate + release * 8.0; }
+double Envelope::Length(double gate) const { return gate + release * 7.0; }
 
 void Svf::Set(double cutoff, double q) {
   cutoff = std::clamp(cutoff, 20.0, 0.45 * kSampleRate);
