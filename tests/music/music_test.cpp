@@ -332,6 +332,16 @@ TEST(Limiter, HoldsTheCeilingAndLeavesQuietPassagesAlone) {
   }
 }
 
+TEST(Limiter, HoldsAPeakOnTheVeryFirstFrame) {
+  music::Bus bus(1000);
+  bus.left[0] = 2.5f;
+  bus.right[1] = -1.5f;
+  music::Limit(&bus, 0.5, 0.003, 0.08);
+  EXPECT_LE(std::fabs(bus.left[0]), 0.5f * 1.0001f);
+  EXPECT_LE(std::fabs(bus.right[1]), 0.5f * 1.0001f);
+  EXPECT_GT(std::fabs(bus.left[0]), 0.45f);
+}
+
 // The onset meter used above finds a hit where it is and nothing in a
 // steady sound.
 TEST(OnsetMeterCheck, FindsABurstAndIgnoresSteadyNoise) {
