@@ -195,6 +195,29 @@ TEST(MusicFile, LevelsPeakDcAndLoudness) {
   EXPECT_NEAR(lufs, -14.0, 2.0);
 }
 
+// A second opinion on the loudness: ffmpeg's EBU R 128 filter on the same
+// file agrees with our meter.
+TEST(MusicFile, LoudnessAgreesWithFfmpegsMeter) {
+  if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+  const Decoded& d = Music();
+  ASSERT_TRUE(d.ok);
+  std::string cmd = std::string("ffmpeg -hide_banner -nostats -i '") + MUSIC_FILE +
+                    "' -af ebur128 -f null - 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string text;
+  char line[512];
+  while (std::fgets(line, sizeof line, p)) text += line;
+  pclose(p);
+  // The summary at the end: "I:         -14.0 LUFS".
+  size_t at = text.rfind("I:");
+  ASSERT_NE(at, std::string::npos) << text;
+  double theirs = std::atof(text.c_str() + at + 2);
+  double ours = music::IntegratedLoudness(d.left.data(), d.right.data(), d.Frames(), kRate);
+  std::printf("integrated loudness: ours %.2f LUFS, ffmpeg %.1f LUFS\n", ours, theirs);
+  EXPECT_NEAR(ours, theirs, 0.2);
+}
+
 TEST(MusicFile, EverySectionSoundsAndTheEndIsSilent) {
   const Decoded& d = Music();
   ASSERT_TRUE(d.ok);
