@@ -83,6 +83,8 @@ void Snare(Mix* mix, double t0, double vel) {
 
 void Hat(Mix* mix, double t0, double vel, bool open, float pan) {
   int64_t start = Frame(t0);
+  // A drummer never hits twice alike: up to 15 % either way, fixed per hit.
+  vel *= 0.85 + 0.3 * (SeedAt(t0, 0x68) >> 8) / 16777216.0;
   double tau = open ? 0.16 : 0.028;
   int n = static_cast<int>((tau * 7.0) * kSampleRate);
   Noise noise(SeedAt(t0, 0x48));
