@@ -88,7 +88,7 @@ void PadBar(Mix* mix, int s, int bar, const Chord& c, double vel, const Curve& c
   Pad(mix, t0, dur, c.pad[0] - 12, vel * 0.6, cutoff);
 }
 
-// Sixteenth-note arpeggio over the chord, two octaves up and down.
+// Sixteenth-note arpeggio over the chord, up and down across two octaves.
 void ArpBar(Mix* mix, int s, int bar, const Chord& c, double vel, double cutoffFrom,
             double cutoffTo, int stepEvery = 1, int lastStep = 16) {
   static const int kOrder[16] = {0, 1, 2, 3, 4, 3, 2, 1, 0, 2, 4, 5, 4, 2, 3, 1};
