@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -170,6 +171,15 @@ void ReleaseStream(Stream& s) {
     s.position.store(0);
 }
 
+// The process may end with the output open (every way out of the demo but
+// WM_DESTROY). The audio thread must be gone before static storage it uses
+// is destroyed, so the device is closed first thing at exit.
+void CloseDeviceAtExit() {
+    if (g_audio.output != Output::Device) return;
+    SDL_CloseAudioDevice(g_audio.device);  // joins the audio thread
+    g_audio.output = Output::Closed;
+}
+
 bool OpenDevice(uint32_t frequency) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want;
@@ -177,7 +187,7 @@ bool OpenDevice(uint32_t frequency) {
     want.freq = int(frequency);
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    want.samples = 2048;
     want.callback = AudioCallback;
     SDL_AudioSpec have;
     // No changes allowed: SDL converts to whatever the hardware takes.
@@ -188,6 +198,9 @@ bool OpenDevice(uint32_t frequency) {
     }
     g_audio.device = device;
     g_audio.decodeBuffer.assign(have.size, 0);
+    // Registered after g_audio was constructed, so it runs before its destructor.
+    static const bool closeAtExit = std::atexit(CloseDeviceAtExit) == 0;
+    (void)closeAtExit;
     return true;
 }
 
