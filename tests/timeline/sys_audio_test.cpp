@@ -52,15 +52,23 @@ TEST_F(AudioTest, ThePositionFollowsRealTime) {
     }
     const double played = double(Sys_ChannelGetPosition(stream)) / 176400.0;
     const double elapsed = SecondsSince(start);
-    // Ahead by at most the device's buffering, behind by a loaded machine's slack.
-    EXPECT_GT(played, elapsed - 0.5);
-    EXPECT_LT(played, elapsed + 0.25);
+    // Ahead by at most the device's buffer (46 ms), behind by at most a late
+    // callback on a loaded machine. SDL's dummy output has no clock of its
+    // own; the layer keeps it to real time, however busy the machine.
+    EXPECT_GT(played, elapsed - 0.3);
+    EXPECT_LT(played, elapsed + 0.1);
 
     // Stopped, the position stands still.
     ASSERT_TRUE(Sys_AudioStop());
     const uint32_t stopped = Sys_ChannelGetPosition(stream);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(Sys_ChannelGetPosition(stream), stopped);
+    // Started again, it goes on from there.
+    ASSERT_TRUE(Sys_AudioStart());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double more = double(Sys_ChannelGetPosition(stream) - stopped) / 176400.0;
+    EXPECT_GT(more, 0.2);
+    EXPECT_LT(more, 0.65);
     EXPECT_TRUE(Sys_StreamFree(stream));
     EXPECT_FALSE(Sys_StreamFree(stream));
     EXPECT_EQ(Sys_ChannelGetPosition(stream), 0u);
