@@ -300,7 +300,9 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
         ok = mpg123_seek(s.decoder, 0, SEEK_SET) >= 0;
     }
     if (!ok) {
+        Lock();
         ReleaseStream(s);
+        Unlock();
         return 0;
     }
     s.position.store(0);
@@ -373,10 +375,9 @@ bool Sys_AudioStop() {
 bool Sys_StreamFree(HSTREAM handle) {
     Stream* s = Find(handle);
     if (!s) return false;
-    Lock();
-    s->used = false;  // the callback lets go of it
-    Unlock();
+    Lock();  // the callback lets go of it
     ReleaseStream(*s);
+    Unlock();
     return true;
 }
 
