@@ -1,0 +1,145 @@
+// The frame driver on the headless context: the clock, the part sequence,
+// the way out and the pixels of each frame.
+#include <GL/gl.h>
+
+#include "app/frame_driver.h"
+#include "app/globals.h"
+#include "tests/support/gl_test.h"
+
+namespace {
+
+Rgb CentrePixel(const std::vector<uint8_t>& rgb, int width, int height) {
+    const size_t i = (size_t(height / 2) * width + width / 2) * 3;
+    return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
+}
+
+TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
+    FrameDriver at60(60), at25(25), at7(7);
+    EXPECT_EQ(at60.TickOfFrame(0), 0u);
+    EXPECT_EQ(at60.TickOfFrame(1), 16u);
+    EXPECT_EQ(at60.TickOfFrame(3), 50u);
+    EXPECT_EQ(at60.TickOfFrame(498), 8300u);
+    EXPECT_EQ(at25.TickOfFrame(250), 10000u);
+    // Far past the end of the demo the count stays exact (64-bit product).
+    EXPECT_EQ(at60.TickOfFrame(60 * 3600 * 10), 36000000u);
+    // FrameAtSeconds is the first frame at or after the time.
+    for (FrameDriver* d : {&at60, &at25, &at7}) {
+        for (double s : {0.0, 0.001, 0.016, 0.017, 1.0, 8.3, 16.6, 50.1, 65.6}) {
+            const int64_t n = d->FrameAtSeconds(s);
+            EXPECT_GE(d->SecondsOfFrame(n) + 1e-9, s) << d->Fps() << " fps, " << s << " s";
+            if (n > 0) {
+                EXPECT_LT(d->SecondsOfFrame(n - 1), s) << d->Fps() << " fps, " << s << " s";
+            }
+        }
+    }
+    EXPECT_EQ(at60.FrameAtSeconds(8.3), 498);
+}
+
+class FrameDriverTest : public GLTest {};
+
+TEST_F(FrameDriverTest, RunsTheRealLoopOnItsOwnClock) {
+    FrameDriver driver(50);
+    ASSERT_TRUE(driver.Start());
+    EXPECT_EQ(driver.CurrentPart(), 1);
+    EXPECT_EQ(Sys_GetTickCount(), 0u);  // start-up runs at tick 0
+    EXPECT_EQ(app.partStartTime, 0u);
+    EXPECT_TRUE(driver.Messages().empty());  // the question was answered without a box
+    EXPECT_FALSE(app.fullscreen);
+
+    std::vector<uint8_t> rgb;
+    EXPECT_FALSE(driver.ReadFrame(&rgb));  // nothing drawn yet
+    ASSERT_TRUE(driver.RunUntil(10));
+    EXPECT_EQ(driver.FrameIndex(), 10);
+    EXPECT_EQ(Sys_GetTickCount(), 180u);  // frame 9 at 9 * 20 ms
+    EXPECT_EQ(PartClock(Sys_GetTickCount(), app.partStartTime), 36);
+    ASSERT_TRUE(driver.ReadFrame(&rgb));
+    EXPECT_EQ(rgb.size(), size_t(640 * 480 * 3));
+}
+
+TEST_F(FrameDriverTest, PostedKeysChangeThePartBeforeTheNextFrameAndTheEndReturns) {
+    FrameDriver driver(60);
+    ASSERT_TRUE(driver.Start());
+    ASSERT_TRUE(driver.RunUntil(5));
+    std::vector<uint8_t> rgb;
+    for (int part = 2; part <= 8; ++part) {
+        driver.PostKey(VK_RIGHT);
+        const int64_t n = driver.FrameIndex();
+        ASSERT_TRUE(driver.RunFrame());
+        EXPECT_EQ(driver.CurrentPart(), part);
+        // The part began at the tick of its first frame: its clock reads 0.
+        EXPECT_EQ(app.partStartTime, driver.TickOfFrame(n));
+        ASSERT_TRUE(driver.RunUntil(n + 3));
+    }
+    // Part 8 clears to dark blue; every part before it to black.
+    ASSERT_TRUE(driver.ReadFrame(&rgb));
+    const Rgb p = CentrePixel(rgb, 640, 480);
+    EXPECT_NEAR(p.r, 26, 1);
+    EXPECT_NEAR(p.g, 51, 1);
+    EXPECT_NEAR(p.b, 77, 1);
+
+    // The step past part 8 ends the demo: no frame, status 1, the process
+    // goes on and the driver stays ended.
+    const int64_t last = driver.FrameIndex();
+    driver.PostKey(VK_RIGHT);
+    EXPECT_FALSE(driver.RunFrame());
+    EXPECT_TRUE(driver.Ended());
+    EXPECT_EQ(driver.ExitStatus(), 1);
+    EXPECT_EQ(driver.FrameIndex(), last);
+    EXPECT_FALSE(driver.RunFrame());
+    EXPECT_FALSE(driver.RunUntil(last + 10));
+}
+
+TEST_F(FrameDriverTest, EscapeEndsAndTheClockAndExitAreGivenBack) {
+    {
+        FrameDriver driver(30);
+        ASSERT_TRUE(driver.Start());
+        ASSERT_TRUE(driver.RunUntil(2));
+        driver.PostKey(VK_ESCAPE);
+        EXPECT_FALSE(driver.RunFrame());
+        EXPECT_TRUE(driver.Ended());
+        EXPECT_EQ(driver.ExitStatus(), 1);
+    }
+    // The real clock again: it keeps moving.
+    const uint32_t a = Sys_GetTickCount();
+    uint32_t b = a;
+    for (int i = 0; i < 1000000 && b == a; ++i) b = Sys_GetTickCount();
+    EXPECT_NE(a, b);
+}
+
+TEST_F(FrameDriverTest, OnlyOneDriverRunsAtATime) {
+    FrameDriver first(60), second(60);
+    ASSERT_TRUE(first.Start());
+    EXPECT_FALSE(second.Start());
+    EXPECT_FALSE(second.RunFrame());
+    EXPECT_TRUE(first.RunFrame());
+}
+
+TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
+    {
+        FrameDriver driver(60);
+        ASSERT_TRUE(driver.Start());
+        for (int i = 0; i < 7; ++i) driver.PostKey(VK_RIGHT);
+        ASSERT_TRUE(driver.RunUntil(3));
+        ASSERT_EQ(driver.CurrentPart(), 8);
+        // Leave some state behind that no part sets.
+        glEnable(GL_BLEND);
+        glColor3f(0.5f, 0.25f, 0.125f);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glTranslatef(3, 4, 5);
+    }
+    FrameDriver driver(60);
+    ASSERT_TRUE(driver.Start());
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLint depth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 1);
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_EQ(driver.CurrentPart(), 1);
+    EXPECT_EQ(PixelAt(320, 240).b, 0);  // the old part-8 picture is gone
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+}  // namespace
