@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "fx/random.h"
+#include "image/texture_loader.h"
 
 namespace {
 
@@ -63,6 +64,10 @@ ParticleSystem::~ParticleSystem() {
     delete[] velocities;
     delete[] lives;
     delete[] states;
+}
+
+void ParticleSystem::LoadTexture(const char* resourceName) {
+    ::LoadTexture(texture, resourceName);
 }
 
 void ParticleSystem::Init() {
