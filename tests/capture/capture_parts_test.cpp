@@ -2,7 +2,6 @@
 // read from the sync file, and the pictures it composes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -87,38 +86,15 @@ TEST(CaptureOptions, FileNamesSortInTimeOrder) {
     EXPECT_LT(FrameFileName(999), FrameFileName(1000));
 }
 
-std::vector<float> Times(const std::string& text) {
-    return ReadSyncTimes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
-
-TEST(DemoTiming, ReadsTheFirstTrackInEitherSeparator) {
-    const std::string crlf = "1\r\nSzenensync\r\n8\r\n8.3\r\n16.6\r\n25.1\r\n33.5\r\n41.7\r\n50.1\r\n57.7\r\n65.6\r\n";
-    const std::vector<float> expected = {8.3f, 16.6f, 25.1f, 33.5f, 41.7f, 50.1f, 57.7f, 65.6f};
-    EXPECT_EQ(Times(crlf), expected);
-    EXPECT_EQ(Times("1;Szenensync;8;8.3;16.6;25.1;33.5;41.7;50.1;57.7;65.6;"), expected);
-    EXPECT_EQ(Times("1;Szenensync\r\n8;8.3\r\n16.6;25.1;33.5;41.7\r\n50.1;57.7;65.6\r\n"), expected);
-    // Only track 1 counts.
-    EXPECT_EQ(Times("2;a;2;1.5;3;b;1;9;"), (std::vector<float>{1.5f, 3.0f}));
-    // The embedded file is this build's.
-    EXPECT_EQ(EmbeddedSyncTimes(), expected);
-}
-
-TEST(DemoTiming, MalformedFilesGiveNoTimesAndReadNothingBeyondTheEnd) {
-    EXPECT_TRUE(Times("").empty());
-    EXPECT_TRUE(Times("0;").empty());
-    EXPECT_TRUE(Times("1;name;3;1;2").empty());  // the last time is not terminated
-    EXPECT_TRUE(Times("1;name;3;1;2;").empty());  // ends early
-    EXPECT_TRUE(Times("1;name;-2;").empty());
-    EXPECT_TRUE(Times("1;name;99999999;1;").empty());
-    EXPECT_TRUE(Times("1;" + std::string(200, 'x') + ";1;1;").empty());  // field too long
-    EXPECT_TRUE(ReadSyncTimes(nullptr, 10).empty());
-    // Exactly the bytes given: the terminator just past the end is not seen.
-    const char text[] = "1;n;1;2.5;";
-    EXPECT_TRUE(ReadSyncTimes(reinterpret_cast<const uint8_t*>(text), std::strlen(text) - 1).empty());
+TEST(DemoTiming, TheEmbeddedFileGivesTheEightPartChanges) {
+    const std::vector<double> seconds = EmbeddedSyncSeconds();
+    const double expected[8] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
+    ASSERT_EQ(seconds.size(), 8u);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(seconds[i], expected[i], 1e-5) << i;
 }
 
 TEST(DemoTiming, PartsRunFromSyncToSync) {
-    const std::vector<PartSpan> spans = PartSpans({8.3f, 16.6f, 25.1f, 33.5f, 41.7f, 50.1f, 57.7f, 65.6f});
+    const std::vector<PartSpan> spans = PartSpans({8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6});
     ASSERT_EQ(spans.size(), 8u);
     EXPECT_EQ(spans[0].part, 1);
     EXPECT_DOUBLE_EQ(spans[0].begin, 0.0);

@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     }
 
     FrameDriver driver(o.fps, o.scale);
-    const std::vector<PartSpan> spans = PartSpans(EmbeddedSyncTimes());
+    const std::vector<PartSpan> spans = PartSpans(EmbeddedSyncSeconds());
     if (!o.sheet.empty() && spans.empty()) return Fail("the demo's sync file gives no part times for --sheet");
 
     // The frames each output needs. Every run starts at frame 0: what a
