@@ -332,8 +332,8 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
         if (stillTaken[i]) continue;
         char text[160];
-        std::snprintf(text, sizeof text, "no still at %.3f s: the demo ended at %.3f s", o.stills[i],
-                      driver.SecondsOfFrame(drawn));
+        std::snprintf(text, sizeof text, "no still at %.3f s: the demo's last frame is at %.3f s", o.stills[i],
+                      driver.SecondsOfFrame(drawn > 0 ? drawn - 1 : 0));
         status = Fail(text);
     }
     for (size_t k = 0; k < sheetFrames.size() && status == 0; ++k) {
