@@ -9,6 +9,7 @@
 
 #include "app/globals.h"
 #include "app/shell.h"
+#include "fx/random.h"
 #include "platform/platform.h"
 #include "timeline/dispatcher.h"
 
@@ -101,6 +102,7 @@ bool FrameDriver::Start() {
     Sys_ResetWindowing();
     app = AppState{};
     assets = AssetSet{};
+    SetDemoRandState(1);  // the sequence as a new process starts it
     // The context is made here already (start-up keeps it) so that the
     // surface and the state can be reset before the demo draws anything.
     if (!Sys_CreateGLContext(0)) {

@@ -4,6 +4,7 @@
 
 #include "app/frame_driver.h"
 #include "app/globals.h"
+#include "fx/random.h"
 #include "platform/platform.h"
 #include "timeline/sync_file.h"
 #include "tests/support/gl_test.h"
@@ -118,9 +119,12 @@ TEST_F(FrameDriverTest, OnlyOneDriverRunsAtATime) {
 }
 
 TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
+    uint32_t randomAfterStartUp = 0;
     {
         FrameDriver driver(60);
         ASSERT_TRUE(driver.Start());
+        randomAfterStartUp = DemoRandState();
+        for (int i = 0; i < 5; ++i) DemoRand();
         for (int i = 0; i < 7; ++i) driver.PostKey(VK_RIGHT);
         ASSERT_TRUE(driver.RunUntil(3));
         ASSERT_EQ(driver.CurrentPart(), 8);
@@ -141,6 +145,7 @@ TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_FLOAT_EQ(colour[0], 1.0f);
     EXPECT_EQ(driver.CurrentPart(), 1);
+    EXPECT_EQ(DemoRandState(), randomAfterStartUp);  // the sequence began again
     EXPECT_EQ(PixelAt(320, 240).b, 0);  // the old part-8 picture is gone
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
