@@ -3,11 +3,13 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "app/globals.h"
 #include "app/shell.h"
+#include "fx/random.h"
 #include "platform/platform.h"
 #include "timeline/dispatcher.h"
 
@@ -100,6 +102,7 @@ bool FrameDriver::Start() {
     Sys_ResetWindowing();
     app = AppState{};
     assets = AssetSet{};
+    SetDemoRandState(1);  // the sequence as a new process starts it
     // The context is made here already (start-up keeps it) so that the
     // surface and the state can be reset before the demo draws anything.
     if (!Sys_CreateGLContext(0)) {
@@ -153,8 +156,8 @@ uint32_t FrameDriver::TickOfFrame(int64_t n) const { return uint32_t(n * 1000 / 
 int64_t FrameDriver::FrameAtSeconds(double seconds) const {
     if (seconds <= 0) return 0;
     // Smallest n with n * 1000 / fps >= ms, ms the time in whole milliseconds
-    // rounded up.
-    const int64_t ms = int64_t(seconds * 1000.0 + 0.999999);
+    // rounded up (a time given in milliseconds stays itself: 8.3 s is 8300).
+    const int64_t ms = int64_t(std::ceil(seconds * 1000.0 - 1e-6));
     int64_t n = ms * fps_ / 1000;
     while (int64_t(TickOfFrame(n)) < ms) ++n;
     while (n > 0 && int64_t(TickOfFrame(n - 1)) >= ms) --n;

@@ -19,9 +19,10 @@
 // Ended() instead of ending the process.
 //
 // Only one driver may run at a time. One run per process reproduces the
-// demo exactly: the drawing surface is cleared and the OpenGL state put back
-// to its defaults at each start, but the demo's random sequence and the
-// scenes' own statics carry over to a later run in the same process.
+// demo exactly. At each start the drawing surface is cleared, the OpenGL
+// state put back to its defaults and the random sequence to its first
+// value, but the scenes' own statics carry over to a later run in the same
+// process.
 #pragma once
 
 #include <cstdint>

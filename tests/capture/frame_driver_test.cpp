@@ -4,6 +4,9 @@
 
 #include "app/frame_driver.h"
 #include "app/globals.h"
+#include "fx/random.h"
+#include "platform/platform.h"
+#include "timeline/sync_file.h"
 #include "tests/support/gl_test.h"
 
 namespace {
@@ -43,7 +46,8 @@ TEST_F(FrameDriverTest, RunsTheRealLoopOnItsOwnClock) {
     EXPECT_EQ(driver.CurrentPart(), 1);
     EXPECT_EQ(Sys_GetTickCount(), 0u);  // start-up runs at tick 0
     EXPECT_EQ(app.partStartTime, 0u);
-    EXPECT_TRUE(driver.Messages().empty());  // the question was answered without a box
+    for (const std::string& m : driver.Messages())  // the question was answered without a box
+        EXPECT_EQ(m.find("Fullscreen"), std::string::npos) << m;
     EXPECT_FALSE(app.fullscreen);
 
     std::vector<uint8_t> rgb;
@@ -115,9 +119,12 @@ TEST_F(FrameDriverTest, OnlyOneDriverRunsAtATime) {
 }
 
 TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
+    uint32_t randomAfterStartUp = 0;
     {
         FrameDriver driver(60);
         ASSERT_TRUE(driver.Start());
+        randomAfterStartUp = DemoRandState();
+        for (int i = 0; i < 5; ++i) DemoRand();
         for (int i = 0; i < 7; ++i) driver.PostKey(VK_RIGHT);
         ASSERT_TRUE(driver.RunUntil(3));
         ASSERT_EQ(driver.CurrentPart(), 8);
@@ -138,8 +145,51 @@ TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_FLOAT_EQ(colour[0], 1.0f);
     EXPECT_EQ(driver.CurrentPart(), 1);
+    EXPECT_EQ(DemoRandState(), randomAfterStartUp);  // the sequence began again
     EXPECT_EQ(PixelAt(320, 240).b, 0);  // the old part-8 picture is gone
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// The music's position on the silent device: the decoded bytes of the
+// milliseconds since play, in whole 4-byte sample frames.
+uint32_t MusicBytesAt(uint32_t ms) { return uint32_t(uint64_t(ms) * 176400 / 1000) & ~3u; }
+
+TEST_F(FrameDriverTest, PartsChangeAtTheSyncTimesAndTheDemoEndsOneFrameAfterTheLast) {
+    Resource file;
+    ASSERT_TRUE(Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_DAT", &file));
+    char name[kSyncFieldSize];
+    SyncTable table = LoadSyncTable(file.data, file.size, name);
+    ASSERT_EQ(table.trackCount, 1u);
+    ASSERT_EQ(table.syncCounts[0], 8u);
+    std::vector<int32_t> syncs(table.syncPositions, table.syncPositions + 8);
+    FreeSyncTable(table);
+
+    // 20 frames per second keeps the run short; the rule is the same at any rate.
+    FrameDriver driver(20);
+    ASSERT_TRUE(driver.Start());
+    std::vector<int32_t> parts;  // the part of each frame drawn
+    while (driver.RunFrame() && parts.size() < 20 * 120) parts.push_back(driver.CurrentPart());
+    ASSERT_TRUE(driver.Ended());
+    EXPECT_EQ(driver.ExitStatus(), 1);
+    ASSERT_EQ(int64_t(parts.size()), driver.FrameIndex());
+
+    for (int j = 0; j < 8; ++j) {
+        // The frame whose sync check first sees the position at the sync time.
+        int64_t n = 0;
+        while (MusicBytesAt(driver.TickOfFrame(n)) < uint32_t(syncs[j])) ++n;
+        ASSERT_LT(n, int64_t(parts.size())) << "sync " << j + 1;
+        EXPECT_EQ(parts[n - 1], j + 1) << "sync " << j + 1;
+        EXPECT_EQ(parts[n], j + 1) << "sync " << j + 1;  // still the old part
+        if (j < 7) {
+            EXPECT_EQ(parts[n + 1], j + 2) << "sync " << j + 1;
+        } else {
+            // The eighth sync posts the step past part 8: no frame after it.
+            EXPECT_EQ(int64_t(parts.size()), n + 1);
+        }
+    }
+    EXPECT_EQ(parts.front(), 1);
+    // 65.6 s is 11571839 bytes, reached at 65600 ms: frame 1312 is the last.
+    EXPECT_EQ(parts.size(), 1313u);
 }
 
 }  // namespace
