@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -42,6 +44,13 @@ struct AudioState {
     bool stopped = false;           // Sys_AudioStop until Sys_AudioStart
     uint32_t stopTick = 0;
     std::vector<uint8_t> decodeBuffer;  // one callback's worth, audio thread only
+    // SDL's dummy and disk outputs have no playback clock: they sleep about a
+    // period per buffer, later and later on a busy machine. For them the
+    // callback decodes what the steady clock says has played instead.
+    bool selfClocked = false;
+    bool anchored = false;                // audio thread: the clock's start is set
+    std::chrono::steady_clock::time_point anchor;
+    uint64_t deliveredSinceAnchor = 0;    // bytes per stream since the anchor
     Stream streams[kMaxStreams];
     // The stream that could not be created (handle 0) still has a clock.
     bool failedStreamPlaying = false;
@@ -131,19 +140,49 @@ size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
     return filled;
 }
 
+// Bytes the device takes in this callback: the buffer for a real device;
+// for a self-clocked one, what the steady clock says has played since the
+// anchor (one buffer ahead, like a real device), at most 8 buffers at once
+// so a process that was stopped does not race to catch up.
+size_t BytesDue(size_t length) {
+    if (!g_audio.selfClocked) return length;
+    const auto now = std::chrono::steady_clock::now();
+    if (!g_audio.anchored) {
+        g_audio.anchored = true;
+        g_audio.anchor = now;
+        g_audio.deliveredSinceAnchor = length;
+        return length;
+    }
+    const uint64_t ns = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now - g_audio.anchor).count());
+    const uint64_t frames = ns / 1000 * g_audio.frequency / 1000000;
+    const uint64_t expected = length + frames * kBytesPerFrame;
+    if (expected <= g_audio.deliveredSinceAnchor) return 0;
+    const uint64_t due = std::min<uint64_t>(expected - g_audio.deliveredSinceAnchor, 8 * uint64_t(length));
+    g_audio.deliveredSinceAnchor += due;
+    return size_t(due);
+}
+
 void SDLCALL AudioCallback(void*, Uint8* out, int length) {
     std::memset(out, 0, size_t(length));
     std::vector<uint8_t>& buffer = g_audio.decodeBuffer;
     if (buffer.size() < size_t(length)) return;  // cannot happen: sized at open
+    const size_t due = BytesDue(size_t(length));
     for (Stream& s : g_audio.streams) {
         if (!s.used || !s.playing) continue;
-        const size_t got = DecodeInto(s, buffer.data(), size_t(length));
+        // The first buffer's worth is heard.
+        const size_t got = DecodeInto(s, buffer.data(), std::min(due, size_t(length)));
         // Mix, saturating, so several streams may play at once.
         int16_t* dst = reinterpret_cast<int16_t*>(out);
         const int16_t* src = reinterpret_cast<const int16_t*>(buffer.data());
         for (size_t i = 0; i < got / 2; ++i) {
             const int sum = int(dst[i]) + int(src[i]);
             dst[i] = int16_t(std::clamp(sum, -32768, 32767));
+        }
+        // A self-clocked device catching up: the rest is decoded, unheard.
+        for (size_t left = due - std::min(due, size_t(length)); left > 0 && s.playing;) {
+            const size_t n = DecodeInto(s, buffer.data(), std::min(left, size_t(length)));
+            if (n == 0) break;
+            left -= n;
         }
     }
 }
@@ -170,6 +209,15 @@ void ReleaseStream(Stream& s) {
     s.position.store(0);
 }
 
+// The process may end with the output open (every way out of the demo but
+// WM_DESTROY). The audio thread must be gone before static storage it uses
+// is destroyed, so the device is closed first thing at exit.
+void CloseDeviceAtExit() {
+    if (g_audio.output != Output::Device) return;
+    SDL_CloseAudioDevice(g_audio.device);  // joins the audio thread
+    g_audio.output = Output::Closed;
+}
+
 bool OpenDevice(uint32_t frequency) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want;
@@ -177,7 +225,7 @@ bool OpenDevice(uint32_t frequency) {
     want.freq = int(frequency);
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    want.samples = 2048;  // 46 ms: the position leads what is heard by at most this
     want.callback = AudioCallback;
     SDL_AudioSpec have;
     // No changes allowed: SDL converts to whatever the hardware takes.
@@ -188,6 +236,12 @@ bool OpenDevice(uint32_t frequency) {
     }
     g_audio.device = device;
     g_audio.decodeBuffer.assign(have.size, 0);
+    const char* driver = SDL_GetCurrentAudioDriver();
+    g_audio.selfClocked = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
+    g_audio.anchored = false;
+    // Registered after g_audio was constructed, so it runs before its destructor.
+    static const bool closeAtExit = std::atexit(CloseDeviceAtExit) == 0;
+    (void)closeAtExit;
     return true;
 }
 
@@ -246,7 +300,9 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
         ok = mpg123_seek(s.decoder, 0, SEEK_SET) >= 0;
     }
     if (!ok) {
+        Lock();
         ReleaseStream(s);
+        Unlock();
         return 0;
     }
     s.position.store(0);
@@ -258,14 +314,18 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
 
 bool Sys_AudioStart() {
     if (g_audio.output == Output::Closed) return false;
-    if (g_audio.stopped) {
-        // Clock positions resume where they stood.
-        const uint32_t pause = Sys_GetTickCount() - g_audio.stopTick;
-        for (Stream& s : g_audio.streams) s.playTick += pause;
-        g_audio.failedStreamTick += pause;
-        g_audio.stopped = false;
+    if (!g_audio.stopped) return true;  // already running
+    // Clock positions resume where they stood.
+    const uint32_t pause = Sys_GetTickCount() - g_audio.stopTick;
+    for (Stream& s : g_audio.streams) s.playTick += pause;
+    g_audio.failedStreamTick += pause;
+    g_audio.stopped = false;
+    if (g_audio.output == Output::Device) {
+        Lock();
+        g_audio.anchored = false;  // a self-clocked device counts from the restart
+        Unlock();
+        SDL_PauseAudioDevice(g_audio.device, 0);
     }
-    if (g_audio.output == Output::Device) SDL_PauseAudioDevice(g_audio.device, 0);
     return true;
 }
 
@@ -315,10 +375,9 @@ bool Sys_AudioStop() {
 bool Sys_StreamFree(HSTREAM handle) {
     Stream* s = Find(handle);
     if (!s) return false;
-    Lock();
-    s->used = false;  // the callback lets go of it
-    Unlock();
+    Lock();  // the callback lets go of it
     ReleaseStream(*s);
+    Unlock();
     return true;
 }
 

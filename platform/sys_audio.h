@@ -11,6 +11,9 @@
 // are 16-bit signed stereo at the frequency given to Sys_AudioInit (44100 Hz
 // in the demo), so a position of 176400 bytes is one second of music.
 //
+// SDL's dummy and disk outputs have no playback clock of their own; on them
+// the decoding is paced by the steady clock, so positions keep to real time.
+//
 // Position: the count of decoded bytes played since the stream last started
 // from its beginning (a loop back to the start sets it to 0), unsigned 32
 // bits. On the silent device, and for the stream handle 0 of a stream that

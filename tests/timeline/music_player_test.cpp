@@ -10,6 +10,9 @@
 
 #include "app/globals.h"
 #include "app/shell.h"
+#include "fx/billboard.h"
+#include "fx/particle_system.h"
+#include "fx/spring_mesh.h"
 #include "platform/sys_audio.h"
 #include "tests/support/gl_test.h"
 #include "tests/timeline/make_mp3.h"
@@ -180,18 +183,17 @@ TEST_F(MusicPlayerTest, ALongBaseNameIsCutNotOverrun) {
     EXPECT_EQ(player.trackCount, 1u);
 }
 
-// The dispatcher with the shell's window procedure, on a headless context.
+// Set-up and the dispatcher with the shell's window procedure, on a headless
+// context, with the embedded pictures, sync file and music.
 class SyncCheckTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
         g_now = 1000;
+        g_boxes.clear();
         Sys_SetTickSource(FakeTicks);
         Sys_SetSilentAudio(true);
         Sys_ResetWindowing();
-        static const ResourceEntry kResources[] = {
-            {"ZYN_MUCKE", "ZYN_MUCKE_DAT", reinterpret_cast<const uint8_t*>(kSync), uint32_t(sizeof kSync - 1)}};
-        Sys_OverrideResources(kResources, 1);
         Sys_SetMessageBoxHook(RecordBox);
         app = AppState{};
         ASSERT_TRUE(Sys_RegisterClass("Application", MainWindowProc));
@@ -203,9 +205,7 @@ protected:
     }
     void TearDown() override {
         ReleaseAssets();
-        EXPECT_EQ(assets.musicPlayer, nullptr);
         Sys_SetMessageBoxHook(nullptr);
-        Sys_OverrideResources(nullptr, 0);
         Sys_SetSilentAudio(false);
         Sys_SetTickSource(nullptr);
         Sys_ResetWindowing();
@@ -218,6 +218,54 @@ protected:
     HWND window = 0;
     uint32_t start = 0;
 };
+
+TEST_F(SyncCheckTest, SetUpMakesEveryAssetAndReleaseFreesThem) {
+    // Every picture decoded and the music stream made: nothing to report.
+    for (const Box& box : g_boxes) ADD_FAILURE() << box.caption << ": " << box.text;
+    EXPECT_NE(assets.musicPlayer->stream, 0u);
+    // The fifteen textures, loaded in order (GL hands out rising names),
+    // then the billboards' and particle systems' own copies.
+    const TextureId textures[] = {assets.white,  assets.black,       assets.plasma, assets.ball,
+                                  assets.ball2,  assets.boden,       assets.title,  assets.outtro,
+                                  assets.look,   assets.spiral,      assets.spiralFront,
+                                  assets.auge,   assets.gridmap,     assets.spikeFront,
+                                  assets.spikeFront2};
+    TextureId previous = 0;
+    for (TextureId t : textures) {
+        EXPECT_GT(t, previous);
+        previous = t;
+    }
+    for (Billboard* b : {assets.particle1Billboard, assets.particle2Billboard, assets.particle3Billboard}) {
+        ASSERT_NE(b, nullptr);
+        EXPECT_GT(b->texture, previous);
+        EXPECT_NE(b->list, 0u);
+        previous = b->texture;
+    }
+    for (ParticleSystem* p : assets.particleSystems) {
+        ASSERT_NE(p, nullptr);
+        ASSERT_NE(p->states, nullptr);  // initialised
+        EXPECT_GT(p->texture, previous);
+        previous = p->texture;
+    }
+    // The mesh holds exactly its four pinned nodes.
+    ASSERT_NE(assets.springMesh, nullptr);
+    ASSERT_NE(assets.springMesh->nodeModes, nullptr);
+    std::vector<int32_t> pinned;
+    for (int32_t i = 0; i < 51 * 51; ++i)
+        if (assets.springMesh->nodeModes[i] != SpringMesh::Free) pinned.push_back(i);
+    EXPECT_EQ(pinned, (std::vector<int32_t>{0, 49, 2352, 2401}));
+    ASSERT_NE(assets.helixRibbon, nullptr);
+
+    ReleaseAssets();  // leaks show up under LeakSanitizer
+    EXPECT_EQ(assets.musicPlayer, nullptr);
+    EXPECT_EQ(assets.springMesh, nullptr);
+    EXPECT_EQ(assets.helixRibbon, nullptr);
+    EXPECT_EQ(assets.particle1Billboard, nullptr);
+    for (ParticleSystem* p : assets.particleSystems) EXPECT_EQ(p, nullptr);
+    // The music has stopped and its output is closed: it can open again.
+    EXPECT_TRUE(Sys_AudioInit(kAudioNoSoundDevice, 44100, 0, 0));
+    EXPECT_TRUE(Sys_AudioFree());
+}
 
 TEST_F(SyncCheckTest, ASyncPostsOneRightAfterTheFrame) {
     app.currentPart = 1;

@@ -8,6 +8,7 @@
 #include "tools/bake/pictures/pictures.h"
 
 #include <cmath>
+#include <utility>
 
 namespace bake {
 
@@ -119,17 +120,22 @@ bool PaintBlack(Canvas& c) {
 // past its edges.
 // ---------------------------------------------------------------------------
 
+// Colour ramp of the plasma: night blue, blue, violet, magenta, orange, gold.
+Rgb PlasmaRamp(double t) {
+  static const Rgb stops[6] = {{0.02, 0.02, 0.14}, {0.08, 0.3, 0.95}, {0.55, 0.12, 0.85},
+                               {1.0, 0.25, 0.5},   {1.0, 0.62, 0.12}, {1.0, 0.86, 0.45}};
+  double x = Clamp01(t) * 5;
+  int i = x >= 5 ? 4 : int(x);
+  return MixRgb(stops[i], stops[i + 1], SmoothStep(0, 1, x - i));
+}
+
 bool PaintPlasma(Canvas& c) {
   Shade(c, 1, [](double u, double v) {
     double a = kTwoPi * u, b = kTwoPi * v;
-    double p = Sin(2 * a + 1.4 * Sin(b)) + Sin(3 * b + 0.9 * Sin(2 * a - b)) +
-               Sin(a + b + 1.6 * Sin(a - 2 * b)) + 0.7 * Sin(3 * a - 2 * b + 1.2 * Cos(a + b));
-    double q = Sin(a - 2 * b + 0.8 * Sin(2 * a + b)) + Sin(2 * b + 0.7 * Sin(3 * a));
-    Rgb col = Palette(p * 0.16 + q * 0.06, {0.5, 0.45, 0.55}, {0.5, 0.45, 0.45}, {1, 1, 1},
-                      {0.0, 0.18, 0.38});
-    double glow = 0.5 + 0.5 * Sin(p * 1.9 + q * 0.6);
-    double bright = 0.18 + 0.95 * Pow(glow, 1.5);
-    return col * bright;
+    double p = Sin(a + 1.2 * Sin(b)) + Sin(2 * b + 0.9 * Sin(a - b)) + 0.8 * Sin(a + b + 1.4 * Sin(2 * a - b));
+    double q = Sin(2 * a - b + 0.8 * Cos(a + 2 * b));
+    double t = 0.5 + 0.5 * Sin(p * 1.6 + q * 0.5);
+    return PlasmaRamp(t) * (0.8 + 0.3 * (0.5 + 0.5 * Sin(p * 3.1 - q)));
   });
   return true;
 }
@@ -170,7 +176,7 @@ bool PaintTitle(Canvas& c) {
 
 bool PaintOutro(Canvas& c) {
   Mask letters(c.width, c.height);
-  TextStyle big = Style(kFontSansBold, 58, 0.75, 0.0, 3);
+  TextStyle big = Style(kFontSansBold, 50, 0.75, 0.0, 3);
   TextStyle small = Style(kFontSans, 12, 0.75, 0.0, 1);
   if (!DrawText(letters, big, "THE END", 128, 188)) return false;
   if (!DrawText(letters, small, "thanks for watching  -  Demo v0.17", 128, 222)) return false;
@@ -179,27 +185,32 @@ bool PaintOutro(Canvas& c) {
   for (size_t i = 0; i < halo.v.size(); ++i) halo.v[i] = 0.8 * halo.v[i] + 0.4 * tight.v[i];
   Mask streak(c.width, c.height);
   HLine(streak, 208, 6, 250, 0.8, 2.5);
-  HLine(streak, 34, 60, 196, 0.35, 1.5);
   for (size_t i = 0; i < halo.v.size(); ++i) halo.v[i] += streak.v[i];
   ComposeKeyed(c, letters, halo, 1.0);
   return true;
 }
 
+// Draws `text` with its right end at x = right.
+bool DrawTextRight(Mask& m, const TextStyle& st, const std::string& text, double right, double cy) {
+  return DrawText(m, st, text, right - TextWidth(st, text) / 2, cy);
+}
+
 // Part 3 front: a thin screen frame with tick marks and a caption.
 bool PaintSpiralFront(Canvas& c) {
   Mask lines(c.width, c.height), letters(c.width, c.height);
-  HLine(lines, 16, 10, 246, 0.85);
-  HLine(lines, 239, 10, 246, 0.85);
-  VLine(lines, 10, 16, 28, 0.85);
-  VLine(lines, 245, 16, 28, 0.85);
-  VLine(lines, 10, 227, 239, 0.85);
-  VLine(lines, 245, 227, 239, 0.85);
-  for (int x = 26; x < 240; x += 12) VLine(lines, x, 236, 238, x % 48 == 26 ? 0.8 : 0.45);
-  for (int x = 26; x < 240; x += 12) VLine(lines, x, 17, 19, 0.45);
-  if (!DrawText(letters, Style(kFontSansBold, 22, 0.75, 0.15, 2), "HELIX", 40, 224)) return false;
-  if (!DrawText(letters, Style(kFontSans, 10, 0.75, 0, 2), "into the vortex", 210, 227))
+  const int top = 14, bottom = 238;
+  HLine(lines, top, 10, 246, 0.85);
+  HLine(lines, bottom, 10, 246, 0.85);
+  VLine(lines, 10, top, top + 12, 0.85);
+  VLine(lines, 245, top, top + 12, 0.85);
+  VLine(lines, 10, bottom - 11, bottom + 1, 0.85);
+  VLine(lines, 245, bottom - 11, bottom + 1, 0.85);
+  for (int x = 26; x < 240; x += 12) VLine(lines, x, bottom - 3, bottom, x % 48 == 26 ? 0.8 : 0.45);
+  for (int x = 26; x < 240; x += 12) VLine(lines, x, top + 1, top + 3, 0.45);
+  if (!DrawText(letters, Style(kFontSansBold, 22, 0.75, 0.15, 2), "HELIX", 42, 222)) return false;
+  if (!DrawTextRight(letters, Style(kFontSans, 10, 0.75, 0, 1), "into the vortex", 240, 227))
     return false;
-  if (!DrawText(letters, Style(kFontSansBold, 14, 0.75, 0, 1), "03", 232, 30)) return false;
+  if (!DrawTextRight(letters, Style(kFontSansBold, 14, 0.75, 0, 1), "03", 240, 28)) return false;
   for (size_t i = 0; i < lines.v.size(); ++i) letters.v[i] = std::fmax(letters.v[i], lines.v[i]);
   Mask halo = Blur(letters, 3.5);
   ComposeKeyed(c, letters, halo, 1.1);
@@ -222,9 +233,9 @@ bool PaintSpikeFront(Canvas& c) {
     VLine(marks, left, c.height - inset - arm, c.height - inset, 0.9);
     VLine(marks, right, c.height - inset - arm, c.height - inset, 0.9);
   }
-  if (!DrawText(marks, Style(kFontSansBold, 26, 0.75, 0.2, 3), "SPIKE", 196, 218)) return false;
-  if (!DrawText(marks, Style(kFontSans, 10, 0.75, 0, 2), "part four", 200, 234)) return false;
-  if (!DrawText(marks, Style(kFontSansBold, 14, 0.75, 0, 1), "04", 36, 32)) return false;
+  if (!DrawTextRight(marks, Style(kFontSansBold, 24, 0.75, 0.2, 3), "SPIKE", 222, 212)) return false;
+  if (!DrawTextRight(marks, Style(kFontSans, 10, 0.75, 0, 2), "part four", 220, 228)) return false;
+  if (!DrawText(marks, Style(kFontSansBold, 14, 0.75, 0, 1), "04", 38, 34)) return false;
   Mask halo = Blur(marks, 4);
   ComposeKeyed(c, marks, halo, 1.0);
   return true;
@@ -257,7 +268,7 @@ bool PaintSpikeFront2(Canvas& c) {
 Rgb EyeAt(double u, double v) {
   double X, Y;
   ScreenXY(u, v, &X, &Y);
-  const double corner = 1.22;
+  const double corner = 1.3;
   double k = Clamp01(1 - (X / corner) * (X / corner));
   double upper = 0.05 + 0.62 * Pow(k, 0.75);
   double lower = 0.05 - 0.48 * Pow(k, 0.9);
@@ -266,7 +277,7 @@ Rgb EyeAt(double u, double v) {
 
   // Skin around the eye: dark, with a lid crease and soft pores.
   double pores = Fbm(X * 9, Y * 9, 11, 5, 0.55);
-  Rgb skin = Rgb{0.36, 0.24, 0.22} * (0.55 + 0.6 * pores);
+  Rgb skin = Rgb{0.27, 0.18, 0.17} * (0.55 + 0.6 * pores);
   double crease = upper + 0.2 + 0.03 * X * X;
   skin = skin * (1 - 0.55 * Exp(-((Y - crease) / 0.035) * ((Y - crease) / 0.035)));
   skin = skin * (0.55 + 0.45 * SmoothStep(0.35, 0.0, std::fabs(inside)));
@@ -279,7 +290,7 @@ Rgb EyeAt(double u, double v) {
   double lash = SmoothStep(0.45, 0.75, strands) * SmoothStep(0.06, 0.0, std::fabs(Y - upper + 0.015));
 
   // Sclera: white, shaded toward the corners and under the upper lid.
-  Rgb sclera{0.80, 0.77, 0.74};
+  Rgb sclera{0.66, 0.64, 0.66};
   double shade = (0.35 + 0.65 * SmoothStep(corner, 0.25, std::fabs(X))) *
                  (0.35 + 0.65 * SmoothStep(0.0, 0.3, upper - Y));
   sclera = sclera * shade;
@@ -313,9 +324,12 @@ Rgb EyeAt(double u, double v) {
   // Reflections of a bright window on the cornea.
   double h1 = Len(X - cx + 0.16, Y - cy - 0.16);
   double h2 = Len(X - cx - 0.13, Y - cy + 0.1);
-  double win = SmoothStep(0.07, 0.045, std::fmax(std::fabs(X - cx + 0.17), std::fabs(Y - cy - 0.17)));
-  ball = ball + Rgb{1, 1, 1} * (0.75 * win + 0.6 * Exp(-(h1 / 0.09) * (h1 / 0.09)) +
-                                0.8 * Exp(-(h2 / 0.02) * (h2 / 0.02)));
+  // The window: four soft panes bulged by the cornea.
+  double wx = (X - cx + 0.17) / 0.06, wy = (Y - cy - 0.17) / 0.06;
+  double pane = SmoothStep(1.0, 0.75, Len(wx * 0.9, wy)) *
+                SmoothStep(0.04, 0.12, std::fabs(wx)) * SmoothStep(0.04, 0.12, std::fabs(wy));
+  ball = ball + Rgb{0.9, 0.95, 1.0} * (0.8 * pane + 0.45 * Exp(-(h1 / 0.1) * (h1 / 0.1)) +
+                                       0.8 * Exp(-(h2 / 0.02) * (h2 / 0.02)));
   ball = ball * (1 - 0.8 * lash);
 
   Rgb colour = MixRgb(skin, ball, open);
@@ -423,44 +437,57 @@ bool PaintSpiral(Canvas& c) {
 // ---------------------------------------------------------------------------
 
 bool PaintFloor(Canvas& c) {
-  Shade(c, 2, [](double u, double v) {
+  Shade(c, 3, [](double u, double v) {
     const int plates = 8;
     double pu = u * plates, pv = v * plates;
     int i = int(std::floor(pu)), j = int(std::floor(pv));
     double fx = pu - i, fy = pv - j;
     bool tread = ((i + j) & 1) != 0;
-    double vary = Hash01(i, j, 91) * 0.08;
-    Rgb base = tread ? Rgb{0.36, 0.38, 0.45} : Rgb{0.27, 0.29, 0.36};
-    base = base * (0.92 + vary);
-    // Brushed grain, across on even plates and down on odd ones.
-    double grain = (i & 1) ? Noise(u * 8, v * 160, 93) : Noise(u * 160, v * 8, 95);
+    double vary = Hash01(i, j, 91) * 0.1;
     double blot = Fbm(u * 12, v * 12, 97, 4, 0.5);
-    Rgb col = base * (0.8 + 0.25 * grain + 0.3 * (blot - 0.5));
-    if (tread) {  // raised diamond tread
-      double a = Frac(fx * 6 + fy * 6), b = Frac(fx * 6 - fy * 6);
-      double bump = SmoothStep(0.2, 0.05, std::fabs(a - 0.5)) * SmoothStep(0.42, 0.3, std::fabs(b - 0.5));
-      double lit = SmoothStep(0.3, 0.7, a);
-      col = col * (1 + bump * (0.45 * lit - 0.15));
+    Rgb col;
+    if (tread) {
+      // Tread plate: rows of raised bars, alternating direction, lit from
+      // the top left.
+      col = Rgb{0.4, 0.42, 0.5} * (0.9 + vary);
+      double gx = fx * 6, gy = fy * 6;
+      int cx = int(std::floor(gx)), cy = int(std::floor(gy));
+      double lx = gx - cx - 0.5, ly = gy - cy - 0.5;
+      if ((cx + cy) & 1) std::swap(lx, ly);
+      double ax = (lx + ly) * 0.7071, ay = (lx - ly) * 0.7071;  // bar along a diagonal
+      double bar = SmoothStep(0.3, 0.24, std::fabs(ax)) * SmoothStep(0.1, 0.05, std::fabs(ay));
+      double side = ay < 0 ? 1.45 : 0.6;
+      col = col * Mix(1.0, side, bar * SmoothStep(0.0, 0.05, std::fabs(ay)));
+      col = col * (1 + 0.25 * bar);
+    } else {
+      // Spun plate: fine concentric grain around the plate's middle.
+      double r = Len(fx - 0.5, fy - 0.5);
+      double grain = Noise(r * 140, Hash01(i, j, 93) * 50, 95);
+      double sheen = 0.5 + 0.5 * Cos(2 * Atan2(fy - 0.5, fx - 0.5) - 0.8);
+      col = Rgb{0.2, 0.22, 0.3} * (0.85 + vary + 0.2 * grain + 0.35 * sheen);
     }
-    // Bevelled edges: light from the top left.
+    col = col * (0.85 + 0.3 * (blot - 0.5));
+    // Bevelled edges.
     double e = std::fmin(std::fmin(fx, fy), std::fmin(1 - fx, 1 - fy));
-    double bevel = SmoothStep(0.05, 0.02, e);
-    double lightSide = (fx < fy ? fx : fy) < (1 - fx < 1 - fy ? 1 - fx : 1 - fy) ? 1.35 : 0.55;
-    col = col * Mix(1.0, lightSide, bevel);
+    double bevel = SmoothStep(0.075, 0.055, e);
+    bool litSide = std::fmin(fx, fy) < std::fmin(1 - fx, 1 - fy);
+    col = col * Mix(1.0, litSide ? 1.5 : 0.45, bevel);
     // Rivets in the corners.
     for (int k = 0; k < 4; ++k) {
-      double rx = (k & 1) ? 0.9 : 0.1, ry = (k & 2) ? 0.9 : 0.1;
-      double d = Len(fx - rx, fy - ry) / 0.035;
-      if (d < 1.3) {
+      double rx = (k & 1) ? 0.88 : 0.12, ry = (k & 2) ? 0.88 : 0.12;
+      double d = Len(fx - rx, fy - ry) / 0.045;
+      if (d < 1.4) {
         double dome = SmoothStep(1.0, 0.8, d);
-        double hl = Exp(-Len(fx - rx + 0.012, fy - ry + 0.012) / 0.01);
-        col = MixRgb(col, Rgb{0.2, 0.2, 0.24} + Rgb{0.9, 0.9, 1.0} * hl, dome);
+        double hl = Exp(-Len(fx - rx + 0.015, fy - ry + 0.015) / 0.012);
+        double shadow = SmoothStep(1.35, 1.0, Len(fx - rx - 0.012, fy - ry - 0.012) / 0.045);
+        col = col * (1 - 0.5 * shadow * (1 - dome));
+        col = MixRgb(col, Rgb{0.25, 0.26, 0.3} + Rgb{0.9, 0.9, 1.0} * hl, dome);
       }
     }
     // Seams: dark grooves lit from inside by a cyan glow.
-    double groove = SmoothStep(0.012, 0.004, e);
+    double groove = SmoothStep(0.014, 0.006, e);
     col = col * (1 - 0.85 * groove);
-    col = col + Rgb{0.1, 0.7, 0.9} * (0.9 * Exp(-(e / 0.008) * (e / 0.008)));
+    col = col + Rgb{0.1, 0.75, 1.0} * (0.9 * Exp(-(e / 0.009) * (e / 0.009)));
     return col;
   });
   return true;
@@ -533,7 +560,7 @@ bool PaintGridMap(Canvas& c) {
     Rgb hue = Palette(u * 0.55 + v * 0.35, {0.55, 0.5, 0.6}, {0.45, 0.45, 0.4}, {1, 1, 1},
                       {0.55, 0.75, 0.95});
     double cu = Frac(u * cells) - 0.5, cv = Frac(v * cells) - 0.5;
-    double cellGlow = 0.22 + 0.2 * Exp(-Len(cu, cv) * Len(cu, cv) / 0.08);
+    double cellGlow = 0.3 + 0.2 * Exp(-Len(cu, cv) * Len(cu, cv) / 0.08);
     Rgb col = hue * cellGlow;
     double line = SmoothStep(2.4, 1.2, d);
     double glow = Exp(-(d / 5) * (d / 5));
@@ -580,26 +607,24 @@ bool PaintLook(Canvas& c) {
 // ---------------------------------------------------------------------------
 
 bool PaintMap(Canvas& c) {
-  Shade(c, 1, [](double u, double v) {
-    double h = Fbm(u * 3.5 + 1.7, v * 3.5 + 0.3, 111, 6, 0.5);
-    double island = h - 0.35 * Len(u - 0.5, v - 0.5);
+  Shade(c, 2, [](double u, double v) {
+    double h = Fbm(u * 3 + 1.7, v * 3 + 0.3, 111, 4, 0.45);
+    double land = h - 0.3 * Len(u - 0.5, v - 0.5);
+    const double sea = 0.3;
     Rgb col;
-    if (island < 0.28) {
-      double depth = SmoothStep(0.28, 0.05, island);
-      col = MixRgb(Rgb{0.05, 0.3, 0.5}, Rgb{0.01, 0.03, 0.12}, depth);
-    } else {
-      double t = SmoothStep(0.28, 0.6, island);
-      col = MixRgb(Rgb{0.12, 0.3, 0.12}, Rgb{0.45, 0.35, 0.22}, t);
-      col = col * (0.6 + 0.4 * Noise(u * 90, v * 90, 113));
+    if (land < sea) {  // dark sea, deepening away from the coast
+      col = MixRgb(Rgb{0.02, 0.12, 0.2}, Rgb{0.0, 0.01, 0.05}, SmoothStep(sea, sea - 0.12, land));
+    } else {           // dark land, brighter on the heights
+      col = MixRgb(Rgb{0.03, 0.1, 0.07}, Rgb{0.12, 0.2, 0.1}, SmoothStep(sea, 0.55, land));
     }
-    double band = island / 0.03;
-    double f = std::fabs(Frac(band) - 0.5);
-    double contour = SmoothStep(0.16, 0.06, f) * (island > 0.28 ? 1.0 : 0.4);
-    col = col + Rgb{0.3, 0.95, 0.8} * (0.45 * contour);
-    double coast = Exp(-((island - 0.28) / 0.006) * ((island - 0.28) / 0.006));
-    col = col + Rgb{0.6, 1.0, 1.0} * (0.7 * coast);
+    // Contour lines every 0.035 of height, glowing green on land.
+    double f = std::fabs(Frac((land - sea) / 0.035) - 0.5);
+    double contour = SmoothStep(0.12, 0.03, 0.5 - f) * (land > sea ? 1.0 : 0.0);
+    col = col + Rgb{0.25, 0.9, 0.55} * (0.5 * contour);
+    double coast = Exp(-((land - sea) / 0.005) * ((land - sea) / 0.005));
+    col = col + Rgb{0.5, 1.0, 1.0} * (0.9 * coast);
     double gu = std::fabs(Frac(u * 8 + 0.5) - 0.5) * 64, gv = std::fabs(Frac(v * 8 + 0.5) - 0.5) * 64;
-    col = col + Rgb{0.2, 0.5, 0.8} * (0.4 * SmoothStep(1.0, 0.3, std::fmin(gu, gv)));
+    col = col + Rgb{0.15, 0.35, 0.7} * (0.45 * SmoothStep(1.0, 0.3, std::fmin(gu, gv)));
     return col;
   });
   Mask letters(c.width, c.height);
@@ -671,7 +696,7 @@ const std::vector<PictureSpec>& Pictures() {
       {"GLOW2.JPG", 256, 256, false, 88, true, PaintGlow2},
       {"GRIDMAP.JPG", 256, 256, false, 88, true, PaintGridMap},
       {"LOOK.JPG", 256, 256, false, 88, true, PaintLook},
-      {"MAP.JPG", 512, 512, true, 85, true, PaintMap},
+      {"MAP.JPG", 512, 512, true, 78, true, PaintMap},
       {"OUTTRO.JPG", 256, 256, true, 90, true, PaintOutro},
       {"PARTICLE1.JPG", 256, 256, false, 88, true, PaintParticle1},
       {"PARTICLE2.JPG", 256, 256, false, 88, true, PaintParticle2},
