@@ -12,6 +12,13 @@
 #include "fx/particle_system.h"
 #include "fx/spring_mesh.h"
 #include "image/texture_loader.h"
+#include "scenes/ball_floor_scene.h"
+#include "scenes/eye_scene.h"
+#include "scenes/lattice_scene.h"
+#include "scenes/outro_scene.h"
+#include "scenes/spiral_scene.h"
+#include "scenes/spring_grid_scene.h"
+#include "scenes/title_scene.h"
 #include "timeline/music_player.h"
 
 namespace {
@@ -128,10 +135,33 @@ void SetUpAssets(HWND mainWindow) {
     assets.musicPlayer = new (std::nothrow) MusicPlayer(mainWindow, "ZYN_MUCKE");
 }
 
-void RunPartFrame(int32_t, int32_t, HWND mainWindow) {
-    // 1. The scene of the part. No scene yet: every part is its cleared screen.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glFlush();
+void RunPartFrame(int32_t part, int32_t partClock, HWND mainWindow) {
+    // 1. The scene of the part, with that part's textures and objects.
+    AssetSet& a = assets;
+    switch (part) {
+        case 1: DrawTitleScene(partClock, a.plasma, a.title); break;
+        case 2:
+            DrawEyeParticleScene(partClock, a.particleSystems[0], a.particleSystems[1],
+                                 a.particleSystems[2], a.particleSystems[3], a.particleSystems[4],
+                                 a.auge);
+            break;
+        case 3:
+            DrawSpiralScene(partClock, a.helixRibbon, a.particleSystems[5], a.spiral, a.spiralFront);
+            break;
+        case 4:
+            DrawBallFloorScene(partClock, a.boden, a.ball, a.particle1Billboard, a.spikeFront);
+            break;
+        case 5:
+            DrawBallFloorScene(partClock, a.boden, a.ball, a.particle1Billboard, a.spikeFront2);
+            break;
+        case 6: DrawSpringGridScene(partClock, a.springMesh, a.gridmap); break;
+        case 7:
+            DrawBillboardLatticeScene(partClock, a.particle1Billboard, a.particle2Billboard,
+                                      a.particle3Billboard);
+            break;
+        case 8: DrawOutroScene(partClock, a.ball2, a.outtro); break;
+        default: break;  // the shell keeps the part within 1 to 8
+    }
 
     // 2. Whatever the part, the music may have passed its next sync time:
     // move on one part through the window procedure, as the Right key would.

@@ -1,0 +1,105 @@
+// ball_floor_scene.cpp -- the spike ball floor scene of parts 4 and 5.
+#include "scenes/ball_floor_scene.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "fx/billboard.h"
+#include "scenes/overlays.h"
+#include "scenes/spike_ball.h"
+
+void DrawShadowedSpikeBall(int32_t segments, int32_t bands, float radius, float amplitude,
+                           int32_t azimuthWaves, int32_t polarWaves, const float shadowSource[3]) {
+    // Rebuilt every frame (the amplitude changes), in arrays kept between calls.
+    static SpikeBall ball;
+    BuildSpikeBall(&ball, segments, bands, radius, amplitude, azimuthWaves, polarWaves);
+    if (ball.segments < 1) return;
+
+    DrawSpikeBallStrips(ball, bands - 1, segments - 1);
+
+    glDisable(GL_LIGHTING);
+    glColor3f(0, 0, 0);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    float s[3];
+    for (int32_t j = 0; j < bands - 1; ++j) {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int32_t i = 0; i < segments - 1; ++i) {
+            ShadowPoint(ball.V(j, i), shadowSource, s);
+            glVertex3fv(s);
+            ShadowPoint(ball.V(j + 1, i), shadowSource, s);
+            glVertex3fv(s);
+        }
+        ShadowPoint(ball.V(j, 0), shadowSource, s);
+        glVertex3fv(s);
+        ShadowPoint(ball.V(j + 1, 0), shadowSource, s);
+        glVertex3fv(s);
+        glEnd();
+    }
+    glEnable(GL_LIGHTING);
+}
+
+namespace {
+
+// 100 strips of 10 x 10 cells at y = -50, the picture stretched once across.
+void DrawFloor() {
+    glNormal3f(0, 1, 0);
+    float v = 0.0f;
+    for (int m = 0; m < 100; ++m) {
+        const float x0 = float(10 * m - 500);
+        const float x1 = x0 + 10.0f;
+        float u = 0.01f;
+        glBegin(GL_QUAD_STRIP);
+        for (int n = 0; n < 100; ++n) {
+            const float z = float(10 * n - 500);
+            glTexCoord2f(u, v);
+            glVertex3f(x0, -50.0f, z);
+            glTexCoord2f(u, v + 0.01f);
+            glVertex3f(x1, -50.0f, z);
+            u += 0.01f;
+        }
+        glEnd();
+        v += 0.01f;
+    }
+}
+
+}  // namespace
+
+void DrawBallFloorScene(int32_t t, TextureId floorTexture, TextureId ballTexture, Billboard* glow,
+                        TextureId frontTexture) {
+    const float tf = float(t);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    const float w = tf * 0.006666667f;
+    glLoadIdentity();
+    gluLookAt(250.0f * cosf(w), 80.0f * cosf(w) + 80.0f, 150.0f * sinf(w), 0, 0, 0, 0, 1, 0);
+
+    const float glowPos[3] = {50.0f * cosf(tf * 0.02f), 50.0f, 50.0f * sinf(tf * 0.02f)};
+
+    glPushMatrix();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glEnable(GL_NORMALIZE);
+    glBindTexture(GL_TEXTURE_2D, ballTexture);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    DrawShadowedSpikeBall(90, 45, 30.0f, 25.0f * sinf(tf * 0.01f), 6, 6, glowPos);
+    glDisable(GL_NORMALIZE);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, floorTexture);
+    DrawFloor();
+
+    glTranslatef(glowPos[0], 50.0f, glowPos[2]);
+    glow->Draw();
+
+    DrawKeyedOverlay(frontTexture);
+    glPopMatrix();
+
+    if (t <= 600) DrawFadeOverlay(1, 1, 1, 1.0f - tf * 0.0016666667f);
+    glFlush();
+}

@@ -1,0 +1,163 @@
+// The pure pieces of the capture tool: its command line, the part times
+// read from the sync file, and the pictures it composes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/capture/capture_options.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/demo_timing.h"
+
+namespace {
+
+bool Parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {
+    args.insert(args.begin(), "demo-capture");
+    return ParseCaptureArgs(int(args.size()), args.data(), o, error);
+}
+
+TEST(CaptureOptions, ReadsEveryOption) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"-o", "out.mp4", "--fps", "30", "--from", "1.5", "--to", "4", "--stills", "0,8.3,65.5",
+                       "--sheet", "docs/sheet.png", "--scale", "3", "--no-progress"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ(o.output, "out.mp4");
+    EXPECT_FALSE(o.outputIsFolder);
+    EXPECT_EQ(o.fps, 30);
+    EXPECT_DOUBLE_EQ(o.from, 1.5);
+    EXPECT_DOUBLE_EQ(o.to, 4.0);
+    EXPECT_EQ(o.stills, (std::vector<double>{0.0, 8.3, 65.5}));
+    EXPECT_EQ(o.sheet, "docs/sheet.png");
+    EXPECT_EQ(o.scale, 3);
+    EXPECT_FALSE(o.progress);
+
+    ASSERT_TRUE(Parse({"-o", "frames/"}, &o, &error));
+    EXPECT_TRUE(o.outputIsFolder);
+    EXPECT_EQ(o.fps, 60);  // the defaults
+    EXPECT_EQ(o.scale, 1);
+    EXPECT_LT(o.to, 0.0);
+    ASSERT_TRUE(Parse({"-o", "/tmp"}, &o, &error));  // an existing folder without the slash
+    EXPECT_TRUE(o.outputIsFolder);
+    ASSERT_TRUE(Parse({"--help"}, &o, &error));
+    EXPECT_TRUE(o.help);
+}
+
+TEST(CaptureOptions, RefusesWhatItCannotDo) {
+    const std::vector<std::vector<const char*>> bad = {
+        {},                                       // nothing to write
+        {"--fps", "30"},                          // still nothing to write
+        {"-o"},                                   // missing value
+        {"-o", "out.avi"},                        // unknown video kind
+        {"-o", "out.mp4", "--fps", "0"},          // out of range
+        {"-o", "out.mp4", "--fps", "241"},
+        {"-o", "out.mp4", "--fps", "60x"},
+        {"-o", "out.mp4", "--scale", "5"},
+        {"-o", "out.mp4", "--scale", "0"},
+        {"-o", "out.mp4", "--from", "-1"},
+        {"-o", "out.mp4", "--from", "nan"},
+        {"-o", "out.mp4", "--to", "inf"},
+        {"-o", "out.mp4", "--from", "3", "--to", "2"},
+        {"-o", "out.mp4", "--from", "2", "--to", "2"},
+        {"--stills", "1,,2"},
+        {"--stills", "1,"},
+        {"--stills", "abc"},
+        {"--sheet", "sheet.jpg"},
+        {"--from", "1", "--stills", "2"},  // --from without -o
+        {"-o", "out.mp4", "--frobnicate"},
+        {"-o", "out.mp4", "extra"},
+    };
+    for (const auto& args : bad) {
+        CaptureOptions o;
+        std::string error;
+        std::string joined;
+        for (const char* a : args) joined += std::string(a) + " ";
+        EXPECT_FALSE(Parse(args, &o, &error)) << joined;
+        EXPECT_FALSE(error.empty()) << joined;
+    }
+}
+
+TEST(CaptureOptions, FileNamesSortInTimeOrder) {
+    EXPECT_EQ(StillFileName(8.3), "still-8.300.png");
+    EXPECT_EQ(StillFileName(0), "still-0.000.png");
+    EXPECT_EQ(FrameFileName(0), "frame-000000.png");
+    EXPECT_EQ(FrameFileName(3939), "frame-003939.png");
+    EXPECT_LT(FrameFileName(999), FrameFileName(1000));
+}
+
+TEST(DemoTiming, TheEmbeddedFileGivesTheEightPartChanges) {
+    const std::vector<double> seconds = EmbeddedSyncSeconds();
+    const double expected[8] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
+    ASSERT_EQ(seconds.size(), 8u);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(seconds[i], expected[i], 1e-5) << i;
+}
+
+TEST(DemoTiming, PartsRunFromSyncToSync) {
+    const std::vector<PartSpan> spans = PartSpans({8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6});
+    ASSERT_EQ(spans.size(), 8u);
+    EXPECT_EQ(spans[0].part, 1);
+    EXPECT_DOUBLE_EQ(spans[0].begin, 0.0);
+    EXPECT_NEAR(spans[0].end, 8.3, 1e-6);
+    EXPECT_NEAR(spans[0].Middle(), 4.15, 1e-6);
+    EXPECT_EQ(spans[7].part, 8);
+    EXPECT_NEAR(spans[7].begin, 57.7, 1e-5);
+    EXPECT_NEAR(spans[7].end, 65.6, 1e-5);
+    EXPECT_TRUE(PartSpans({1, 2, 3}).empty());                   // too few
+    EXPECT_TRUE(PartSpans({1, 2, 3, 4, 4, 5, 6, 7}).empty());    // a part of no length
+    EXPECT_TRUE(PartSpans({1, 2, 3, 4, 10, 5, 6, 7}).empty());  // out of order
+}
+
+TEST(ContactSheet, BoxReductionIsTheRoundedMeanOfEachBlock) {
+    Picture p;
+    p.width = 4;
+    p.height = 2;
+    // Left block: 0, 1, 2, 4 -> 1.75 -> 2; right block all 200.
+    const uint8_t values[8] = {0, 1, 200, 200, 2, 4, 200, 200};
+    for (uint8_t v : values) p.rgb.insert(p.rgb.end(), {v, uint8_t(255 - v), 7});
+    const Picture r = BoxReduce(p, 2);
+    ASSERT_EQ(r.width, 2);
+    ASSERT_EQ(r.height, 1);
+    EXPECT_EQ(r.rgb, (std::vector<uint8_t>{2, 253, 7, 200, 55, 7}));
+
+    // Bottom-up rows are turned over.
+    const uint8_t bottomUp[6] = {1, 2, 3, 4, 5, 6};
+    const Picture t = PictureFromBottomUp(1, 2, bottomUp);
+    EXPECT_EQ(t.rgb, (std::vector<uint8_t>{4, 5, 6, 1, 2, 3}));
+}
+
+TEST(ContactSheet, EightFramesInTwoRowsOfFourWithTheirNumbers) {
+    std::vector<Picture> frames;
+    std::vector<int> parts;
+    for (int k = 0; k < 8; ++k) {
+        Picture f;
+        f.width = 1280;  // a frame at scale 2
+        f.height = 960;
+        f.rgb.assign(size_t(f.width) * f.height * 3, uint8_t(20 + 25 * k));
+        frames.push_back(f);
+        parts.push_back(k + 1);
+    }
+    const Picture sheet = MakeContactSheet(frames, parts);
+    ASSERT_EQ(sheet.width, 4 * 320 + 5 * 8);
+    ASSERT_EQ(sheet.height, 2 * 240 + 3 * 8);
+    auto at = [&](int x, int y) { return sheet.rgb[(size_t(y) * sheet.width + x) * 3]; };
+    EXPECT_EQ(at(2, 2), 40);  // the ground
+    for (int k = 0; k < 8; ++k) {
+        const int x0 = 8 + (k % 4) * 328, y0 = 8 + (k / 4) * 248;
+        EXPECT_EQ(at(x0 + 200, y0 + 200), 20 + 25 * k) << "cell " << k;  // the frame, in order
+        EXPECT_EQ(at(x0 + 319, y0 + 239), 20 + 25 * k) << "cell " << k;
+        EXPECT_EQ(at(x0 + 320, y0 + 100), 40) << "cell " << k;  // the margin after it
+        // The number plate: black with white strokes.
+        int white = 0, black = 0;
+        for (int y = y0 + 4; y < y0 + 25; ++y)
+            for (int x = x0 + 4; x < x0 + 19; ++x) {
+                const int v = at(x, y);
+                if (v == 255) ++white;
+                if (v == 0) ++black;
+            }
+        EXPECT_GT(white, 9) << "cell " << k;
+        EXPECT_GT(black, 9) << "cell " << k;
+    }
+}
+
+}  // namespace

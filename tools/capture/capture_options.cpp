@@ -1,0 +1,168 @@
+// capture_options.cpp -- argument parsing for demo-capture.
+#include "tools/capture/capture_options.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool ParseInt(const std::string& text, int low, int high, int* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    *out = int(v);
+    return true;
+}
+
+// A time in seconds: a plain non-negative decimal number.
+bool ParseSeconds(const std::string& text, double* out) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < 0.0 || v > 86400.0) return false;
+    *out = v;
+    return true;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    const std::string t(tail);
+    return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool ParseCaptureArgs(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
+    *o = CaptureOptions{};
+    bool haveTo = false, haveFrom = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string* v) {
+            if (i + 1 >= argc) {
+                *error = "option " + arg + " needs a value";
+                return false;
+            }
+            *v = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "-h" || arg == "--help") {
+            o->help = true;
+            return true;
+        } else if (arg == "-o") {
+            if (!value(&v)) return false;
+            if (v.empty()) {
+                *error = "-o needs a file or a folder";
+                return false;
+            }
+            o->output = v;
+        } else if (arg == "--fps") {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 1, 240, &o->fps)) {
+                *error = "--fps wants a whole number from 1 to 240, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--scale") {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 1, 4, &o->scale)) {
+                *error = "--scale wants 1, 2, 3 or 4, not '" + v + "'";
+                return false;
+            }
+        } else if (arg == "--from" || arg == "--to") {
+            if (!value(&v)) return false;
+            double s = 0;
+            if (!ParseSeconds(v, &s)) {
+                *error = arg + " wants seconds (a number, 0 or more), not '" + v + "'";
+                return false;
+            }
+            (arg == "--from" ? o->from : o->to) = s;
+            (arg == "--from" ? haveFrom : haveTo) = true;
+        } else if (arg == "--stills") {
+            if (!value(&v)) return false;
+            size_t start = 0;
+            for (;;) {
+                const size_t comma = v.find(',', start);
+                const std::string item = v.substr(start, comma == std::string::npos ? std::string::npos
+                                                                                      : comma - start);
+                double s = 0;
+                if (!ParseSeconds(item, &s)) {
+                    *error = "--stills wants seconds separated by commas, not '" + v + "'";
+                    return false;
+                }
+                o->stills.push_back(s);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+        } else if (arg == "--sheet") {
+            if (!value(&v)) return false;
+            if (!EndsWith(v, ".png")) {
+                *error = "--sheet wants a .png file, not '" + v + "'";
+                return false;
+            }
+            o->sheet = v;
+        } else if (arg == "--no-progress") {
+            o->progress = false;
+        } else {
+            *error = "unknown argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (!o->output.empty()) {
+        o->outputIsFolder = o->output.back() == '/' || IsFolder(o->output);
+        if (!o->outputIsFolder && !EndsWith(o->output, ".mp4") && !EndsWith(o->output, ".mkv")) {
+            *error = "-o wants a video file ending in .mp4 or .mkv, or a folder ending in '/'";
+            return false;
+        }
+    }
+    if ((haveFrom || haveTo) && o->output.empty()) {
+        *error = "--from and --to choose the frames of -o; give -o too";
+        return false;
+    }
+    if (haveTo && o->to <= o->from) {
+        *error = "--to must be later than --from";
+        return false;
+    }
+    if (o->output.empty() && o->stills.empty() && o->sheet.empty()) {
+        *error = "nothing to write: give -o, --stills or --sheet";
+        return false;
+    }
+    return true;
+}
+
+std::string CaptureUsage() {
+    return "usage: demo-capture [-o FILE.mp4 | -o DIR/] [--fps N] [--from S] [--to S]\n"
+           "                    [--stills S1,S2,...] [--sheet FILE.png] [--scale N] [--no-progress]\n"
+           "Renders the demo headless, frame by frame, on a clock of exactly 1/fps per frame.\n"
+           "  -o FILE.mp4     video (H.264) with the demo's music; .mkv also works (needs ffmpeg)\n"
+           "  -o DIR/         numbered PNG frames, DIR/frame-000000.png ...\n"
+           "  --fps N         frames per second, 1 to 240 (default 60)\n"
+           "  --from S --to S only the frames from S up to S seconds of the demo (default: all)\n"
+           "  --stills S,...  one PNG per time, still-S.png, in the -o folder or the current one\n"
+           "  --sheet F.png   a contact sheet: one frame from the middle of each of the 8 parts\n"
+           "  --scale N       render at N times 640 x 480, 1 to 4 (default 1)\n"
+           "  --no-progress   no progress line on standard error\n"
+           "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
+}
+
+std::string StillFileName(double seconds) {
+    char name[64];
+    std::snprintf(name, sizeof name, "still-%.3f.png", seconds);
+    return name;
+}
+
+std::string FrameFileName(long long frame) {
+    char name[64];
+    std::snprintf(name, sizeof name, "frame-%06lld.png", frame);
+    return name;
+}

@@ -1,0 +1,113 @@
+// child_process.cpp -- posix_spawn with a pipe to the child's stdin.
+#include "tools/capture/child_process.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+extern char** environ;
+
+namespace {
+
+std::vector<char*> Argv(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
+int Wait(int pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    if (!path || name.empty()) return "";
+    std::string all(path);
+    size_t start = 0;
+    for (;;) {
+        const size_t colon = all.find(':', start);
+        std::string dir = all.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        if (dir.empty()) dir = ".";
+        const std::string candidate = dir + "/" + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string::npos) return "";
+        start = colon + 1;
+    }
+}
+
+ChildPipe::~ChildPipe() { Finish(); }
+
+bool ChildPipe::Start(const std::vector<std::string>& args) {
+    if (pid_ >= 0 || args.empty()) return false;
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    std::vector<char*> argv = Argv(args);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    if (rc != 0) {
+        close(fds[1]);
+        return false;
+    }
+    fd_ = fds[1];
+    pid_ = int(pid);
+    return true;
+}
+
+bool ChildPipe::Write(const void* data, size_t size) {
+    if (fd_ < 0) return false;
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd_, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+int ChildPipe::Finish() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+    if (pid_ < 0) return -1;
+    const int status = Wait(pid_);
+    pid_ = -1;
+    return status;
+}
+
+int RunProgram(const std::vector<std::string>& args) {
+    if (args.empty()) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
+    std::vector<char*> argv = Argv(args);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    return Wait(int(pid));
+}

@@ -1,0 +1,402 @@
+// main.cpp -- demo-capture: the demo rendered frame by frame, headless, on a
+// clock of exactly 1/fps per frame, to a video, PNG frames, stills or a
+// contact sheet. Every output is written under a temporary name and renamed
+// when it is complete, so a failed or interrupted capture leaves nothing
+// under the final name.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "app/frame_driver.h"
+#include "platform/platform.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/child_process.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/demo_timing.h"
+#include "tools/common/png.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// When the demo does not end by itself (no music to move the parts), a run
+// to the end stops with an error after this much demo time.
+constexpr double kLongestRunSeconds = 600.0;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Temporary files of this run, removed unless they were renamed into place.
+struct TempFiles {
+    std::vector<std::string> paths;
+    std::string Add(const std::string& path) {
+        paths.push_back(path);
+        return path;
+    }
+    ~TempFiles() {
+        for (const std::string& p : paths) unlink(p.c_str());
+    }
+};
+
+// "dir/name.mp4" -> "dir/name.partial-1234.mp4": beside the final name, on
+// the same file system, keeping the extension that tells ffmpeg the format.
+std::string PartialName(const std::string& path, const char* what) {
+    const fs::path p(path);
+    return (p.parent_path() / (p.stem().string() + "." + what + "-" + std::to_string(getpid()) +
+                               p.extension().string()))
+        .string();
+}
+
+// Can a file be made at path? Makes and removes it.
+bool CanCreate(const std::string& path, std::string* why) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) {
+        *why = std::string(std::strerror(errno));
+        return false;
+    }
+    close(fd);
+    unlink(path.c_str());
+    return true;
+}
+
+bool Rename(const std::string& from, const std::string& to, std::string* why) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec) *why = ec.message();
+    return !ec;
+}
+
+// Writes a PNG under a temporary name and renames it into place.
+bool WritePngAtomically(const std::string& path, const Picture& picture, std::string* why) {
+    const std::string partial = PartialName(path, "partial");
+    if (!WritePngRgb(partial, picture.width, picture.height, picture.rgb.data())) {
+        unlink(partial.c_str());
+        *why = "cannot write " + path;
+        return false;
+    }
+    if (!Rename(partial, path, why)) {
+        unlink(partial.c_str());
+        *why = "cannot write " + path + ": " + *why;
+        return false;
+    }
+    return true;
+}
+
+std::string Clock2(double seconds) {
+    const long s = long(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+// "frame 120/3940  41.3 fps  1:32 left" on standard error.
+class Progress {
+public:
+    Progress(bool on, int64_t total)
+        : on_(on), tty_(isatty(2) == 1), total_(total), start_(Clock::now()), last_(start_) {}
+    void Update(int64_t done, bool force = false) {
+        if (!on_) return;
+        const auto now = Clock::now();
+        // A terminal gets one line redrawn in place; a log a line every few seconds.
+        if (!force && std::chrono::duration<double>(now - last_).count() < (tty_ ? 0.25 : 5.0)) return;
+        last_ = now;
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double fps = elapsed > 0 ? double(done) / elapsed : 0.0;
+        const int64_t total = total_ > done ? total_ : done;
+        const double left = fps > 0 ? double(total - done) / fps : 0.0;
+        std::fprintf(stderr, "%sframe %lld/%lld  %.1f fps  %s left%s", tty_ ? "\r" : "", (long long)done,
+                     (long long)total, fps, Clock2(left).c_str(), tty_ ? "   " : "\n");
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void End() {
+        if (shown_ && tty_) std::fprintf(stderr, "\n");
+        shown_ = false;
+    }
+
+private:
+    bool on_;
+    bool tty_;
+    int64_t total_;
+    Clock::time_point start_, last_;
+    bool shown_ = false;
+};
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
+    return 1;
+}
+
+struct PartStats {
+    int64_t frames = 0;
+    double seconds = 0.0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions o;
+    std::string error;
+    if (!ParseCaptureArgs(argc, argv, &o, &error)) {
+        std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), CaptureUsage().c_str());
+        return 2;
+    }
+    if (o.help) {
+        std::fputs(CaptureUsage().c_str(), stdout);
+        return 0;
+    }
+    std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+
+    const bool video = !o.output.empty() && !o.outputIsFolder;
+    const bool frames = !o.output.empty() && o.outputIsFolder;
+    std::string ffmpeg;
+    if (video) {
+        ffmpeg = FindOnPath("ffmpeg");
+        if (ffmpeg.empty())
+            return Fail("ffmpeg was not found on PATH; a video needs it (Debian package ffmpeg), "
+                        "PNG frames (-o DIR/) do not");
+    }
+
+    FrameDriver driver(o.fps, o.scale);
+    const std::vector<PartSpan> spans = PartSpans(EmbeddedSyncSeconds());
+    if (!o.sheet.empty() && spans.empty()) return Fail("the demo's sync file gives no part times for --sheet");
+
+    // The frames each output needs. Every run starts at frame 0: what a
+    // frame shows depends on every frame before it.
+    const int64_t fromFrame = driver.FrameAtSeconds(o.from);
+    const int64_t toFrame = o.to < 0 ? std::numeric_limits<int64_t>::max() : driver.FrameAtSeconds(o.to);
+    const bool toTheEnd = !o.output.empty() && o.to < 0;
+    std::vector<int64_t> stillFrames;
+    for (double s : o.stills) stillFrames.push_back(driver.FrameAtSeconds(s));
+    std::vector<int64_t> sheetFrames;
+    if (!o.sheet.empty())
+        for (const PartSpan& s : spans) sheetFrames.push_back(driver.FrameAtSeconds(s.Middle()));
+    int64_t lastNeeded = -1;
+    if (!o.output.empty() && !toTheEnd) lastNeeded = toFrame - 1;
+    for (int64_t f : stillFrames) lastNeeded = f > lastNeeded ? f : lastNeeded;
+    for (int64_t f : sheetFrames) lastNeeded = f > lastNeeded ? f : lastNeeded;
+    // The demo's last frame is the one in which the music passes the last
+    // sync time; the step past part 8 follows before the next frame.
+    const int64_t expectedEnd = spans.empty() ? 0 : driver.FrameAtSeconds(spans.back().end) + 1;
+    const int64_t guardFrame = driver.FrameAtSeconds(kLongestRunSeconds);
+    int64_t total = toTheEnd ? expectedEnd : lastNeeded + 1;
+    if (!toTheEnd && expectedEnd > 0 && total > expectedEnd) total = expectedEnd;
+
+    // Check every output can be written before the long work starts.
+    TempFiles temps;
+    const std::string stillFolder = frames ? o.output : std::string(".");
+    std::string why;
+    if (frames) {
+        std::error_code ec;
+        fs::create_directories(o.output, ec);
+        if (ec || !CanCreate(PartialName(o.output + "/probe", "partial"), &why))
+            return Fail("cannot write frames into " + o.output + ": " + (ec ? ec.message() : why));
+    }
+    if (!o.stills.empty() && !frames && !CanCreate(PartialName("./probe", "partial"), &why))
+        return Fail("cannot write stills into the current folder: " + why);
+    if (!o.sheet.empty() && !CanCreate(PartialName(o.sheet, "partial"), &why))
+        return Fail("cannot write " + o.sheet + ": " + why);
+
+    ChildPipe encoder;
+    std::string videoPartial, finalPartial;
+    if (video) {
+        videoPartial = temps.Add(PartialName(o.output, "video"));
+        finalPartial = temps.Add(PartialName(o.output, "partial"));
+        if (!CanCreate(finalPartial, &why)) return Fail("cannot write " + o.output + ": " + why);
+    }
+
+    if (!driver.Start()) {
+        std::string boxes;
+        for (const std::string& m : driver.Messages()) boxes += "; " + m;
+        return Fail("the demo did not start" + boxes);
+    }
+    const int width = driver.Width(), height = driver.Height();
+    if (video) {
+        char size[32], rate[16];
+        std::snprintf(size, sizeof size, "%dx%d", width, height);
+        std::snprintf(rate, sizeof rate, "%d", o.fps);
+        // OpenGL gives the rows bottom first: ffmpeg turns them over.
+        if (!encoder.Start({ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt",
+                            "rgb24", "-video_size", size, "-framerate", rate, "-i", "pipe:0", "-vf", "vflip",
+                            "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+                            videoPartial}))
+            return Fail("cannot start " + ffmpeg);
+    }
+
+    Progress progress(o.progress, total);
+    std::vector<PartStats> stats(kPartCount + 1);
+    std::vector<Picture> sheetPictures(sheetFrames.size());
+    std::vector<bool> sheetTaken(sheetFrames.size(), false);
+    std::vector<std::string> sheetMisses;
+    std::vector<bool> stillTaken(stillFrames.size(), false);
+    int64_t videoFrames = 0, writtenFrames = 0;
+    std::vector<uint8_t> rgb;
+    const auto started = Clock::now();
+    int status = 0;
+
+    for (;;) {
+        if (g_interrupted) {
+            status = Fail("interrupted");
+            break;
+        }
+        const int64_t n = driver.FrameIndex();
+        if (!toTheEnd && n > lastNeeded) break;
+        if (n >= guardFrame) {
+            status = Fail("the demo did not end by itself within " + Clock2(kLongestRunSeconds) +
+                          "; give --to to capture part of it");
+            break;
+        }
+        const auto frameStart = Clock::now();
+        if (!driver.RunFrame()) break;  // the demo ended
+        const int part = driver.CurrentPart();
+
+        const bool inRange = n >= fromFrame && n < toFrame;
+        bool wanted = (video || frames) && inRange;
+        for (int64_t f : stillFrames) wanted = wanted || f == n;
+        for (int64_t f : sheetFrames) wanted = wanted || f == n;
+        if (wanted) {
+            if (!driver.ReadFrame(&rgb)) {
+                status = Fail("cannot read the frame back");
+                break;
+            }
+            if (video && inRange) {
+                if (!encoder.Write(rgb.data(), rgb.size())) {
+                    status = Fail("ffmpeg stopped taking frames");
+                    break;
+                }
+                ++videoFrames;
+            }
+            const Picture picture = (frames && inRange) || !stillFrames.empty() || !sheetFrames.empty()
+                                        ? PictureFromBottomUp(width, height, rgb.data())
+                                        : Picture{};
+            if (frames && inRange) {
+                if (!WritePngAtomically(o.output + "/" + FrameFileName(n), picture, &why)) {
+                    status = Fail(why);
+                    break;
+                }
+                ++writtenFrames;
+            }
+            for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
+                if (stillFrames[i] != n) continue;
+                if (!WritePngAtomically(stillFolder + "/" + StillFileName(o.stills[i]), picture, &why))
+                    status = Fail(why);
+                stillTaken[i] = true;
+            }
+            if (status != 0) break;
+            for (size_t k = 0; k < sheetFrames.size(); ++k) {
+                if (sheetFrames[k] != n) continue;
+                if (part == spans[k].part) {
+                    sheetPictures[k] = picture;
+                    sheetTaken[k] = true;
+                } else {
+                    char text[160];
+                    std::snprintf(text, sizeof text, "at %.3f s part %d was playing, not part %d",
+                                  driver.SecondsOfFrame(n), part, spans[k].part);
+                    sheetMisses.push_back(text);
+                }
+            }
+        }
+        if (part >= 1 && part <= kPartCount) {
+            stats[part].frames += 1;
+            stats[part].seconds += SecondsSince(frameStart);
+        }
+        progress.Update(driver.FrameIndex());
+    }
+    progress.Update(driver.FrameIndex(), true);
+    progress.End();
+    const double renderSeconds = SecondsSince(started);
+    const int64_t drawn = driver.FrameIndex();
+    const bool ended = driver.Ended();
+
+    // Outputs that asked for frames the demo never drew.
+    for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
+        if (stillTaken[i]) continue;
+        char text[160];
+        std::snprintf(text, sizeof text, "no still at %.3f s: the demo's last frame is at %.3f s", o.stills[i],
+                      driver.SecondsOfFrame(drawn > 0 ? drawn - 1 : 0));
+        status = Fail(text);
+    }
+    for (size_t k = 0; k < sheetFrames.size() && status == 0; ++k) {
+        if (sheetTaken[k]) continue;
+        std::string text = "no frame of part " + std::to_string(k + 1) + " for the sheet";
+        for (const std::string& m : sheetMisses) text += "; " + m;
+        status = Fail(text);
+    }
+    if (status == 0 && !o.sheet.empty()) {
+        std::vector<int> parts;
+        for (const PartSpan& s : spans) parts.push_back(s.part);
+        if (!WritePngAtomically(o.sheet, MakeContactSheet(sheetPictures, parts), &why)) status = Fail(why);
+    }
+
+    if (video) {
+        const int rc = encoder.Finish();
+        if (status == 0 && rc != 0) status = Fail("ffmpeg failed (status " + std::to_string(rc) + ")");
+        if (status == 0 && videoFrames == 0) status = Fail("no frame falls between --from and --to");
+        if (status == 0) {
+            // The music, from the first frame's time, cut to the video's length.
+            Resource music;
+            if (Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_MP3", &music) && music.size > 0) {
+                char audioPath[] = "/tmp/demo-capture-XXXXXX.mp3";
+                const int fd = mkstemps(audioPath, 4);
+                bool ok = fd >= 0;
+                if (ok) {
+                    temps.Add(audioPath);
+                    ok = write(fd, music.data, music.size) == ssize_t(music.size);
+                    close(fd);
+                }
+                if (!ok) {
+                    status = Fail("cannot write the music to a temporary file");
+                } else {
+                    char start[32], length[32];
+                    std::snprintf(start, sizeof start, "%.6f", driver.SecondsOfFrame(fromFrame));
+                    std::snprintf(length, sizeof length, "%.6f", double(videoFrames) / o.fps);
+                    const int mux = RunProgram({ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-i",
+                                                videoPartial, "-ss", start, "-i", audioPath, "-map", "0:v",
+                                                "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
+                                                "-t", length, finalPartial});
+                    if (mux != 0) status = Fail("ffmpeg could not add the music (status " + std::to_string(mux) + ")");
+                }
+            } else {
+                std::fprintf(stderr, "demo-capture: this build has no music; the video is silent\n");
+                if (!Rename(videoPartial, finalPartial, &why)) status = Fail("cannot write " + o.output + ": " + why);
+            }
+        }
+        if (status == 0 && !Rename(finalPartial, o.output, &why))
+            status = Fail("cannot write " + o.output + ": " + why);
+    }
+
+    // What the run cost, per part.
+    if (drawn > 0) {
+        std::fprintf(stderr, "%lld frames in %.1f s (%.1f fps, %dx%d, %d fps demo clock)%s\n", (long long)drawn,
+                     renderSeconds, double(drawn) / renderSeconds, width, height, o.fps,
+                     ended ? ", the demo ended" : "");
+        for (int p = 1; p <= kPartCount; ++p) {
+            if (stats[p].frames == 0) continue;
+            std::fprintf(stderr, "  part %d: %5lld frames, %6.1f fps\n", p, (long long)stats[p].frames,
+                         double(stats[p].frames) / stats[p].seconds);
+        }
+    }
+    if (status == 0 && frames)
+        std::fprintf(stderr, "%lld frames written to %s\n", (long long)writtenFrames, o.output.c_str());
+    return status;
+}
