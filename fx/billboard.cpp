@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include "fx/sprite_quad.h"
 #include "image/texture_loader.h"
 
 Billboard::Billboard() {
@@ -22,27 +23,15 @@ void Billboard::BuildList() {
     glNewList(list, GL_COMPILE);
     glBegin(GL_QUADS);
     glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(-h, -h, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(h, -h, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(h, h, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(-h, h, 0);
+    TexturedCorners(h);
     glEnd();
     glEndList();
 }
 
 void Billboard::Draw() {
-    // F: the transpose of the modelview's rotation block, no translation;
-    // it cancels the view's rotation so the quad faces the viewer.
-    GLfloat m[16], f[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    f[0] = m[0], f[1] = m[4], f[2] = m[8], f[3] = 0;
-    f[4] = m[1], f[5] = m[5], f[6] = m[9], f[7] = 0;
-    f[8] = m[2], f[9] = m[6], f[10] = m[10], f[11] = 0;
-    f[12] = 0, f[13] = 0, f[14] = 0, f[15] = 1;
+    // F cancels the view's rotation so the quad faces the viewer.
+    GLfloat f[16];
+    FacingMatrix(f);
 
     glEnable(GL_TEXTURE_2D);
     glDepthMask(GL_FALSE);

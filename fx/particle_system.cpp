@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "fx/random.h"
+#include "fx/sprite_quad.h"
 #include "image/texture_loader.h"
 
 namespace {
@@ -29,30 +30,6 @@ int RandJitter() {
     const int first = RandPercent();
     const int second = RandPercent();
     return first - second;
-}
-
-// B: the transpose of the modelview's rotation block, no translation; after
-// a translation it turns a quad in the x-y plane to face the viewer.
-void FacingMatrix(GLfloat* b) {
-    GLfloat m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    b[0] = m[0], b[1] = m[4], b[2] = m[8], b[3] = 0;
-    b[4] = m[1], b[5] = m[5], b[6] = m[9], b[7] = 0;
-    b[8] = m[2], b[9] = m[6], b[10] = m[10], b[11] = 0;
-    b[12] = 0, b[13] = 0, b[14] = 0, b[15] = 1;
-}
-
-// The four textured corners of a quad of half edge h, counter-clockwise
-// from the lower left, t = 0 at the lower edge.
-void TexturedCorners(float h) {
-    glTexCoord2f(0, 0);
-    glVertex3f(-h, -h, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(h, -h, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(h, h, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(-h, h, 0);
 }
 
 }  // namespace

@@ -10,21 +10,10 @@
 #include "platform/platform.h"
 #include "platform/sys_jpeg.h"
 #include "tests/image/make_jpeg.h"
+#include "tests/support/box_recorder.h"
 #include "tests/support/gl_test.h"
 
 namespace {
-
-struct Box {
-    HWND owner;
-    std::string text, caption;
-    uint32_t type;
-};
-std::vector<Box> g_boxes;
-
-int RecordBox(HWND owner, const char* text, const char* caption, uint32_t type) {
-    g_boxes.push_back({owner, text, caption, type});
-    return IDOK;
-}
 
 // Top eight rows red, the rest blue: the JPEG's first row is red.
 std::vector<uint8_t> RedOverBlue(int width, int height) {

@@ -14,6 +14,7 @@
 #include "fx/particle_system.h"
 #include "fx/spring_mesh.h"
 #include "platform/sys_audio.h"
+#include "tests/support/box_recorder.h"
 #include "tests/support/gl_test.h"
 #include "tests/timeline/make_mp3.h"
 #include "timeline/dispatcher.h"
@@ -23,17 +24,6 @@ namespace {
 
 uint32_t g_now = 0;
 uint32_t FakeTicks() { return g_now; }
-
-struct Box {
-    HWND owner;
-    std::string text, caption;
-    uint32_t type;
-};
-std::vector<Box> g_boxes;
-int RecordBox(HWND owner, const char* text, const char* caption, uint32_t type) {
-    g_boxes.push_back({owner, text, caption, type});
-    return IDOK;
-}
 
 const char kSync[] = "1\r\nSzenensync\r\n8\r\n8.3\r\n16.6\r\n25.1\r\n33.5\r\n41.7\r\n50.1\r\n57.7\r\n65.6\r\n";
 

@@ -5,25 +5,27 @@
 
 #include <cstring>
 
-bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgb) {
+namespace {
+
+// rowStride in bytes; a negative stride walks the rows from the last one up.
+bool WriteRgb(const std::string& path, int width, int height, const uint8_t* rgb, int rowStride) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb, width * 3, nullptr) != 0;
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb, rowStride, nullptr) != 0;
+}
+
+}  // namespace
+
+bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgb) {
+    return WriteRgb(path, width, height, rgb, width * 3);
 }
 
 bool WritePngRgbBottomUp(const std::string& path, int width, int height, const uint8_t* rgb) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = PNG_FORMAT_RGB;
-    // A negative row stride walks the rows from the last one up.
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb, -width * 3, nullptr) != 0;
+    return WriteRgb(path, width, height, rgb, -width * 3);
 }
 
 bool ReadPngRgb(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
