@@ -5,50 +5,17 @@
 # more with no display server at all, to see that the question cannot hang.
 set -uo pipefail
 demo="$1"
-work=$(mktemp -d)
-demo_pgid=0
-xvfb_pid=0
-cleanup() {
-  # The question box may run in a forked child: end the demo's whole group.
-  [ "$demo_pgid" -gt 0 ] && kill -- "-$demo_pgid" 2>/dev/null
-  [ "$xvfb_pid" -gt 0 ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
-# Waits up to $1 tenths of a second for the command to succeed.
-wait_for() {
-  local n=$1; shift
-  for ((i = 0; i < n; i++)); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
-display=":$((100 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+source "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb
 
 # Paint the root window so the desktop is not black.
 xsetroot -solid '#808080' 2>/dev/null || true
 
 export SDL_AUDIODRIVER=dummy
-setsid "$demo" >"$work/out.log" 2>&1 &
-demo_pid=$!
-demo_pgid=$demo_pid
-
-question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exit}'; }
-has_question() { test -n "$(question)"; }
-wait_for 300 has_question || fail "no \"Question\" box appeared"
-box=$(question)
-xdotool windowfocus --sync "$box" key Escape || fail "could not answer the box"
-
-main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
-has_main_window() { test -n "$(main_window)"; }
-wait_for 600 has_main_window || fail "no window \"Demo v0.17\""
+start_demo "$demo"
+answer_question Escape
+wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
 win=$(main_window)
-wait_for 300 sh -c "xwininfo -id $win | grep -q 'Map State: IsViewable'" || fail "window never shown"
 info=$(xwininfo -id "$win")
 echo "$info" | grep -q 'Width: 640' || fail "width is not 640: $info"
 echo "$info" | grep -q 'Height: 480' || fail "height is not 480: $info"

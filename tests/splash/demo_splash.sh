@@ -4,40 +4,11 @@
 # of the 1024 x 768 screen, and is hidden again once the main window shows.
 set -uo pipefail
 demo="$1"
-work=$(mktemp -d)
-demo_pgid=0
-xvfb_pid=0
-cleanup() {
-  # The question box may run in a forked child: end the demo's whole group.
-  [ "$demo_pgid" -gt 0 ] && kill -- "-$demo_pgid" 2>/dev/null
-  [ "$xvfb_pid" -gt 0 ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; cat "$work/out.log" 2>/dev/null; exit 1; }
-wait_for() {
-  local n=$1; shift
-  for ((i = 0; i < n; i++)); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
-display=":$((100 + RANDOM % 800))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-
+source "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb
 export SDL_AUDIODRIVER=dummy
-setsid "$demo" >"$work/out.log" 2>&1 &
-demo_pgid=$!
-
-question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exit}'; }
-has_question() { test -n "$(question)"; }
-wait_for 300 has_question || fail "no \"Question\" box appeared"
-xdotool windowfocus --sync "$(question)" key Escape || fail "could not answer the box"
-
-main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
-main_viewable() { w=$(main_window); [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'; }
+start_demo "$demo"
+answer_question Escape
 wait_for 600 main_viewable || fail "the main window never showed"
 
 splash=$(xdotool search --name '^Fovex\.exe$' 2>/dev/null | head -n1)

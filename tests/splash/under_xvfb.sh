@@ -4,6 +4,12 @@
 # server must not reset when xsetroot leaves, or the pattern goes with it.
 set -uo pipefail
 program="$1"
+source "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb
+
+xsetroot leaves, or the pattern goes with it.
+set -uo pipefail
+program="$1"
 work=$(mktemp -d)
 xvfb_pid=0
 cleanup() {

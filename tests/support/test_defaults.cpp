@@ -17,6 +17,8 @@ extern "C" {
 
 const char* __asan_default_options() { return "detect_leaks=1:abort_on_error=0"; }
 
+const char* __lsan_default_options() { return "print_suppressions=0"; }
+
 const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
 
 // Allocations the GL driver, EGL and SDL keep until the process ends.

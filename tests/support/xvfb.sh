@@ -1,0 +1,60 @@
+# xvfb.sh -- sourced by the tests that use a real X screen.
+#
+# start_xvfb        starts Xvfb (1024 x 768, 24 bits) on a free display and
+#                   exports DISPLAY; the server does not reset when a client
+#                   leaves, so a painted root window stays painted
+# start_demo PROG   starts PROG in its own process group, output in $work/out.log
+# answer_question K waits for the "Question" box and answers it with key K
+# wait_for N CMD... retries CMD every 0.1 s, N times at most
+# fail MSG          prints MSG (and the demo's output) and exits 1
+# Everything started here is ended when the script exits.
+
+work=$(mktemp -d)
+xvfb_pid=0
+demo_pgid=0
+
+cleanup() {
+  # The question box may run in a forked child: end the demo's whole group.
+  [ "$demo_pgid" -gt 0 ] && kill -- "-$demo_pgid" 2>/dev/null
+  [ "$xvfb_pid" -gt 0 ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -s "$work/out.log" ] && cat "$work/out.log"
+  exit 1
+}
+
+wait_for() {
+  local n=$1; shift
+  for ((i = 0; i < n; i++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+start_xvfb() {
+  exec {fd}<> <(:)
+  Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local number=""
+  read -r -t 20 -u "$fd" number || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$number"
+  wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer"
+}
+
+start_demo() {
+  setsid "$1" >"$work/out.log" 2>&1 &
+  demo_pid=$!
+  demo_pgid=$demo_pid
+}
+
+question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exit}'; }
+has_question() { test -n "$(question)"; }
+answer_question() {
+  wait_for 300 has_question || fail "no \"Question\" box appeared"
+  xdotool windowfocus --sync "$(question)" key "$1" || fail "could not answer the box"
+}
+
+main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
+main_viewable() { local w; w=$(main_window); [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'; }
