@@ -11,6 +11,8 @@ class HelixRibbon {
 public:
     HelixRibbon();   // count 0, z step 0, radius and angles 0
     ~HelixRibbon();  // frees the two angle pairs
+    HelixRibbon(const HelixRibbon&) = delete;  // owns its arrays: never copied
+    HelixRibbon& operator=(const HelixRibbon&) = delete;
 
     void SetSegmentCount(int32_t count);
     void SetZStep(float step);

@@ -19,6 +19,8 @@ public:
 
     ParticleSystem();   // the defaults below; allocates nothing
     ~ParticleSystem();  // frees positions, velocities, lives, states
+    ParticleSystem(const ParticleSystem&) = delete;  // owns its arrays: never copied
+    ParticleSystem& operator=(const ParticleSystem&) = delete;
 
     // Decodes a ZYN_JPEGTEX picture into a new texture stored in `texture`.
     void LoadTexture(const char* resourceName);
@@ -26,12 +28,15 @@ public:
     // particle in index order and marks it Alive.
     void Init();
     // Places particle i anew: position, start velocity, life (random draws
-    // in the documented order); its state is left alone.
+    // in that order: position x, y, z; the velocity's; the life last); its
+    // state is left alone. A radial start whose divisor is zero (particle at
+    // the world origin, or zero spread) gives velocity zero.
     void Respawn(int32_t i);
     // One step: acceleration, movement, ageing, respawn or death.
     void Update();
-    // Draws the live particles with the current modelview; leaves blending
-    // and texturing off and depth writes on.
+    // Draws the live particles with the current modelview. Quads leave
+    // blending and texturing off and depth writes on; points touch neither.
+    // The quad lists compiled for the call are released before it returns.
     void Draw();
     // Draws the sprite at origin with the given facing matrix (16 floats).
     void DrawEmitterSprite(const float* billboardMatrix);

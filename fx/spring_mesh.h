@@ -18,6 +18,8 @@ public:
 
     SpringMesh();   // centre and gravity zero; allocates nothing
     ~SpringMesh();  // frees the six arrays
+    SpringMesh(const SpringMesh&) = delete;  // owns its arrays: never copied
+    SpringMesh& operator=(const SpringMesh&) = delete;
 
     // Allocates the arrays for columns x rows and lays the nodes out at rest.
     void Build();

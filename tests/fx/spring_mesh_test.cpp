@@ -241,16 +241,6 @@ TEST_F(SpringMeshDrawTest, FlatMeshFacesUpWithTheTextureSpanningIt) {
     EXPECT_NEAR(tMax, 1.0f, 1e-6f);
 }
 
-TEST_F(SpringMeshDrawTest, DentedMeshTiltsItsNormals) {
-    SpringMesh m;
-    StartUpMesh(m);
-    m.SetNode(25 * 51 + 25, 0, -100, 0, 0);
-    for (int s = 0; s < 5; ++s) m.Step();
-    int tilted = 0;
-    for (const FeedbackVertex& v : FeedbackOf(m)) tilted += v.r < 0.99f ? 1 : 0;
-    EXPECT_GT(tilted, 0);
-}
-
 TEST_F(SpringMeshDrawTest, NoRowsDrawNothing) {
     SpringMesh m;
     m.columns = 10;
@@ -260,50 +250,6 @@ TEST_F(SpringMeshDrawTest, NoRowsDrawNothing) {
     m.Step();
     EXPECT_TRUE(FeedbackOf(m).empty());
     EXPECT_FLOAT_EQ(m.nodePositions[10].x, 5.0f);  // one row of 11 nodes
-}
-
-TEST_F(SpringMeshDrawTest, PictureOfADentedMesh) {
-    const int n = 64;
-    std::vector<uint8_t> rgb(n * n * 3);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const bool on = ((x / 8) + (y / 8)) % 2 == 0;
-            uint8_t* p = &rgb[(y * n + x) * 3];
-            p[0] = on ? 230 : 40, p[1] = on ? 200 : 60, p[2] = uint8_t(x * 4);
-        }
-    GLuint tex = 0;
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, n, n, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-
-    SpringMesh m;
-    StartUpMesh(m);
-    m.SetNode(20 * 51 + 30, 0, -100, 0, 0);
-    for (int s = 0; s < 12; ++s) m.Step();
-
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.55, 0.55, -0.41, 0.41, 1, 200);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const GLfloat light[4] = {0.3f, 1, 0.2f, 0};
-    glLightfv(GL_LIGHT0, GL_POSITION, light);
-    glTranslatef(0, -2, -30);
-    glRotatef(35, 1, 0, 0);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
-    m.Draw();
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    const std::string path = SaveSurfacePng("fx_spring_mesh");
-    EXPECT_FALSE(path.empty());
-    EXPECT_GT(PixelAt(320, 240).r + PixelAt(320, 240).g, 0);
-    glDeleteTextures(1, &tex);
 }
 
 }  // namespace
