@@ -11,6 +11,8 @@ test_packages=(googletest libgtest-dev libbenchmark-dev libmp3lame-dev fonts-dej
   xvfb xauth xdotool x11-utils imagemagick xfonts-base ffmpeg sox libsox-fmt-mp3)
 
 wanted=("${run_packages[@]}")
+# The picture baker letters with FreeType.
+test_packages+=(libfreetype-dev)
 if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}"); fi
 
 missing=()

@@ -52,12 +52,12 @@ bool WriteSheet(const std::string& path, const std::vector<Baked>& jpegs, const 
     }
     DrawText(names, font, name, ox + cell / 2.0, oy + cell + label / 2.0 + 1);
   };
-  const auto& specs = Pictures();
+  const auto& entries = Pictures();
   for (size_t i = 0; i < jpegs.size(); ++i) {
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
     if (!DecodeJpeg(jpegs[i].bytes, &w, &h, &rgb)) return false;
-    place(int(i), rgb, w, h, specs[i].bottomRowFirst, jpegs[i].name);
+    place(int(i), rgb, w, h, entries[i].bottomRowFirst, jpegs[i].name);
   }
   // The splash, composed over a checkerboard so its alpha shows.
   std::vector<uint8_t> splash(size_t(splashRgb.width) * splashRgb.height * 3);
@@ -106,20 +106,20 @@ int main(int argc, char** argv) {
   if (outDir.empty() && sheetPath.empty()) return Usage();
 
   std::vector<Baked> jpegs;
-  for (const PictureSpec& spec : Pictures()) {
-    Canvas c(spec.width, spec.height);
-    if (!spec.paint(c)) {
-      std::fprintf(stderr, "bake-pictures: %s: cannot render its lettering (font %s)\n", spec.name,
+  for (const PictureEntry& entry : Pictures()) {
+    Canvas c(entry.width, entry.height);
+    if (!entry.paint(c)) {
+      std::fprintf(stderr, "bake-pictures: %s: cannot render its lettering (font %s)\n", entry.name,
                    kFontSansBold);
       return 1;
     }
-    std::vector<uint8_t> rgb = ToRgb8(c, spec.bottomRowFirst);
-    std::vector<uint8_t> jpeg = EncodeJpeg(rgb, spec.width, spec.height, spec.quality, spec.subsample420);
+    std::vector<uint8_t> rgb = ToRgb8(c, entry.bottomRowFirst);
+    std::vector<uint8_t> jpeg = EncodeJpeg(rgb, entry.width, entry.height, entry.quality, entry.subsample420);
     if (jpeg.empty()) {
-      std::fprintf(stderr, "bake-pictures: %s: JPEG encoding failed\n", spec.name);
+      std::fprintf(stderr, "bake-pictures: %s: JPEG encoding failed\n", entry.name);
       return 1;
     }
-    jpegs.push_back({spec.name, std::move(jpeg)});
+    jpegs.push_back({entry.name, std::move(jpeg)});
   }
   Canvas splashRgb;
   Mask splashAlpha;

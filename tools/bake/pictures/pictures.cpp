@@ -134,8 +134,8 @@ bool PaintPlasma(Canvas& c) {
     double a = kTwoPi * u, b = kTwoPi * v;
     double p = Sin(a + 1.2 * Sin(b)) + Sin(2 * b + 0.9 * Sin(a - b)) + 0.8 * Sin(a + b + 1.4 * Sin(2 * a - b));
     double q = Sin(2 * a - b + 0.8 * Cos(a + 2 * b));
-    double t = 0.5 + 0.5 * Sin(p * 1.6 + q * 0.5);
-    return PlasmaRamp(t) * (0.8 + 0.3 * (0.5 + 0.5 * Sin(p * 3.1 - q)));
+    double t = Pow(0.5 + 0.5 * Sin(p * 1.6 + q * 0.5), 1.35);
+    return PlasmaRamp(t) * (0.62 + 0.3 * (0.5 + 0.5 * Sin(p * 3.1 - q)));
   });
   return true;
 }
@@ -195,7 +195,8 @@ bool DrawTextRight(Mask& m, const TextStyle& st, const std::string& text, double
   return DrawText(m, st, text, right - TextWidth(st, text) / 2, cy);
 }
 
-// Part 3 front: a thin screen frame with tick marks and a caption.
+// Front picture of the demo's third part: a thin screen frame with tick
+// marks and a caption.
 bool PaintSpiralFront(Canvas& c) {
   Mask lines(c.width, c.height), letters(c.width, c.height);
   const int top = 14, bottom = 238;
@@ -217,7 +218,7 @@ bool PaintSpiralFront(Canvas& c) {
   return true;
 }
 
-// Part 4 front: corner brackets and a caption.
+// Front picture of the fourth part: corner brackets and a caption.
 bool PaintSpikeFront(Canvas& c) {
   Mask marks(c.width, c.height);
   const double inset = 14, arm = 34;
@@ -241,7 +242,8 @@ bool PaintSpikeFront(Canvas& c) {
   return true;
 }
 
-// Part 5 front: hollow translucent lettering down the left and scan lines.
+// Front picture of the fifth part: large hollow, translucent lettering
+// along the bottom, scan lines in the top left corner.
 bool PaintSpikeFront2(Canvas& c) {
   Mask solid(c.width, c.height);
   TextStyle huge = Style(kFontSansBold, 70, 0.75, 0.18, 2);
@@ -270,7 +272,7 @@ Rgb EyeAt(double u, double v) {
   ScreenXY(u, v, &X, &Y);
   const double corner = 1.3;
   double k = Clamp01(1 - (X / corner) * (X / corner));
-  double upper = 0.05 + 0.62 * Pow(k, 0.75);
+  double upper = 0.05 + 0.47 * Pow(k, 0.7);
   double lower = 0.05 - 0.48 * Pow(k, 0.9);
   double inside = std::fmin(upper - Y, Y - lower);
   double open = SmoothStep(-0.006, 0.02, inside) * (std::fabs(X) < corner ? 1 : 0);
@@ -278,21 +280,28 @@ Rgb EyeAt(double u, double v) {
   // Skin around the eye: dark, with a lid crease and soft pores.
   double pores = Fbm(X * 9, Y * 9, 11, 5, 0.55);
   Rgb skin = Rgb{0.27, 0.18, 0.17} * (0.55 + 0.6 * pores);
-  double crease = upper + 0.2 + 0.03 * X * X;
+  double crease = upper + 0.24 + 0.03 * X * X;
   skin = skin * (1 - 0.55 * Exp(-((Y - crease) / 0.035) * ((Y - crease) / 0.035)));
   skin = skin * (0.55 + 0.45 * SmoothStep(0.35, 0.0, std::fabs(inside)));
+  // Fine folds following the lower lid.
+  double below = lower - Y;
+  double fold = 0.5 + 0.5 * Sin(below * 95 + 6 * Fbm(X * 3, Y * 3, 13, 3));
+  skin = skin * (1 - 0.25 * fold * SmoothStep(0.0, 0.05, below) * SmoothStep(0.35, 0.1, below) * k);
   // Wet rims along both lids.
   double rimU = Exp(-((Y - upper - 0.012) / 0.012) * ((Y - upper - 0.012) / 0.012));
   double rimL = Exp(-((Y - lower + 0.015) / 0.013) * ((Y - lower + 0.015) / 0.013));
   skin = skin + Rgb{0.55, 0.38, 0.36} * (0.35 * rimU + 0.6 * rimL) * k;
   // Lashes: fine dark strands hanging over the upper lid edge.
-  double strands = Noise(X * 70 + Y * 25 * X, 0.5, 23);
-  double lash = SmoothStep(0.45, 0.75, strands) * SmoothStep(0.06, 0.0, std::fabs(Y - upper + 0.015));
+  double strands = Noise(X * 55 + (Y - upper) * 30 * X, 0.5, 23);
+  double lash = 0.6 * SmoothStep(0.5, 0.8, strands) * SmoothStep(0.05, 0.0, std::fabs(Y - upper + 0.012));
 
   // Sclera: white, shaded toward the corners and under the upper lid.
   Rgb sclera{0.66, 0.64, 0.66};
   double shade = (0.35 + 0.65 * SmoothStep(corner, 0.25, std::fabs(X))) *
                  (0.35 + 0.65 * SmoothStep(0.0, 0.3, upper - Y));
+  // Rounded: brighter next to the iris, darker toward the lids and corners.
+  double fromIris = Len(X, Y - 0.08);
+  shade *= 1.1 - 0.45 * SmoothStep(0.5, 1.3, fromIris);
   sclera = sclera * shade;
   double veinField = Fbm(X * 5 + 3, Y * 5, 31, 5, 0.55);
   double vein = SmoothStep(0.018, 0.0, std::fabs(veinField - 0.5)) * SmoothStep(0.45, 1.1, std::fabs(X));
@@ -310,7 +319,8 @@ Rgb EyeAt(double u, double v) {
   Rgb iris = MixRgb(deep, light, SmoothStep(0.25, 0.8, fibres));
   double collar = 0.48 + 0.07 * (Noise(a * 20, 0.0, 53, 20) - 0.5);
   iris = MixRgb(iris, amber * (0.7 + 0.5 * streak), SmoothStep(collar + 0.08, collar - 0.06, rn));
-  iris = iris * (0.45 + 0.85 * streak * (0.7 + 0.3 * fine));
+  double hair = Noise(a * 640, rn * 0.9, 49, 640);
+  iris = iris * (0.45 + 0.85 * streak * (0.7 + 0.3 * fine)) * (0.8 + 0.4 * hair);
   iris = iris + Rgb{0.9, 0.7, 0.3} * (0.5 * Exp(-((rn - collar) / 0.03) * ((rn - collar) / 0.03)));
   double crypt = SmoothStep(0.3, 0.2, Fbm(a * 24, rn * 5, 59, 3, 0.5, 24)) * SmoothStep(0.35, 0.6, rn);
   iris = iris * (1 - 0.6 * crypt);
@@ -420,14 +430,17 @@ bool PaintSpiral(Canvas& c) {
     double gx = phi / kTwoPi * 8;
     double gas = Fbm(gx, lr * 2.2, 81, 5, 0.55, 8);
     double wisps = Fbm(gx * 2 + 3, lr * 5, 83, 4, 0.5, 16);
-    double density = (0.12 + arms * 1.1) * (0.35 + 1.2 * gas) * (0.7 + 0.6 * wisps);
+    double density = (0.12 + arms * 1.1) * (0.2 + 1.5 * SmoothStep(0.3, 0.72, gas)) * (0.6 + 0.8 * wisps);
     Rgb outer{0.06, 0.1, 0.45}, mid{0.5, 0.18, 0.85}, inner{0.55, 0.85, 1.0};
     Rgb col = MixRgb(outer, mid, SmoothStep(1.2, 0.45, r));
     col = MixRgb(col, inner, SmoothStep(0.4, 0.08, r));
     double fade = SmoothStep(1.6, 0.25, r);
     double core = Exp(-(r / 0.1) * (r / 0.1));
     double depth = 1 - 0.85 * Exp(-(r / 0.035) * (r / 0.035));  // a dark eye in the middle
-    return (col * (density * fade) + Rgb{0.8, 0.9, 1.0} * core) * depth;
+    // Faint stars, drawn into the whirl: sparse bright texels.
+    double star = Hash01(int(std::floor(u * 256)), int(std::floor(v * 256)), 85);
+    double stars = SmoothStep(0.996, 1.0, star) * SmoothStep(0.3, 0.9, r);
+    return (col * (density * fade) + Rgb{0.8, 0.9, 1.0} * (core + 0.7 * stars)) * depth;
   });
   return true;
 }
@@ -685,9 +698,9 @@ bool PaintTestPattern(Canvas& c) {
 
 }  // namespace
 
-const std::vector<PictureSpec>& Pictures() {
-  static const std::vector<PictureSpec> pictures = {
-      {"AUGE.JPG", 256, 256, true, 88, false, PaintEye},
+const std::vector<PictureEntry>& Pictures() {
+  static const std::vector<PictureEntry> pictures = {
+      {"AUGE.JPG", 256, 256, true, 90, false, PaintEye},
       {"BALL.JPG", 256, 256, true, 85, true, PaintBall},
       {"BALL2.JPG", 256, 256, true, 85, true, PaintBall2},
       {"BLACK.JPG", 128, 128, false, 90, true, PaintBlack},
@@ -738,7 +751,7 @@ bool PaintSplash(Canvas* rgb, Mask* alpha) {
     return col;
   });
   Mask letters(w, h), small(w, h);
-  if (!DrawText(letters, Style(kFontSansBold, 38, 1.0, 0.2, -1), "Demo v0.17", 160, 104)) return false;
+  if (!DrawText(letters, Style(kFontSansBold, 34, 1.0, 0.2, -1), "Demo v0.17", 160, 104)) return false;
   if (!DrawText(small, Style(kFontSans, 13, 1.0, 0, 4), "loading ...", 160, 152)) return false;
   Mask halo = Blur(letters, 5), smallHalo = Blur(small, 2);
   Mask streak(w, h);

@@ -14,7 +14,7 @@ extern const char* const kFontSansBold;
 extern const char* const kFontSans;
 
 // One JPEG picture of the demo.
-struct PictureSpec {
+struct PictureEntry {
   const char* name;      // resource name and file name, upper case, e.g. "AUGE.JPG"
   int width, height;     // pixels, powers of two
   bool bottomRowFirst;   // stored upside down so it shows upright where t = 0 is the bottom
@@ -26,7 +26,7 @@ struct PictureSpec {
 };
 
 // All 23 JPEG pictures, in resource-name order.
-const std::vector<PictureSpec>& Pictures();
+const std::vector<PictureEntry>& Pictures();
 
 // SPLASH.TGA: 320 x 240 colour and alpha, top row first. False on font failure.
 bool PaintSplash(Canvas* rgb, Mask* alpha);
