@@ -51,7 +51,7 @@ void Kick(Mix* mix, double t0, double vel) {
     float click = noise.Next() * static_cast<float>(std::exp(-t / 0.0015)) * 0.35f;
     float v = (SoftClip(static_cast<float>(1.8 * body)) * static_cast<float>(fadeOut) + click) *
               static_cast<float>(vel);
-    mix->drums.Add(start + k, v, 0.0f);
+    mix->drums.AddStereo(start + k, v, v);
     // Side-chain: the tonal group dips under every kick.
     double dip = 0.45 * std::min(vel, 1.0) * (t < 0.004 ? t / 0.004 : std::exp(-(t - 0.004) / 0.09));
     int64_t i = start + k;
@@ -66,30 +66,37 @@ void Snare(Mix* mix, double t0, double vel) {
   Noise noise(SeedAt(t0, 0x53));
   Svf hp;
   hp.Set(1400.0, 0.8);
+  float pl, pr;
+  Bus::PanGains(0.05f, &pl, &pr);
   for (int k = 0; k < n; ++k) {
     double t = static_cast<double>(k) / kSampleRate;
     double tone = 0.55 * std::sin(2.0 * kPi * (185.0 * t + 6.0 * (1.0 - std::exp(-t / 0.01)))) *
                       std::exp(-t / 0.05) +
                   0.25 * std::sin(2.0 * kPi * 330.0 * t) * std::exp(-t / 0.035);
     float rattle = hp.Run(noise.Next()).high * static_cast<float>(std::exp(-t / 0.12));
-    float v = static_cast<float>(vel) * (static_cast<float>(tone) + 0.9f * rattle);
-    mix->drums.Add(start + k, v, 0.05f);
+    float fadeOut = static_cast<float>(std::min(1.0, (0.5 - t) / 0.05));
+    float v = static_cast<float>(vel) * (static_cast<float>(tone) + 0.9f * rattle) * fadeOut;
+    mix->drums.AddStereo(start + k, v * pl, v * pr);
     Send(&mix->reverbSend, start + k, v, v, 0.3f);
   }
 }
 
 void Hat(Mix* mix, double t0, double vel, bool open, float pan) {
   int64_t start = Frame(t0);
+  // A drummer never hits twice alike: up to 15 % either way, fixed per hit.
+  vel *= 0.85 + 0.3 * (SeedAt(t0, 0x68) >> 8) / 16777216.0;
   double tau = open ? 0.16 : 0.028;
   int n = static_cast<int>((tau * 7.0) * kSampleRate);
   Noise noise(SeedAt(t0, 0x48));
   Svf hp;
   hp.Set(7500.0, 0.9);
+  float pl, pr;
+  Bus::PanGains(pan, &pl, &pr);
   for (int k = 0; k < n; ++k) {
     double t = static_cast<double>(k) / kSampleRate;
     float raw = 0.6f * Metal(t, 1.6) + 0.5f * noise.Next();
     float v = hp.Run(raw).high * static_cast<float>(vel * std::exp(-t / tau) * 0.7);
-    mix->drums.Add(start + k, v, pan);
+    mix->drums.AddStereo(start + k, v * pl, v * pr);
     Send(&mix->reverbSend, start + k, v, v, 0.08f);
   }
 }
@@ -122,7 +129,7 @@ void Boom(Mix* mix, double t0, double vel) {
     phase += (36.0 + 40.0 * std::exp(-t / 0.08)) / kSampleRate;
     double env = std::exp(-t / 0.7) * std::min(1.0, (2.5 - t) / 0.3);
     float v = static_cast<float>(vel * env) * SoftClip(static_cast<float>(1.5 * std::sin(2.0 * kPi * phase)));
-    mix->drums.Add(start + k, v, 0.0f);
+    mix->drums.AddStereo(start + k, v, v);
     Send(&mix->reverbSend, start + k, v, v, 0.15f);
   }
 }
@@ -149,7 +156,7 @@ void Riser(Mix* mix, double t0, double t1, double vel) {
 }
 
 void Pad(Mix* mix, double t0, double dur, double midi, double vel, const Curve& cutoff) {
-  Envelope env{1.2, 1.5, 0.8, 0.9};
+  Envelope env{1.2, 1.5, 0.8, 0.5};
   int64_t start = Frame(t0);
   int n = static_cast<int>(env.Length(dur) * kSampleRate);
   static const double kDetune[3] = {-0.09, 0.0, 0.085};  // semitones
@@ -199,7 +206,7 @@ void Bass(Mix* mix, double t0, double dur, double midi, double vel, double cutof
     float y = f.Run(s).low;
     y = SoftClip(static_cast<float>(drive) * y) / static_cast<float>(std::tanh(drive));
     float v = y * env.At(t, dur) * static_cast<float>(vel * 0.42);
-    mix->tonal.Add(start + k, v, 0.0f);
+    mix->tonal.AddStereo(start + k, v, v);
     Send(&mix->reverbSend, start + k, v, v, 0.03f);
   }
 }
@@ -212,13 +219,13 @@ void Pluck(Mix* mix, double t0, double dur, double midi, double vel, double cuto
   double dt = NoteHz(midi) / kSampleRate;
   double dt2 = NoteHz(midi + 0.07) / kSampleRate;
   Svf f;
+  float l, r;
+  Bus::PanGains(pan, &l, &r);
   for (int k = 0; k < n; ++k) {
     double t = static_cast<double>(k) / kSampleRate;
     if (k % 16 == 0) f.Set(cutoff * (1.0 + 3.0 * std::exp(-t / 0.05)), 3.0);
     float s = 0.5f * SquareBlep(a.Step(dt), dt) + 0.5f * SawBlep(b.Step(dt2), dt2);
     float v = f.Run(s).low * env.At(t, dur) * static_cast<float>(vel * 0.22);
-    float l, r;
-    Bus::PanGains(pan, &l, &r);
     mix->tonal.AddStereo(start + k, v * l, v * r);
     Send(&mix->delaySend, start + k, v * l, v * r, 0.35f);
     Send(&mix->reverbSend, start + k, v * l, v * r, 0.2f);

@@ -1,30 +1,33 @@
 // The score. A minor throughout; one palette (saw pad, square/saw plucks,
 // driven saw bass, FM bells, a saw lead, machine drums). Every section is
 // four 4/4 bars, and the tempo of each section is set by its length, so
-// every section begins exactly on a part change of the demo.
+// every section begins exactly on a part change of the demo; neighbouring
+// tempi differ by at most 10.5 %. Each part change is a downbeat with a crash
+// and a kick, after fills that stop an eighth early and a 14 dB breath of the
+// whole mix in the last 80 ms.
 //
 //  #  seconds     bpm   part          what happens
-//  1   0.0- 8.3  115.7  title         pad rises out of silence, filter opening;
-//                                     bells; a noise riser that stops just
-//                                     before the drop
-//  2   8.3-16.6  115.7  eye           crash + kick + boom: half-time drums,
-//                                     dark pad, long bass notes, bell motif in
-//                                     the delay; Am F Dm E; snare fill
-//  3  16.6-25.1  112.9  spiral        four-to-the-floor, 16th arpeggios whose
-//                                     filter opens over the section, offbeat
-//                                     bass; Am F C G; fill and riser
-//  4  25.1-33.5  114.3  spike balls   heavy driven bass riff in 16ths,
-//                                     syncopated kick, big snare; Am Am F G
-//  5  33.5-41.7  117.1  spike balls   as 4 plus the lead melody and busier
-//                                     hats; the drums stop on the last beat
-//  6  41.7-50.1  114.3  cloth         breakdown: crash + boom, no beat, plucks
-//                                     and pad; Kick returns in bar 3, snare
-//                                     roll and riser build to the climax
-//  7  50.1-57.7  126.3  lattice       climax: everything, open hats, lead an
-//                                     octave up, bright arps; Am F C G
-//  8  57.7-65.6  121.5  outro         F Dm Esus4 E, beat thins out and stops,
-//                                     bells; at 65.6 a final A major chord
-//                                     with a soft crash, faded out by 66.45
+//  1   0.0- 8.3  115.7  title         Am Am F G: pad rises out of silence as
+//                                     its filter opens; bells; a noise riser
+//  2   8.3-16.6  115.7  eye           Am F Dm E: crash, kick and boom; half-
+//                                     time drums, dark wavering pad, long bass
+//                                     notes, a bell motif in the delay; fill
+//  3  16.6-25.1  112.9  spiral        Am F C G: four-to-the-floor, sixteenth
+//                                     arpeggios whose filter opens over the
+//                                     section, offbeat octave bass; riser
+//  4  25.1-33.5  114.3  spike balls   Am Am F G: heavy driven bass riff in
+//                                     sixteenths, syncopated kick, big snare
+//  5  33.5-41.7  117.1  spike balls   as 4 with the lead melody, busier hats;
+//                                     the floor drops out on the last beat
+//  6  41.7-50.1  114.3  cloth         F C Dm E: breakdown; crash and boom, no
+//                                     beat, plucks and pad; the kick returns
+//                                     in bar 3, snare roll and riser build
+//  7  50.1-57.7  126.3  lattice       Am F C G: climax; everything, open hats,
+//                                     lead an octave up doubled below, bright
+//                                     arps and pad, a crash in bar 3
+//  8  57.7-65.6  121.5  outro         F Dm Esus4 E: the beat thins out and
+//                                     stops, bells descend; at 65.6 the final
+//                                     A major chord, faded out by 66.45
 #include "tools/bake/music/score.h"
 
 #include <algorithm>
@@ -35,11 +38,10 @@
 
 namespace music {
 
-const double kSyncTimes[kSyncCount] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
-
 namespace {
 
-// Section s (0..8) starts at kStart[s]; section 8 is the final chord.
+// Section s (0..7) starts at 0 or at a part change; "section" 8 is the
+// final chord and keeps the tempo of section 7.
 double SectionStart(int s) { return s == 0 ? 0.0 : kSyncTimes[s - 1]; }
 double BeatLength(int s) {
   if (s >= 8) s = 7;
@@ -86,13 +88,13 @@ void PadBar(Mix* mix, int s, int bar, const Chord& c, double vel, const Curve& c
   Pad(mix, t0, dur, c.pad[0] - 12, vel * 0.6, cutoff);
 }
 
-// Sixteenth-note arpeggio over the chord, two octaves up and down.
+// Sixteenth-note arpeggio over the chord, up and down across two octaves.
 void ArpBar(Mix* mix, int s, int bar, const Chord& c, double vel, double cutoffFrom,
-            double cutoffTo, int stepEvery = 1) {
+            double cutoffTo, int stepEvery = 1, int lastStep = 16) {
   static const int kOrder[16] = {0, 1, 2, 3, 4, 3, 2, 1, 0, 2, 4, 5, 4, 2, 3, 1};
   int tones[6] = {c.pad[0] + 12, c.pad[1] + 12, c.pad[2] + 12,
                   c.pad[0] + 24, c.pad[1] + 24, c.pad[2] + 24};
-  for (int step = 0; step < 16; step += stepEvery) {
+  for (int step = 0; step < lastStep; step += stepEvery) {
     double b = bar * 4.0 + step * 0.25;
     double u = b / 16.0;
     double cutoff = cutoffFrom * std::pow(cutoffTo / cutoffFrom, u);
@@ -109,11 +111,11 @@ void Melody(Mix* mix, int s, const Note* notes, size_t count, double vel, int tr
   }
 }
 
-// Sixteenth-note snare fill from beat `from` to the end of the section,
-// growing louder.
+// Snare fill from beat `from`, growing louder, that stops an eighth before
+// the next section: the short breath makes the downbeat land.
 void SnareFill(Mix* mix, int s, double from, double step, double vel) {
-  for (double b = from; b < 16.0 - 1e-9; b += step) {
-    double u = (b - from) / (16.0 - from);
+  for (double b = from; b < 15.5 + 1e-9; b += step) {
+    double u = (b - from) / (15.5 - from + 1e-9);
     Snare(mix, T(s, b), vel * (0.45 + 0.55 * u));
   }
 }
@@ -186,9 +188,9 @@ void Section3Spiral(Mix* mix) {
   const Chord bars[4] = {kAm, kF, kC, kG};
   for (int bar = 0; bar < 4; ++bar) {
     PadBar(mix, s, bar, bars[bar], 0.55, Constant(1400.0));
-    ArpBar(mix, s, bar, bars[bar], 0.9, 700.0, 4500.0);
+    ArpBar(mix, s, bar, bars[bar], 0.9, 700.0, 4500.0, 1, bar == 3 ? 14 : 16);
     double b = bar * 4.0;
-    for (int e = 0; e < 8; ++e) {
+    for (int e = 0; e < (bar == 3 ? 7 : 8); ++e) {
       int note = bars[bar].bass + (e % 2 ? 12 : 0);
       Bass(mix, T(s, b + e * 0.5), BeatLength(s) * 0.4, note, e % 2 ? 0.75 : 0.9, 380.0, 2.0);
     }
@@ -208,15 +210,15 @@ struct RiffStep {
   int step, len, offset;
 };
 const RiffStep kRiff[] = {{0, 2, 0}, {3, 1, 0}, {4, 1, 12}, {6, 2, 0}, {8, 1, 0},
-                          {10, 1, 7}, {11, 1, 0}, {12, 2, 12}, {14, 1, 10}, {15, 1, 7}};
+                          {10, 1, 7}, {11, 1, 0}, {12, 2, 12}, {14, 1, 7}, {15, 1, 0}};
 
 void HeavyBar(Mix* mix, int s, int bar, const Chord& c, bool busyHats, bool lastBeat = true) {
   double b = bar * 4.0;
   for (const RiffStep& r : kRiff) {
+    if (!lastBeat && r.step >= 14) break;
     double t0 = T(s, b + r.step * 0.25);
     double dur = BeatLength(s) * 0.25 * r.len * 0.85;
-    Bass(mix, t0, dur, c.bass + r.offset - 12 * (r.offset >= 10), r.step % 4 ? 0.85 : 1.0, 420.0,
-         3.5);
+    Bass(mix, t0, dur, c.bass + r.offset, r.step % 4 ? 0.85 : 1.0, 420.0, 3.5);
   }
   // Kick: 1, the "and" of 2, 3 and its "e"; snare on 2 and 4.
   const double kicks[] = {0.0, 1.5, 2.0, 2.75};
@@ -249,45 +251,45 @@ void Section5SpikeBallsLead(Mix* mix) {
   const Chord bars[4] = {kAm, kAm, kF, kG};
   for (int bar = 0; bar < 4; ++bar) {
     PadBar(mix, s, bar, bars[bar], 0.45, Constant(1100.0));
-    ArpBar(mix, s, bar, bars[bar], 0.5, 1200.0, 2500.0);
+    ArpBar(mix, s, bar, bars[bar], 0.5, 1200.0, 2500.0, 1, bar == 3 ? 14 : 16);
     HeavyBar(mix, s, bar, bars[bar], true, bar < 3);
   }
   const Note melody[] = {{0, 1.5, 76}, {1.5, 0.5, 74}, {2, 1, 72}, {3, 0.5, 74}, {3.5, 0.5, 76},
                          {4, 1.5, 81}, {5.5, 0.5, 79}, {6, 2, 76},
                          {8, 1, 77}, {9, 0.5, 76}, {9.5, 0.5, 74}, {10, 1.5, 72}, {11.5, 0.5, 74},
                          {12, 1, 71}, {13, 1, 74}, {14, 1.75, 79}};
-  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 1.0);
+  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 0.85);
   // The last beat is empty but for one kick on 4: the floor drops away.
   Kick(mix, T(s, 15), 0.9);
 }
 
 void Section6Cloth(Mix* mix) {
   const int s = 5;
-  Crash(mix, T(s, 0), 1.0);
-  Boom(mix, T(s, 0), 1.0);
+  Crash(mix, T(s, 0), 0.9);
+  Boom(mix, T(s, 0), 0.8);
   const Chord bars[4] = {kF, kC, kDm, kE};
   Curve lift = Glide(T(s, 0), 600.0, T(s, 16), 3000.0);
   for (int bar = 0; bar < 4; ++bar) {
-    PadBar(mix, s, bar, bars[bar], 0.9, lift);
+    PadBar(mix, s, bar, bars[bar], 0.55 + 0.1 * bar, lift);
     double b = bar * 4.0;
     // Slow plucks on the eighths, a chord tone each, getting brighter.
     for (int e = 0; e < 8; ++e) {
       static const int kWalk[8] = {0, 1, 2, 1, 0, 2, 1, 2};
       int note = bars[bar].pad[kWalk[e]] + 12 + (e >= 4 ? 12 : 0);
-      Pluck(mix, T(s, b + e * 0.5), BeatLength(s) * 0.3, note, 0.7, 900.0 + 300.0 * bar,
+      Pluck(mix, T(s, b + e * 0.5), BeatLength(s) * 0.3, note, 0.45 + 0.05 * bar, 900.0 + 300.0 * bar,
             e % 2 ? 0.5f : -0.5f);
     }
-    Bass(mix, T(s, b), T(s, b + 4) - T(s, b) - 0.03, bars[bar].bass, 0.6, 150.0, 1.2);
+    Bass(mix, T(s, b), T(s, b + 4) - T(s, b) - 0.03, bars[bar].bass, 0.45, 150.0, 1.2);
   }
   Bell(mix, T(s, 0), 81, 0.9, 0.0f);
   Bell(mix, T(s, 4), 79, 0.7, 0.3f);
   // Bar 3: the kick comes back on quarters, growing; bar 4: snare roll.
   for (int q = 0; q < 4; ++q) Kick(mix, T(s, 8 + q), 0.5 + 0.1 * q);
   for (int q = 0; q < 3; ++q) Kick(mix, T(s, 12 + q), 0.9);
-  SnareFill(mix, s, 12.0, 0.5, 0.7);
-  SnareFill(mix, s, 14.0, 0.25, 0.9);
-  SnareFill(mix, s, 15.0, 0.125, 1.0);
-  Riser(mix, T(s, 8.0), T(s, 15.75), 0.9);
+  SnareFill(mix, s, 12.0, 0.5, 0.5);
+  SnareFill(mix, s, 14.0, 0.25, 0.55);
+  SnareFill(mix, s, 15.0, 0.125, 0.6);
+  Riser(mix, T(s, 8.0), T(s, 15.75), 0.45);
 }
 
 void Section7Lattice(Mix* mix) {
@@ -296,10 +298,10 @@ void Section7Lattice(Mix* mix) {
   Boom(mix, T(s, 0), 0.5);
   const Chord bars[4] = {kAm, kF, kC, kG};
   for (int bar = 0; bar < 4; ++bar) {
-    PadBar(mix, s, bar, bars[bar], 0.6, Constant(2600.0));
-    ArpBar(mix, s, bar, bars[bar], 0.7, 3000.0, 5000.0);
+    PadBar(mix, s, bar, bars[bar], 0.8, Constant(3200.0));
+    ArpBar(mix, s, bar, bars[bar], 0.7, 3000.0, 5000.0, 1, bar == 3 ? 14 : 16);
     double b = bar * 4.0;
-    for (int x = 0; x < 16; ++x) {
+    for (int x = 0; x < (bar == 3 ? 14 : 16); ++x) {
       bool on = x % 4 == 0;
       int note = bars[bar].bass + (x % 4 == 2 ? 12 : 0);
       if (x % 4 == 1) continue;
@@ -318,6 +320,8 @@ void Section7Lattice(Mix* mix) {
                          {8, 1, 79}, {9, 0.5, 76}, {9.5, 0.5, 79}, {10, 1, 84}, {11, 1, 79},
                          {12, 1.5, 83}, {13.5, 0.5, 81}, {14, 1.75, 79}};
   Melody(mix, s, melody, sizeof melody / sizeof melody[0], 1.0);
+  Melody(mix, s, melody, sizeof melody / sizeof melody[0], 0.55, -12);
+  Crash(mix, T(s, 8), 0.7);
   SnareFill(mix, s, 15.0, 0.25, 1.0);
 }
 
@@ -402,6 +406,19 @@ Bus RenderScore() {
     float duck = mix.duck[i];
     out.left[i] += mix.tonal.left[i] * duck + std::tanh(1.2f * mix.drums.left[i]) / 1.2f;
     out.right[i] += mix.tonal.right[i] * duck + std::tanh(1.2f * mix.drums.right[i]) / 1.2f;
+  }
+  // A breath before every part change: the whole mix ducks by 14 dB for the
+  // last 80 ms and comes back on the downbeat, so the new section lands.
+  for (double sync : kSyncTimes) {
+    size_t from = static_cast<size_t>((sync - 0.11) * kSampleRate);
+    size_t to = static_cast<size_t>(std::llround(sync * kSampleRate));
+    for (size_t i = from; i < to && i < n; ++i) {
+      double t = static_cast<double>(i) / kSampleRate - (sync - 0.11);
+      double w = std::min({1.0, t / 0.03, (0.11 - t) / 0.002});
+      float g = static_cast<float>(1.0 - 0.8 * w);
+      out.left[i] *= g;
+      out.right[i] *= g;
+    }
   }
   return out;
 }

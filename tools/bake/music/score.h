@@ -9,7 +9,7 @@ namespace music {
 // Where the parts of the demo change, in seconds of music; the sections of
 // the score begin at 0 and at each of these times.
 constexpr int kSyncCount = 8;
-extern const double kSyncTimes[kSyncCount];
+inline constexpr double kSyncTimes[kSyncCount] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
 
 // Length of the finished piece: the last chord has died away before the end,
 // so the loop back to the start does not click.

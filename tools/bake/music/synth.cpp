@@ -52,7 +52,7 @@ float Envelope::At(double t, double gate) const {
   return static_cast<float>(held(gate) * std::exp(-(t - gate) / release));
 }
 
-double Envelope::Length(double gate) const { return gate + release * 8.0; }
+double Envelope::Length(double gate) const { return gate + release * 7.0; }
 
 void Svf::Set(double cutoff, double q) {
   cutoff = std::clamp(cutoff, 20.0, 0.45 * kSampleRate);
@@ -187,6 +187,7 @@ void Limit(Bus* bus, double ceiling, double lookahead, double release) {
     while (window.front() < i) window.pop_front();
     float m = need[window.front()];
     held = std::min(m, held + (1.0f - held) * rel);
+    if (held > 0.99999f) held = 1.0f;  // fully let go: quiet passages stay bit-exact
     gain[i] = held;
   }
   // A box average over the last `la` gains stays below every need it covers,
@@ -196,9 +197,10 @@ void Limit(Bus* bus, double ceiling, double lookahead, double release) {
     sum += gain[i];
     if (i >= la) sum -= gain[i - la];
     size_t count = std::min(i + 1, la);
-    // Frames before the first full window average what exists plus unity.
-    double g = (sum + static_cast<double>(la - count)) / static_cast<double>(la);
-    float gf = std::min(static_cast<float>(g), gain[i]);
+    // Before the first full window, the missing frames count as the first
+    // gain, which already meets every peak of the first window.
+    double g = (sum + static_cast<double>(la - count) * gain[0]) / static_cast<double>(la);
+    float gf = static_cast<float>(g);
     bus->left[i] *= gf;
     bus->right[i] *= gf;
   }

@@ -51,7 +51,7 @@ struct Phasor {
 struct Envelope {
   double attack = 0.005, decay = 0.1, sustain = 0.7, release = 0.1;
   float At(double t, double gate) const;
-  // Time after which the envelope is below -70 dB (the voice can stop).
+  // Time after which the envelope is below -60 dB (the voice can stop).
   double Length(double gate) const;
 };
 
@@ -71,20 +71,14 @@ struct Bus {
   std::vector<float> left, right;
   explicit Bus(size_t frames) : left(frames, 0.0f), right(frames, 0.0f) {}
   size_t Frames() const { return left.size(); }
-  // Adds a mono sample at frame `i` with constant-power pan; ignores frames
-  // outside the buffer.
-  void Add(int64_t i, float v, float pan) {
-    if (i < 0 || static_cast<size_t>(i) >= left.size()) return;
-    float l, r;
-    PanGains(pan, &l, &r);
-    left[i] += v * l;
-    right[i] += v * r;
-  }
+  // Adds a sample pair at frame `i`; ignores frames outside the buffer.
   void AddStereo(int64_t i, float l, float r) {
     if (i < 0 || static_cast<size_t>(i) >= left.size()) return;
     left[i] += l;
     right[i] += r;
   }
+  // Constant-power pan gains, both 1 in the centre (so centred mono keeps
+  // its level on each side).
   static void PanGains(float pan, float* l, float* r);
 };
 
