@@ -3,8 +3,11 @@
 
 #include <GL/gl.h>
 
+#include <new>
+
 #include "app/globals.h"
 #include "app/render_state.h"
+#include "splash/splash_window.h"
 #include "timeline/dispatcher.h"
 
 AppState app;
@@ -75,8 +78,14 @@ void StartUp() {
     }
     Sys_ShowWindow(app.mainWindow, false);
 
+    // The splash stays on screen while the assets are made; without memory
+    // for it, start-up goes on without one.
+    SplashWindow* splash = new (std::nothrow) SplashWindow("SPLASH.TGA");
+
     app.currentPart = 1;
     SetUpAssets(app.mainWindow);
+
+    delete splash;
 
     Sys_ShowWindow(app.mainWindow, true);
     ApplyPartRenderState(app.currentPart);
