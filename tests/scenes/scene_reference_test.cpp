@@ -118,6 +118,10 @@ TEST_F(SceneReference, EveryPartAtTwoMomentsFromTheStartOfTheDemo) {
             ASSERT_EQ(driver.CurrentPart(), part + 1);
             part = driver.CurrentPart();
             partStart = drawn;
+            // Each part begins within a frame or two of its sync time.
+            if (part >= 2) {
+                EXPECT_NEAR(driver.SecondsOfFrame(drawn), kSyncSeconds[part - 2], 0.05) << part;
+            }
         }
         for (int offset : kCheckpoints) {
             if (drawn - partStart != offset) continue;
