@@ -69,7 +69,7 @@ public:
     // The part now playing, 1 to 8 (app.currentPart): after RunFrame, the
     // part of the frame just drawn.
     int32_t CurrentPart() const;
-    // tick(n) in milliseconds; Seconds(n) the same in seconds.
+    // tick(n) in milliseconds; SecondsOfFrame(n) the same in seconds.
     uint32_t TickOfFrame(int64_t n) const;
     double SecondsOfFrame(int64_t n) const { return double(TickOfFrame(n)) / 1000.0; }
     // The first frame drawn at or after a time in seconds.

@@ -10,6 +10,7 @@
 
 #include "app/frame_driver.h"
 #include "tools/capture/contact_sheet.h"
+#include "tools/capture/frame_png.h"
 #include "tools/common/png.h"
 
 namespace {
@@ -56,6 +57,16 @@ void BM_FrameToPng(benchmark::State& state) {
     unlink(path.c_str());
 }
 BENCHMARK(BM_FrameToPng)->Unit(benchmark::kMillisecond);
+
+void BM_FrameToFastPng(benchmark::State& state) {
+    FrameDriver& d = Driver();
+    std::vector<uint8_t> rgb;
+    d.ReadFrame(&rgb);
+    const std::string path = "/tmp/bench_capture_fast_" + std::to_string(getpid()) + ".png";
+    for (auto _ : state) WriteFramePng(path, PictureFromBottomUp(d.Width(), d.Height(), rgb.data()));
+    unlink(path.c_str());
+}
+BENCHMARK(BM_FrameToFastPng)->Unit(benchmark::kMillisecond);
 
 void BM_ReduceForSheet(benchmark::State& state) {
     Picture p;

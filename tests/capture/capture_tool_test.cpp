@@ -100,9 +100,9 @@ TEST(CaptureTool, ADoubleScaleFrameReducedMatchesTheNormalOne) {
     const std::string one = dir + "/one", two = dir + "/two";
     const std::string times = "0.5,3,9,18,27,35,43,52,60";
     // A low frame rate keeps the work small; both runs draw the same frames.
-    ToolRun run = Capture("--fps 15 --stills " + times + " -o " + one + "/ --to 0.01");
+    ToolRun run = Capture("--fps 8 --stills " + times + " -o " + one + "/ --to 0.01");
     ASSERT_EQ(run.status, 0) << run.output;
-    run = Capture("--fps 15 --stills " + times + " --scale 2 -o " + two + "/ --to 0.01");
+    run = Capture("--fps 8 --stills " + times + " --scale 2 -o " + two + "/ --to 0.01");
     ASSERT_EQ(run.status, 0) << run.output;
     for (const char* name : {"still-0.500.png", "still-3.000.png", "still-9.000.png", "still-18.000.png",
                              "still-27.000.png", "still-35.000.png", "still-43.000.png", "still-52.000.png",

@@ -25,6 +25,7 @@
 #include "tools/capture/child_process.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/demo_timing.h"
+#include "tools/capture/frame_png.h"
 #include "tools/common/png.h"
 
 namespace fs = std::filesystem;
@@ -84,10 +85,14 @@ bool Rename(const std::string& from, const std::string& to, std::string* why) {
     return !ec;
 }
 
-// Writes a PNG under a temporary name and renames it into place.
-bool WritePngAtomically(const std::string& path, const Picture& picture, std::string* why) {
+// Writes a PNG under a temporary name and renames it into place. Frame
+// sequences are compressed fast (their count makes the time), stills and
+// sheets small.
+bool WritePngAtomically(const std::string& path, const Picture& picture, bool fast, std::string* why) {
     const std::string partial = PartialName(path, "partial");
-    if (!WritePngRgb(partial, picture.width, picture.height, picture.rgb.data())) {
+    const bool written = fast ? WriteFramePng(partial, picture)
+                              : WritePngRgb(partial, picture.width, picture.height, picture.rgb.data());
+    if (!written) {
         unlink(partial.c_str());
         *why = "cannot write " + path;
         return false;
@@ -290,7 +295,7 @@ int main(int argc, char** argv) {
                                         ? PictureFromBottomUp(width, height, rgb.data())
                                         : Picture{};
             if (frames && inRange) {
-                if (!WritePngAtomically(o.output + "/" + FrameFileName(n), picture, &why)) {
+                if (!WritePngAtomically(o.output + "/" + FrameFileName(n), picture, true, &why)) {
                     status = Fail(why);
                     break;
                 }
@@ -298,7 +303,7 @@ int main(int argc, char** argv) {
             }
             for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
                 if (stillFrames[i] != n) continue;
-                if (!WritePngAtomically(stillFolder + "/" + StillFileName(o.stills[i]), picture, &why))
+                if (!WritePngAtomically(stillFolder + "/" + StillFileName(o.stills[i]), picture, false, &why))
                     status = Fail(why);
                 stillTaken[i] = true;
             }
@@ -345,7 +350,7 @@ int main(int argc, char** argv) {
     if (status == 0 && !o.sheet.empty()) {
         std::vector<int> parts;
         for (const PartSpan& s : spans) parts.push_back(s.part);
-        if (!WritePngAtomically(o.sheet, MakeContactSheet(sheetPictures, parts), &why)) status = Fail(why);
+        if (!WritePngAtomically(o.sheet, MakeContactSheet(sheetPictures, parts), false, &why)) status = Fail(why);
     }
 
     if (video) {
