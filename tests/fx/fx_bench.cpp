@@ -11,16 +11,6 @@
 
 namespace {
 
-void StartUpMesh(SpringMesh& m) {
-    m.columns = 50;
-    m.rows = 50;
-    m.spacing = 0.5f;
-    m.stiffness = 0.05f;
-    m.damping = 0.85f;
-    m.Build();
-    for (int i : {0, 2401, 2352, 49}) m.SetNodeMode(i, SpringMesh::Pinned);
-}
-
 // Particle system 1 as set up for part 2.
 void SystemOne(ParticleSystem& ps, GLuint texture) {
     ps.drawMode = 3;
@@ -39,16 +29,6 @@ void SystemOne(ParticleSystem& ps, GLuint texture) {
     ps.direction.z = 1;
     ps.texture = texture;
     ps.Init();
-}
-
-void SceneView() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.665, 0.665, -0.5, 0.5, 1, 200);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(0, 0, -6);
-    glRotatef(30, 1, 0, 0);
 }
 
 void BM_SpringMeshStep51x51(benchmark::State& state) {

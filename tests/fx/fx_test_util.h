@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fx/spring_mesh.h"
+
 // A size x size RGB texture: a soft white disc on black (a particle glow),
 // or plain white when `flat` is set.
 inline GLuint MakeTestTexture(int size, bool flat) {
@@ -81,4 +83,28 @@ inline int LiveListsFrom(GLuint first, GLuint span) {
     int live = 0;
     for (GLuint n = first; n < first + span; ++n) live += glIsList(n) ? 1 : 0;
     return live;
+}
+
+// The mesh as the demo sets it up: 51 x 51 nodes, four of them pinned.
+inline void StartUpMesh(SpringMesh& m) {
+    m.columns = 50;
+    m.rows = 50;
+    m.spacing = 0.5f;
+    m.stiffness = 0.05f;
+    m.damping = 0.85f;
+    m.centre.y = 0;
+    m.gravity.y = 0;
+    m.Build();
+    for (int i : {0, 2401, 2352, 49}) m.SetNodeMode(i, SpringMesh::Pinned);
+}
+
+// A 4:3 perspective looking at the origin from 6 units, tilted by 30 degrees.
+inline void SceneView() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.665, 0.665, -0.5, 0.5, 1, 200);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -6);
+    glRotatef(30, 1, 0, 0);
 }

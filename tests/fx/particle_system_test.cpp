@@ -446,13 +446,7 @@ TEST_F(ParticleDrawTest, ListNamesStayBoundedOverManyFrames) {
 
 TEST_F(ParticleDrawTest, PictureOfAnEmitter) {
     // A part-2 style emitter seen in perspective, saved for a look.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.665, 0.665, -0.5, 0.5, 1, 200);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(0, 0, -6);
-    glRotatef(30, 1, 0, 0);
+    SceneView();
     const GLuint glow = MakeTestTexture(64, false);
     ParticleSystem ps;
     ps.count = 150;

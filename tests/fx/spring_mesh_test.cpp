@@ -11,19 +11,6 @@
 
 namespace {
 
-// The mesh as the demo sets it up: 51 x 51 nodes, four of them pinned.
-void StartUpMesh(SpringMesh& m) {
-    m.columns = 50;
-    m.rows = 50;
-    m.spacing = 0.5f;
-    m.stiffness = 0.05f;
-    m.damping = 0.85f;
-    m.centre.y = 0;
-    m.gravity.y = 0;
-    m.Build();
-    for (int i : {0, 2401, 2352, 49}) m.SetNodeMode(i, SpringMesh::Pinned);
-}
-
 constexpr int kNodes = 51 * 51;
 
 float MaxDeviationFromRest(const SpringMesh& m) {
