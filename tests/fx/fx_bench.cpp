@@ -58,30 +58,14 @@ void BM_ParticleUpdate150(benchmark::State& state) {
 }
 BENCHMARK(BM_ParticleUpdate150);
 
-// Issuing the draw only (what the frame loop pays before the swap).
+// Argument 0: issuing the draw only (what the frame loop pays before the
+// swap); 1: the draw through to finished pixels on the software rasteriser.
 void BM_ParticleDraw150(benchmark::State& state) {
     if (!MakeHeadlessGL()) {
         state.SkipWithError("no headless GL");
         return;
     }
-    ResetGLState();
-    SceneView();
-    glEnable(GL_LIGHTING);
-    const GLuint tex = MakeTestTexture(64, false);
-    ParticleSystem ps;
-    SystemOne(ps, tex);
-    for (auto _ : state) ps.Draw();
-    glFinish();
-    glDeleteTextures(1, &tex);
-}
-BENCHMARK(BM_ParticleDraw150);
-
-// The draw through to finished pixels on the software rasteriser.
-void BM_ParticleDraw150Finished(benchmark::State& state) {
-    if (!MakeHeadlessGL()) {
-        state.SkipWithError("no headless GL");
-        return;
-    }
+    const bool finished = state.range(0) != 0;
     ResetGLState();
     SceneView();
     glEnable(GL_LIGHTING);
@@ -90,11 +74,12 @@ void BM_ParticleDraw150Finished(benchmark::State& state) {
     SystemOne(ps, tex);
     for (auto _ : state) {
         ps.Draw();
-        glFinish();
+        if (finished) glFinish();
     }
+    glFinish();
     glDeleteTextures(1, &tex);
 }
-BENCHMARK(BM_ParticleDraw150Finished);
+BENCHMARK(BM_ParticleDraw150)->Arg(0)->Arg(1);
 
 void BM_SpringMeshDraw51x51(benchmark::State& state) {
     if (!MakeHeadlessGL()) {
