@@ -1,11 +1,10 @@
-// sys_gl.cpp -- OpenGL contexts (SDL for windows, EGL surfaceless headless)
+// sys_gl.cpp -- OpenGL contexts (SDL for windows, sys_native headless)
 // and the drawing surface every frame is drawn into.
 #define GL_GLEXT_PROTOTYPES 1
 #include "platform/platform.h"
 #include "platform/sys_internal.h"
+#include "platform/sys_native.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
@@ -15,8 +14,6 @@
 namespace {
 
 SDL_GLContext g_sdlContext = nullptr;
-EGLDisplay g_eglDisplay = EGL_NO_DISPLAY;
-EGLContext g_eglContext = EGL_NO_CONTEXT;
 FrameHook g_frameHook = nullptr;
 
 // The drawing surface.
@@ -52,25 +49,12 @@ bool MakeSurface(int scale) {
     return true;
 }
 
+// Headless, the first call makes the context and later calls keep it.
+bool g_headlessMade = false;
 bool MakeHeadlessContext() {
-    if (g_eglContext != EGL_NO_CONTEXT) return true;
-    auto getPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getPlatformDisplay) return false;
-    g_eglDisplay = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (g_eglDisplay == EGL_NO_DISPLAY || !eglInitialize(g_eglDisplay, nullptr, nullptr)) {
-        std::fprintf(stderr, "EGL: no surfaceless display\n");
-        return false;
-    }
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
-    const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                 EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-    g_eglContext = eglCreateContext(g_eglDisplay, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
-    if (g_eglContext == EGL_NO_CONTEXT) {
-        std::fprintf(stderr, "EGL: no compatibility context\n");
-        return false;
-    }
-    if (!eglMakeCurrent(g_eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, g_eglContext)) return false;
+    if (g_headlessMade) return true;
+    if (!Sys_Native_MakeHeadlessContext()) return false;
+    g_headlessMade = true;
     return MakeSurface(Sys_Internal_HeadlessScale());
 }
 

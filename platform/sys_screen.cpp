@@ -1,10 +1,9 @@
-// sys_screen.cpp -- screen size and capture (X11 where SDL runs on X11,
-// black elsewhere) and painting pictures into windows (SDL window surfaces).
+// sys_screen.cpp -- screen size and capture (the system's own screen where
+// sys_native reads it, SDL's desktop mode and black elsewhere) and painting
+// pictures into windows (SDL window surfaces).
 #include "platform/sys_screen.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <map>
 
 #include "platform/sys_internal.h"
+#include "platform/sys_native.h"
 
 namespace {
 
@@ -30,19 +30,8 @@ TestScreen g_testScreen;
 constexpr int kHeadlessScreenWidth = 640;
 constexpr int kHeadlessScreenHeight = 480;
 
-// Our own connection to the X server SDL runs on; null where there is none.
-Display* g_x11 = nullptr;
-bool g_x11Tried = false;
-
-Display* X11Display() {
-    if (g_x11Tried) return g_x11;
-    g_x11Tried = true;
-    if (Sys_IsHeadless() || !Sys_Internal_VideoUp()) return nullptr;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || std::strcmp(driver, "x11") != 0) return nullptr;
-    g_x11 = XOpenDisplay(nullptr);
-    return g_x11;
-}
+// The operating system's own screen is asked only with a display behind SDL.
+bool NativeScreenReady() { return !Sys_IsHeadless() && Sys_Internal_VideoUp(); }
 
 // Where the screen is neither ours (tests) nor X11's: SDL's desktop mode.
 bool SdlDesktop(int* width, int* height, int* bits) {
@@ -52,66 +41,6 @@ bool SdlDesktop(int* width, int* height, int* bits) {
     *width = mode.w;
     *height = mode.h;
     *bits = int(SDL_BITSPERPIXEL(mode.format));
-    return true;
-}
-
-int g_xError = 0;
-int CatchXError(Display*, XErrorEvent* e) {
-    g_xError = e->error_code;
-    return 0;
-}
-
-// Number of the lowest set bit and the width of the run of set bits.
-void MaskShift(unsigned long mask, int* shift, int* bits) {
-    *shift = 0;
-    *bits = 0;
-    if (!mask) return;
-    while (!(mask & 1)) {
-        mask >>= 1;
-        ++*shift;
-    }
-    while (mask & 1) {
-        mask >>= 1;
-        ++*bits;
-    }
-}
-
-uint8_t Channel(unsigned long pixel, int shift, int bits) {
-    if (bits == 0) return 0;
-    const unsigned long v = (pixel >> shift) & ((1ul << bits) - 1);
-    return bits >= 8 ? uint8_t(v >> (bits - 8)) : uint8_t(v * 255 / ((1ul << bits) - 1));
-}
-
-// Reads [x, x + w) x [y, y + h) of the X root window into B, G, R, 0.
-bool CaptureX11(Display* dpy, int x, int y, int w, int h, uint8_t* bgrx) {
-    const int screen = DefaultScreen(dpy);
-    XSync(dpy, False);
-    g_xError = 0;
-    XErrorHandler old = XSetErrorHandler(CatchXError);
-    XImage* image =
-        XGetImage(dpy, RootWindow(dpy, screen), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-    XSync(dpy, False);
-    XSetErrorHandler(old);
-    if (!image || g_xError) {
-        if (image) XDestroyImage(image);
-        return false;
-    }
-    Visual* visual = DefaultVisual(dpy, screen);
-    int rs, rb, gs, gb, bs, bb;
-    MaskShift(visual->red_mask, &rs, &rb);
-    MaskShift(visual->green_mask, &gs, &gb);
-    MaskShift(visual->blue_mask, &bs, &bb);
-    for (int row = 0; row < h; ++row) {
-        uint8_t* out = bgrx + size_t(row) * w * 4;
-        for (int col = 0; col < w; ++col, out += 4) {
-            const unsigned long p = XGetPixel(image, col, row);
-            out[0] = Channel(p, bs, bb);
-            out[1] = Channel(p, gs, gb);
-            out[2] = Channel(p, rs, rb);
-            out[3] = 0;
-        }
-    }
-    XDestroyImage(image);
     return true;
 }
 
@@ -181,12 +110,8 @@ bool Sys_ScreenSize(int* width, int* height) {
         *height = g_testScreen.height;
         return true;
     }
-    if (Display* dpy = X11Display()) {
-        *width = DisplayWidth(dpy, DefaultScreen(dpy));
-        *height = DisplayHeight(dpy, DefaultScreen(dpy));
-        return true;
-    }
     int bits = 0;
+    if (NativeScreenReady() && Sys_Native_ScreenSize(width, height, &bits)) return true;
     if (SdlDesktop(width, height, &bits)) return true;
     if (Sys_IsHeadless()) {
         *width = kHeadlessScreenWidth;
@@ -198,8 +123,8 @@ bool Sys_ScreenSize(int* width, int* height) {
 
 int Sys_ScreenColorBits() {
     if (g_testScreen.width > 0) return g_testScreen.colorBits;
-    if (Display* dpy = X11Display()) return DefaultDepth(dpy, DefaultScreen(dpy));
     int w = 0, h = 0, bits = 0;
+    if (NativeScreenReady() && Sys_Native_ScreenSize(&w, &h, &bits)) return bits;
     if (SdlDesktop(&w, &h, &bits)) return bits;
     return Sys_IsHeadless() ? 24 : 0;
 }
@@ -223,9 +148,10 @@ bool Sys_CaptureScreen(int left, int top, int right, int bottom, int* width, int
             for (int row = 0; row < h; ++row)
                 std::memcpy(&(*bgrx)[size_t(row) * w * 4],
                             &g_testScreen.bgrx[(size_t(top + row) * screenW + left) * 4], size_t(w) * 4);
-    } else if (Display* dpy = X11Display()) {
+    } else if (NativeScreenReady()) {
         // A failed read leaves the black picture.
-        if (!CaptureX11(dpy, left, top, w, h, bgrx->data())) std::fill(bgrx->begin(), bgrx->end(), 0);
+        if (!Sys_Native_CaptureScreen(left, top, w, h, bgrx->data()))
+            std::fill(bgrx->begin(), bgrx->end(), 0);
     }
     *width = w;
     *height = h;
