@@ -2,6 +2,7 @@
 # Installs the Debian packages the demo needs, if any are missing.
 #   tools/bootstrap.sh run   -- to build and run the demo
 #   tools/bootstrap.sh test  -- to build and run every test (and make assets)
+#   tools/bootstrap.sh video -- to build the demo and capture it as a video
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config
@@ -14,6 +15,7 @@ wanted=("${run_packages[@]}")
 # The picture baker letters with FreeType.
 test_packages+=(libfreetype-dev)
 if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}"); fi
+if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi
 
 missing=()
 for p in "${wanted[@]}"; do

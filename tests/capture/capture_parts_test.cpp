@@ -65,6 +65,7 @@ TEST(CaptureOptions, RefusesWhatItCannotDo) {
         {"--stills", "abc"},
         {"--sheet", "sheet.jpg"},
         {"--from", "1", "--stills", "2"},  // --from without -o
+        {"-o", "stills/", "--to", "2", "--stills", "1"},  // -o is only the stills' folder
         {"-o", "out.mp4", "--frobnicate"},
         {"-o", "out.mp4", "extra"},
     };

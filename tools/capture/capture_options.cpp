@@ -125,8 +125,11 @@ bool ParseCaptureArgs(int argc, const char* const* argv, CaptureOptions* o, std:
             return false;
         }
     }
-    if ((haveFrom || haveTo) && o->output.empty()) {
-        *error = "--from and --to choose the frames of -o; give -o too";
+    // With stills or a sheet, -o DIR/ is only the stills' folder: no frames.
+    const bool stillsOnly = !o->stills.empty() || !o->sheet.empty();
+    if ((haveFrom || haveTo) && (o->output.empty() || (o->outputIsFolder && stillsOnly))) {
+        *error = "--from and --to choose the frames of a video or a frame folder (-o DIR/ without "
+                 "--stills or --sheet)";
         return false;
     }
     if (haveTo && o->to <= o->from) {
@@ -145,13 +148,17 @@ std::string CaptureUsage() {
            "                    [--stills S1,S2,...] [--sheet FILE.png] [--scale N] [--no-progress]\n"
            "Renders the demo headless, frame by frame, on a clock of exactly 1/fps per frame.\n"
            "  -o FILE.mp4     video (H.264) with the demo's music; .mkv also works (needs ffmpeg)\n"
-           "  -o DIR/         numbered PNG frames, DIR/frame-000000.png ...\n"
+           "  -o DIR/         numbered PNG frames, DIR/frame-000000.png ...; with --stills or\n"
+           "                  --sheet, only the folder for the stills (no frames are written)\n"
            "  --fps N         frames per second, 1 to 240 (default 60)\n"
-           "  --from S --to S only the frames from S up to S seconds of the demo (default: all)\n"
+           "  --from S --to S only the frames from S up to S seconds of the demo (default: all;\n"
+           "                  a --to past the demo's end is its end)\n"
            "  --stills S,...  one PNG per time, still-S.png, in the -o folder or the current one\n"
            "  --sheet F.png   a contact sheet: one frame from the middle of each of the 8 parts\n"
            "  --scale N       render at N times 640 x 480, 1 to 4 (default 1)\n"
            "  --no-progress   no progress line on standard error\n"
+           "Times after the demo's last frame are refused. The video, the stills and the sheet\n"
+           "appear only when the whole run succeeds.\n"
            "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
 }
 

@@ -6,7 +6,8 @@
 
 struct CaptureOptions {
     // -o: a video file (.mp4 or .mkv) or, ending in '/' or naming an
-    // existing folder, a folder for numbered PNG frames. Empty: neither.
+    // existing folder, a folder for numbered PNG frames; with stills or a
+    // sheet asked for, the folder of the stills only. Empty: neither.
     std::string output;
     bool outputIsFolder = false;
     int fps = 60;                 // frames per second of the demo, 1 to 240

@@ -173,7 +173,9 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnInterrupt);
 
     const bool video = !o.output.empty() && !o.outputIsFolder;
-    const bool frames = !o.output.empty() && o.outputIsFolder;
+    // With stills or a sheet asked for, -o DIR/ is only where the stills go.
+    const bool stillsOnly = !o.stills.empty() || !o.sheet.empty();
+    const bool frames = !o.output.empty() && o.outputIsFolder && !stillsOnly;
     std::string ffmpeg;
     if (video) {
         ffmpeg = FindOnPath("ffmpeg");
@@ -190,35 +192,60 @@ int main(int argc, char** argv) {
     // frame shows depends on every frame before it.
     const int64_t fromFrame = driver.FrameAtSeconds(o.from);
     const int64_t toFrame = o.to < 0 ? std::numeric_limits<int64_t>::max() : driver.FrameAtSeconds(o.to);
-    const bool toTheEnd = !o.output.empty() && o.to < 0;
+    const bool toTheEnd = (video || frames) && o.to < 0;
     std::vector<int64_t> stillFrames;
     for (double s : o.stills) stillFrames.push_back(driver.FrameAtSeconds(s));
     std::vector<int64_t> sheetFrames;
     if (!o.sheet.empty())
         for (const PartSpan& s : spans) sheetFrames.push_back(driver.FrameAtSeconds(s.Middle()));
     int64_t lastNeeded = -1;
-    if (!o.output.empty() && !toTheEnd) lastNeeded = toFrame - 1;
+    if ((video || frames) && !toTheEnd) lastNeeded = toFrame - 1;
     for (int64_t f : stillFrames) lastNeeded = f > lastNeeded ? f : lastNeeded;
     for (int64_t f : sheetFrames) lastNeeded = f > lastNeeded ? f : lastNeeded;
     // The demo's last frame is the one in which the music passes the last
     // sync time; the step past part 8 follows before the next frame.
     const int64_t expectedEnd = spans.empty() ? 0 : driver.FrameAtSeconds(spans.back().end) + 1;
     const int64_t guardFrame = driver.FrameAtSeconds(kLongestRunSeconds);
+    // Times after the demo's last frame are refused before any work: the
+    // sync file says when it ends.
+    if (expectedEnd > 0) {
+        const int64_t lastFrame = expectedEnd - 1;
+        char text[160] = "";
+        for (size_t i = 0; i < o.stills.size() && !*text; ++i)
+            if (stillFrames[i] > lastFrame)
+                std::snprintf(text, sizeof text, "--stills %.3f: the demo's last frame is at %.3f s", o.stills[i],
+                              driver.SecondsOfFrame(lastFrame));
+        if (!*text && fromFrame > lastFrame)
+            std::snprintf(text, sizeof text, "--from %.3f: the demo's last frame is at %.3f s", o.from,
+                          driver.SecondsOfFrame(lastFrame));
+        if (*text) {
+            std::fprintf(stderr, "demo-capture: %s\n%s", text, CaptureUsage().c_str());
+            return 2;
+        }
+    }
     int64_t total = toTheEnd ? expectedEnd : lastNeeded + 1;
     if (!toTheEnd && expectedEnd > 0 && total > expectedEnd) total = expectedEnd;
 
     // Check every output can be written before the long work starts.
     TempFiles temps;
-    const std::string stillFolder = frames ? o.output : std::string(".");
+    const std::string stillFolder = o.outputIsFolder ? o.output : std::string(".");
     std::string why;
-    if (frames) {
+    if (o.outputIsFolder) {
         std::error_code ec;
         fs::create_directories(o.output, ec);
         if (ec || !CanCreate(PartialName(o.output + "/probe", "partial"), &why))
-            return Fail("cannot write frames into " + o.output + ": " + (ec ? ec.message() : why));
+            return Fail("cannot write " + std::string(frames ? "frames" : "stills") + " into " + o.output + ": " +
+                        (ec ? ec.message() : why));
     }
-    if (!o.stills.empty() && !frames && !CanCreate(PartialName("./probe", "partial"), &why))
+    if (!o.stills.empty() && !o.outputIsFolder && !CanCreate(PartialName("./probe", "partial"), &why))
         return Fail("cannot write stills into the current folder: " + why);
+    // Stills (and the sheet) are written under temporary names and renamed
+    // only when the whole run has succeeded.
+    std::vector<std::string> pngPaths, pngPartials;
+    for (double s : o.stills) {
+        pngPaths.push_back(stillFolder + "/" + StillFileName(s));
+        pngPartials.push_back(temps.Add(PartialName(pngPaths.back(), "partial")));
+    }
     if (!o.sheet.empty() && !CanCreate(PartialName(o.sheet, "partial"), &why))
         return Fail("cannot write " + o.sheet + ": " + why);
 
@@ -303,8 +330,8 @@ int main(int argc, char** argv) {
             }
             for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
                 if (stillFrames[i] != n) continue;
-                if (!WritePngAtomically(stillFolder + "/" + StillFileName(o.stills[i]), picture, false, &why))
-                    status = Fail(why);
+                if (!WritePngRgb(pngPartials[i], picture.width, picture.height, picture.rgb.data()))
+                    status = Fail("cannot write " + pngPaths[i]);
                 stillTaken[i] = true;
             }
             if (status != 0) break;
@@ -350,7 +377,11 @@ int main(int argc, char** argv) {
     if (status == 0 && !o.sheet.empty()) {
         std::vector<int> parts;
         for (const PartSpan& s : spans) parts.push_back(s.part);
-        if (!WritePngAtomically(o.sheet, MakeContactSheet(sheetPictures, parts), false, &why)) status = Fail(why);
+        const Picture sheet = MakeContactSheet(sheetPictures, parts);
+        pngPaths.push_back(o.sheet);
+        pngPartials.push_back(temps.Add(PartialName(o.sheet, "partial")));
+        if (!WritePngRgb(pngPartials.back(), sheet.width, sheet.height, sheet.rgb.data()))
+            status = Fail("cannot write " + o.sheet);
     }
 
     if (video) {
@@ -388,6 +419,13 @@ int main(int argc, char** argv) {
         }
         if (status == 0 && !Rename(finalPartial, o.output, &why))
             status = Fail("cannot write " + o.output + ": " + why);
+    }
+
+    // The stills and the sheet, now that everything else succeeded; all or none.
+    for (size_t i = 0; i < pngPaths.size() && status == 0; ++i) {
+        if (Rename(pngPartials[i], pngPaths[i], &why)) continue;
+        status = Fail("cannot write " + pngPaths[i] + ": " + why);
+        for (size_t k = 0; k < i; ++k) unlink(pngPaths[k].c_str());
     }
 
     // What the run cost, per part.
