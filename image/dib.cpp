@@ -63,6 +63,10 @@ void Put32(uint8_t* p, uint32_t v) {
 
 bool IsInfoHeader(const uint8_t* dib) { return Get32(dib) == kInfoHeaderSize; }
 
+// The one rule for where the header ends: 40 bytes for a BITMAPINFOHEADER,
+// 12 for anything else (which DibFitsBlock refuses unless it says 12).
+uint32_t HeaderBytes(const uint8_t* dib) { return IsInfoHeader(dib) ? kInfoHeaderSize : kCoreHeaderSize; }
+
 }  // namespace
 
 void StoreInfoHeader(uint8_t* dib, const BitmapInfoHeader& h) {
@@ -119,9 +123,9 @@ uint16_t DibColorTableBytes(const uint8_t* dib) {
     return uint16_t(DibColorTableEntries(dib) * (IsInfoHeader(dib) ? 4u : 3u));
 }
 
-const uint8_t* DibColorData(const uint8_t* dib) { return dib + Get32(dib) + DibColorTableBytes(dib); }
+const uint8_t* DibColorData(const uint8_t* dib) { return dib + HeaderBytes(dib) + DibColorTableBytes(dib); }
 
-uint8_t* DibColorData(uint8_t* dib) { return dib + Get32(dib) + DibColorTableBytes(dib); }
+uint8_t* DibColorData(uint8_t* dib) { return dib + HeaderBytes(dib) + DibColorTableBytes(dib); }
 
 int32_t DibRowCount(const uint8_t* dib) {
     return IsInfoHeader(dib) ? int32_t(Get32(dib + 8)) : int32_t(Get16(dib + 6));
@@ -141,8 +145,9 @@ bool DibFitsBlock(HGLOBAL block) {
     const size_t size = GlobalSize(block);
     const uint8_t* dib = GlobalLock(block);
     bool fits = false;
-    if (size >= 4) {
-        const uint32_t headerSize = Get32(dib) == kInfoHeaderSize ? kInfoHeaderSize : kCoreHeaderSize;
+    // A header size other than the two known ones is refused.
+    if (size >= 4 && (Get32(dib) == kInfoHeaderSize || Get32(dib) == kCoreHeaderSize)) {
+        const uint32_t headerSize = HeaderBytes(dib);
         if (size >= headerSize) {
             const int64_t rows = DibRowCount(dib);
             const uint64_t need =

@@ -71,7 +71,8 @@ BitmapInfoHeader LoadInfoHeader(const uint8_t* dib);
 // The header rules
 // ---------------------------------------------------------------------------
 
-// Start of the colour data: dib + header size + DibColorTableBytes(dib).
+// Start of the colour data: dib + 40 or 12 (as the header kind says, never
+// what an unknown size field says) + DibColorTableBytes(dib).
 uint8_t* DibColorData(uint8_t* dib);
 const uint8_t* DibColorData(const uint8_t* dib);
 
@@ -96,8 +97,9 @@ uint16_t DibBitCount(const uint8_t* dib);
 // Bytes of one row of colour data: (bitCount x width + 31) / 32 x 4.
 uint32_t DibRowBytes(int32_t width, uint32_t bitCount);
 
-// True when the block holds a whole DIB: a header, its colour table and
-// DibRowBytes x |DibRowCount| bytes of colour data.
+// True when the block holds a whole DIB: a header whose size field is 40 or
+// 12 (no other size is known), its colour table and DibRowBytes x
+// |DibRowCount| bytes of colour data.
 bool DibFitsBlock(HGLOBAL block);
 
 // ---------------------------------------------------------------------------

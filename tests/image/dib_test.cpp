@@ -238,8 +238,16 @@ TEST(DibFitsBlock, RefusesBlocksShorterThanTheirHeadersSay) {
     EXPECT_TRUE(DibFitsBlock(block));
     GlobalReAlloc(block, 6);
     EXPECT_FALSE(DibFitsBlock(block));
-    GlobalFree(block);
     EXPECT_FALSE(DibFitsBlock(nullptr));
+    // Header sizes other than 40 and 12 are refused; the colour data of such
+    // a header never lies where its size field points.
+    for (uint32_t headerSize : {100000u, 41u, 0u}) {
+        GlobalReAlloc(block, 40 + 24);
+        std::memcpy(GlobalLock(block), &headerSize, 4);
+        EXPECT_FALSE(DibFitsBlock(block)) << headerSize;
+        EXPECT_LE(DibColorData(GlobalLock(block)), GlobalLock(block) + 40) << headerSize;
+    }
+    GlobalFree(block);
 }
 
 TEST(Palettes, DisplayColorCountIsTwoToThePlanesTimesBits) {
