@@ -8,6 +8,22 @@
 #include "platform/platform.h"
 #include "platform/sys_jpeg.h"
 
+namespace {
+
+// Larger pictures are refused like a bad header: what OpenGL cannot hold,
+// and never more than 8192 a side (a header can claim 65535 x 65535, some
+// 12.9 GB to decode).
+constexpr GLint kLargestSide = 8192;
+
+bool SizeFitsATexture(int width, int height) {
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    if (limit <= 0 || limit > kLargestSide) limit = kLargestSide;
+    return width <= limit && height <= limit;
+}
+
+}  // namespace
+
 void LoadTexture(TextureId& texture, const char* resourceName) {
     // A missing resource reads as an empty stream; the header read then
     // fails and reports it like any unreadable picture.
@@ -18,7 +34,10 @@ void LoadTexture(TextureId& texture, const char* resourceName) {
     if (!Sys_JpegInit(&jpeg)) Sys_MessageBox(0, "IJL-Init failed!", "Meldung", MB_OK);
     jpeg.jpgBytes = resource.data;
     jpeg.jpgSizeBytes = resource.size;
-    if (!Sys_JpegReadParams(&jpeg)) Sys_MessageBox(0, "ILJ-ParamRead failed!", "Meldung", MB_OK);
+    if (!Sys_JpegReadParams(&jpeg) || !SizeFitsATexture(jpeg.jpgWidth, jpeg.jpgHeight)) {
+        Sys_MessageBox(0, "ILJ-ParamRead failed!", "Meldung", MB_OK);
+        jpeg.jpgWidth = jpeg.jpgHeight = 0;
+    }
 
     // Zeroed, so whatever the decoder does not write stays black.
     int width = jpeg.jpgWidth;

@@ -160,14 +160,30 @@ TEST_F(TextureLoaderTest, RowsThatAreNotWholeWordsStayPacked) {
     }
 }
 
-TEST_F(TextureLoaderTest, MissingOrUnreadablePictureReportsAndGivesOneBlackTexel) {
+// The picture with the size in its frame header changed.
+std::vector<uint8_t> ClaimingSize(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // SOF0: length, precision, height, width
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
+TEST_F(TextureLoaderTest, MissingUnreadableOrHugePictureReportsAndGivesOneBlackTexel) {
     std::vector<uint8_t> garbage(300);
     for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 7);
     std::vector<uint8_t> truncatedHeader = MakeJpeg(16, 16, RedOverBlue(16, 16));
     truncatedHeader.resize(20);
-    Serve({{"GARBAGE.JPG", garbage}, {"SHORT.JPG", truncatedHeader}, {"EMPTY.JPG", {}}});
+    const std::vector<uint8_t> small = MakeJpeg(16, 16, RedOverBlue(16, 16));
+    Serve({{"GARBAGE.JPG", garbage},
+           {"SHORT.JPG", truncatedHeader},
+           {"EMPTY.JPG", {}},
+           {"HUGE.JPG", ClaimingSize(small, 65500, 65500)},
+           {"WIDE.JPG", ClaimingSize(small, 8193, 16)}});
 
-    for (const char* name : {"NOWHERE.JPG", "GARBAGE.JPG", "SHORT.JPG", "EMPTY.JPG"}) {
+    for (const char* name : {"NOWHERE.JPG", "GARBAGE.JPG", "SHORT.JPG", "EMPTY.JPG", "HUGE.JPG", "WIDE.JPG"}) {
         SCOPED_TRACE(name);
         g_boxes.clear();
         TextureId texture = 0;
