@@ -1,16 +1,21 @@
 // sys_audio.cpp -- SDL2 output, libmpg123 decoding from memory.
 //
-// The streams live in a fixed table. The main thread changes a stream only
+// The streams live in a fixed table. The main thread touches a stream only
 // with the SDL device locked; the audio callback decodes the playing streams
-// straight into the device buffer and publishes each one's position through
-// an atomic, which is what the main thread reads.
+// into the device buffer and notes, per stream, which decoded bytes that
+// buffer holds and when it was handed over.
+//
+// What is heard: when SDL asks for a buffer, the device has played what it
+// had, and the new buffer (the only latency SDL tells of, its size) is
+// heard from then on, sample by sample. So the position heard is the
+// stream's decoded count before that buffer plus the time since the
+// callback, up to the stream's bytes in the buffer; it never goes back.
 #include "platform/sys_audio.h"
 
 #include <SDL.h>
 #include <mpg123.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +39,18 @@ struct Stream {
     bool playing = false;
     bool loop = false;
     uint32_t playTick = 0;          // clock streams: tick at the start
-    std::atomic<uint32_t> position{0};
+    // Decoded bytes since the stream was made (never reset), and where in
+    // that count the current pass (position 0) and the one before it began.
+    uint64_t decoded = 0;
+    uint64_t passStart = 0;
+    uint64_t previousPassStart = 0;
+    bool previousPassLooped = false;    // the current pass began by looping
+    // The last buffer handed to the device: the stream's bytes in it come
+    // after heardBase, heardChunk of them, heard from heardAt (steady ns).
+    uint64_t heardBase = 0;
+    uint32_t heardChunk = 0;
+    int64_t heardAt = 0;
+    uint64_t reported = 0;              // the highest count reported
 };
 
 struct AudioState {
@@ -43,6 +59,7 @@ struct AudioState {
     uint32_t frequency = 44100;
     bool stopped = false;           // Sys_AudioStop until Sys_AudioStart
     uint32_t stopTick = 0;
+    int64_t stopNs = 0;             // the same on the steady clock
     std::vector<uint8_t> decodeBuffer;  // one callback's worth, audio thread only
     // SDL's dummy and disk outputs have no playback clock: they sleep about a
     // period per buffer, later and later on a busy machine. For them the
@@ -85,6 +102,12 @@ off_t SeekMemory(void* handle, off_t offset, int whence) {
 
 // --- positions --------------------------------------------------------------
 
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // Decoded bytes in `ms` milliseconds of music, whole sample frames.
 uint32_t BytesForMilliseconds(uint32_t ms) {
     const uint64_t bytes = uint64_t(ms) * g_audio.frequency * kBytesPerFrame / 1000;
@@ -99,6 +122,25 @@ uint32_t ClockPosition(const Stream& s) {
     if (s.lengthBytes == 0) return bytes;
     if (s.loop) return bytes % s.lengthBytes;
     return std::min(bytes, s.lengthBytes);  // a finished stream stays at its end
+}
+
+// Bytes of whole sample frames played in `ns` nanoseconds (at most 10 s).
+uint64_t BytesForNanoseconds(int64_t ns) {
+    if (ns <= 0) return 0;
+    ns = std::min<int64_t>(ns, 10'000'000'000);
+    return uint64_t(ns) * g_audio.frequency / 1'000'000'000 * kBytesPerFrame;
+}
+
+// The position heard now of a stream on the device (locked).
+uint32_t HeardPosition(Stream& s) {
+    const int64_t now = g_audio.stopped ? g_audio.stopNs : NowNs();
+    uint64_t heard = s.heardBase + std::min<uint64_t>(s.heardChunk, BytesForNanoseconds(now - s.heardAt));
+    heard = std::max(heard, s.reported);
+    s.reported = heard;
+    // Bytes of the pass before a loop may still be playing.
+    if (heard >= s.passStart) return uint32_t(heard - s.passStart);
+    if (s.previousPassLooped && heard >= s.previousPassStart) return uint32_t(heard - s.previousPassStart);
+    return 0;
 }
 
 Stream* Find(HSTREAM handle) {
@@ -120,8 +162,7 @@ size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
         filled += done;
         if (done > 0) {
             restarted = false;
-            s.position.store(s.position.load(std::memory_order_relaxed) + uint32_t(done),
-                             std::memory_order_release);
+            s.decoded += done;
         }
         if (err == MPG123_OK || err == MPG123_NEW_FORMAT) {
             if (done == 0 && err == MPG123_OK) break;  // nothing to give yet
@@ -131,7 +172,9 @@ size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
             // The end of the stream (or bytes that no longer decode).
             if (s.loop && !restarted && mpg123_seek(s.decoder, 0, SEEK_SET) >= 0) {
                 restarted = true;  // a stream that gives nothing after a restart stops
-                s.position.store(0, std::memory_order_release);
+                s.previousPassStart = s.passStart;
+                s.previousPassLooped = true;
+                s.passStart = s.decoded;
                 continue;
             }
             s.playing = false;
@@ -144,9 +187,8 @@ size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
 // for a self-clocked one, what the steady clock says has played since the
 // anchor (one buffer ahead, like a real device), at most 8 buffers at once
 // so a process that was stopped does not race to catch up.
-size_t BytesDue(size_t length) {
+size_t BytesDue(size_t length, std::chrono::steady_clock::time_point now) {
     if (!g_audio.selfClocked) return length;
-    const auto now = std::chrono::steady_clock::now();
     if (!g_audio.anchored) {
         g_audio.anchored = true;
         g_audio.anchor = now;
@@ -166,7 +208,9 @@ void SDLCALL AudioCallback(void*, Uint8* out, int length) {
     std::memset(out, 0, size_t(length));
     std::vector<uint8_t>& buffer = g_audio.decodeBuffer;
     if (buffer.size() < size_t(length)) return;  // cannot happen: sized at open
-    const size_t due = BytesDue(size_t(length));
+    const auto now = std::chrono::steady_clock::now();
+    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
+    const size_t due = BytesDue(size_t(length), now);
     for (Stream& s : g_audio.streams) {
         if (!s.used || !s.playing) continue;
         // The first buffer's worth is heard.
@@ -184,6 +228,11 @@ void SDLCALL AudioCallback(void*, Uint8* out, int length) {
             if (n == 0) break;
             left -= n;
         }
+        // Heard from now on: the buffer's bytes (what was skipped to catch
+        // up counts as played before it).
+        s.heardBase = s.decoded - got;
+        s.heardChunk = uint32_t(got);
+        s.heardAt = nowNs;
     }
 }
 
@@ -206,7 +255,11 @@ void ReleaseStream(Stream& s) {
     s.lengthBytes = 0;
     s.started = s.playing = s.loop = false;
     s.playTick = 0;
-    s.position.store(0);
+    s.decoded = s.passStart = s.previousPassStart = 0;
+    s.previousPassLooped = false;
+    s.heardBase = s.reported = 0;
+    s.heardChunk = 0;
+    s.heardAt = 0;
 }
 
 // The process may end with the output open (every way out of the demo but
@@ -225,7 +278,7 @@ bool OpenDevice(uint32_t frequency) {
     want.freq = int(frequency);
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 2048;  // 46 ms: the position leads what is heard by at most this
+    want.samples = 2048;  // 46 ms: what is heard follows the decoding by this much
     want.callback = AudioCallback;
     SDL_AudioSpec have;
     // No changes allowed: SDL converts to whatever the hardware takes.
@@ -305,7 +358,6 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
         Unlock();
         return 0;
     }
-    s.position.store(0);
     Lock();
     s.used = true;
     Unlock();
@@ -315,14 +367,16 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
 bool Sys_AudioStart() {
     if (g_audio.output == Output::Closed) return false;
     if (!g_audio.stopped) return true;  // already running
-    // Clock positions resume where they stood.
+    // Positions resume where they stood.
     const uint32_t pause = Sys_GetTickCount() - g_audio.stopTick;
     for (Stream& s : g_audio.streams) s.playTick += pause;
     g_audio.failedStreamTick += pause;
+    const int64_t pauseNs = NowNs() - g_audio.stopNs;
     g_audio.stopped = false;
     if (g_audio.output == Output::Device) {
         Lock();
         g_audio.anchored = false;  // a self-clocked device counts from the restart
+        for (Stream& s : g_audio.streams) s.heardAt += pauseNs;
         Unlock();
         SDL_PauseAudioDevice(g_audio.device, 0);
     }
@@ -341,7 +395,10 @@ bool Sys_StreamPlay(HSTREAM handle, bool flush, uint32_t flags) {
     Lock();
     if (flush || !s->started) {
         if (s->started) mpg123_seek(s->decoder, 0, SEEK_SET);
-        s->position.store(0, std::memory_order_release);
+        // What was decoded before is not part of this play.
+        s->passStart = s->heardBase = s->reported = s->decoded;
+        s->previousPassLooped = false;
+        s->heardChunk = 0;
         s->playTick = ClockNow();
     }
     s->started = true;
@@ -356,10 +413,13 @@ uint32_t Sys_ChannelGetPosition(HSTREAM handle) {
         if (!g_audio.failedStreamPlaying) return 0;
         return BytesForMilliseconds(ClockNow() - g_audio.failedStreamTick);
     }
-    const Stream* s = Find(handle);
+    Stream* s = Find(handle);
     if (!s) return 0;
     if (g_audio.output == Output::Silent) return ClockPosition(*s);
-    return s->position.load(std::memory_order_acquire);
+    Lock();
+    const uint32_t position = HeardPosition(*s);
+    Unlock();
+    return position;
 }
 
 bool Sys_AudioStop() {
@@ -368,6 +428,7 @@ bool Sys_AudioStop() {
     if (!g_audio.stopped) {
         g_audio.stopped = true;
         g_audio.stopTick = Sys_GetTickCount();
+        g_audio.stopNs = NowNs();
     }
     return true;
 }

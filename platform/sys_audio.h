@@ -16,13 +16,15 @@
 //
 // Position: the count of decoded bytes played since the stream last started
 // from its beginning (a loop back to the start sets it to 0), unsigned 32
-// bits. On the silent device, and for the stream handle 0 of a stream that
-// could not be created, the position advances with Sys_GetTickCount() from
-// the moment play was asked for, as if the music played; a program that
-// steps the tick source steps the music with it.
+// bits. On a device it is the sample being heard: the bytes decoded, less
+// the buffer SDL still holds, advanced by the time since SDL took it; it
+// never goes back but at a loop. On the silent device, and for the stream
+// handle 0 of a stream that could not be created, the position advances
+// with Sys_GetTickCount() from the moment play was asked for, as if the
+// music played; a program that steps the tick source steps the music with it.
 //
 // Every call comes from the one main thread. Only the audio thread inside
-// this layer runs alongside it, and the position it reports is safe to read.
+// this layer runs alongside it; the position is read with it locked out.
 #pragma once
 
 #include <cstdint>
