@@ -56,22 +56,22 @@ demo_pgid=0
 # No display server: the question must not block, and the demo must not pick
 # SDL's offscreen driver by itself.
 unset DISPLAY
-env -u WAYLAND_DISPLAY "$demo" >"$work/nodisplay.log" 2>&1 &
-pid=$!
+setsid env -u WAYLAND_DISPLAY "$demo" >"$work/nodisplay.log" 2>&1 &
+pid=$! demo_pgid=$!  # ended with the script, also by a signal
 wait_for 150 sh -c "! kill -0 $pid 2>/dev/null" || { kill $pid; fail "hung without a display server"; }
-wait "$pid"; status=$?
+wait "$pid"; status=$? demo_pgid=0
 [ "$status" -eq 1 ] || fail "without a display: status $status"
 grep -q 'Question: Switch to Fullscreen ?' "$work/nodisplay.log" || fail "the question did not reach stderr"
 grep -q 'Window-Creation failed!' "$work/nodisplay.log" || fail "no window-creation failure reported"
 
 # Asked for by name, the offscreen driver runs the demo invisibly; a TERM
 # closes its window, which ends it with status 1.
-SDL_VIDEODRIVER=offscreen "$demo" >"$work/offscreen.log" 2>&1 &
-pid=$!
+SDL_VIDEODRIVER=offscreen setsid "$demo" >"$work/offscreen.log" 2>&1 &
+pid=$! demo_pgid=$!
 sleep 3
 kill -0 $pid 2>/dev/null || { cat "$work/offscreen.log"; fail "offscreen run ended early"; }
 kill -TERM $pid
 wait_for 100 sh -c "! kill -0 $pid 2>/dev/null" || { kill -9 $pid; fail "offscreen run did not end on TERM"; }
-wait "$pid"; status=$?
+wait "$pid"; status=$? demo_pgid=0
 [ "$status" -eq 1 ] || fail "offscreen run: status $status"
 echo "end to end: all checks passed"
