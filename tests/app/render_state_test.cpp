@@ -2,7 +2,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <string>
+#include <vector>
+
 #include "app/render_state.h"
+#include "platform/platform.h"
 #include "tests/support/gl_test.h"
 
 namespace {
@@ -168,6 +172,72 @@ TEST_F(RenderStateTest, PartEightClearsToDarkBlue) {
     EXPECT_NEAR(p.r, 26, 1);
     EXPECT_NEAR(p.g, 51, 1);
     EXPECT_NEAR(p.b, 77, 1);
+}
+
+// Lengths of the runs of lit pixels along one row or column of the surface.
+std::vector<int> LitRuns(const std::vector<uint8_t>& rgb, int width, int height, int at, bool alongRow) {
+    std::vector<int> runs;
+    int run = 0;
+    const int n = alongRow ? width : height;
+    for (int i = 0; i <= n; ++i) {
+        const size_t p = alongRow ? size_t(at) * width + i : size_t(i) * width + at;
+        if (i < n && rgb[p * 3] > 128) {
+            ++run;
+        } else if (run) {
+            runs.push_back(run);
+            run = 0;
+        }
+    }
+    return runs;
+}
+
+// A wireframe drawn as the scenes draw theirs (polygon mode GL_LINE, on the
+// state a part starts from) has lines one logical pixel wide: N pixels at
+// scale N, across horizontal and vertical edges alike.
+TEST_F(RenderStateTest, WireframeLinesAreAsWideAsTheScale) {
+    for (int scale = 1; scale <= 4; ++scale) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        ASSERT_TRUE(Sys_SetSurfaceScale(scale));
+        ApplyPartRenderState(6);
+        glDisable(GL_LIGHTING);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 640, 0, 480, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glColor3f(1, 1, 1);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glBegin(GL_QUADS);
+        glVertex2f(100.5f, 100.5f);
+        glVertex2f(300.5f, 100.5f);
+        glVertex2f(300.5f, 200.5f);
+        glVertex2f(100.5f, 200.5f);
+        glEnd();
+        const std::vector<uint8_t> rgb = ReadSurface();
+        const int w = 640 * scale, h = 480 * scale;
+        EXPECT_EQ(LitRuns(rgb, w, h, 200 * scale, false), std::vector<int>({scale, scale}));
+        EXPECT_EQ(LitRuns(rgb, w, h, 150 * scale, true), std::vector<int>({scale, scale}));
+        if (scale == 2) SaveSurfacePng("wireframe_scale2");
+    }
+    ASSERT_TRUE(Sys_SetSurfaceScale(1));
+}
+
+// Full screen draws at the largest whole scale that fits, at most 4; at 1 on
+// a software renderer; at the asked scale whenever one is asked.
+TEST(FullScreenScale, FitsTheScreenUnlessAsked) {
+    const struct {
+        int width, height, requested;
+        bool software;
+        int scale;
+    } table[] = {
+        {1920, 1080, 0, false, 2}, {2560, 1440, 0, false, 3}, {3840, 2160, 0, false, 4},
+        {7680, 4320, 0, false, 4}, {1280, 1024, 0, false, 2}, {1024, 768, 0, false, 1},
+        {640, 400, 0, false, 1},   {3840, 2160, 0, true, 1},  {1024, 768, 3, false, 3},
+        {1920, 1080, 2, true, 2},
+    };
+    for (const auto& t : table)
+        EXPECT_EQ(Sys_FullScreenScale(t.width, t.height, t.requested, t.software), t.scale)
+            << t.width << " x " << t.height << ", asked " << t.requested << ", software " << t.software;
 }
 
 }  // namespace
