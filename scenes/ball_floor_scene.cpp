@@ -19,24 +19,15 @@ void DrawShadowedSpikeBall(int32_t segments, int32_t bands, float radius, float 
 
     DrawSpikeBallStrips(ball, bands - 1, segments - 1);
 
+    // The shadow is black: the texture the ball left enabled would only be
+    // multiplied by zero, so it is not sampled.
     glDisable(GL_LIGHTING);
     glColor3f(0, 0, 0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    float s[3];
-    for (int32_t j = 0; j < bands - 1; ++j) {
-        glBegin(GL_TRIANGLE_STRIP);
-        for (int32_t i = 0; i < segments - 1; ++i) {
-            ShadowPoint(ball.V(j, i), shadowSource, s);
-            glVertex3fv(s);
-            ShadowPoint(ball.V(j + 1, i), shadowSource, s);
-            glVertex3fv(s);
-        }
-        ShadowPoint(ball.V(j, 0), shadowSource, s);
-        glVertex3fv(s);
-        ShadowPoint(ball.V(j + 1, 0), shadowSource, s);
-        glVertex3fv(s);
-        glEnd();
-    }
+    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    if (textured) glDisable(GL_TEXTURE_2D);
+    DrawSpikeBallShadow(ball, bands - 1, segments - 1, shadowSource);
+    if (textured) glEnable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
 }
 
