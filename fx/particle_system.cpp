@@ -37,6 +37,8 @@ int RandJitter() {
 ParticleSystem::ParticleSystem() = default;
 
 ParticleSystem::~ParticleSystem() {
+    if (particleQuad_.list != 0) glDeleteLists(particleQuad_.list, 1);
+    if (spriteQuad_.list != 0) glDeleteLists(spriteQuad_.list, 1);
     delete[] positions;
     delete[] velocities;
     delete[] lives;
@@ -173,27 +175,7 @@ void ParticleSystem::Draw() {
     }
     if (drawMode != 2 && drawMode != 3) return;
 
-    // The quad for this call's particle size; released again at the end, so
-    // the number of live list names does not grow from frame to frame.
-    const float h = particleSize * 0.5f;
-    const GLuint list = glGenLists(1);
-    glNewList(list, GL_COMPILE);
-    if (drawMode == 2) {
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glVertex3f(-h, -h, 0);
-        glVertex3f(h, -h, 0);
-        glVertex3f(h, h, 0);
-        glVertex3f(-h, h, 0);
-        glEnd();
-    } else {
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        TexturedCorners(h);
-        glEnd();
-    }
-    glEndList();
+    const GLuint list = CompiledQuad(&particleQuad_, drawMode, particleSize);
 
     GLfloat facing[16];
     FacingMatrix(facing);
@@ -212,6 +194,8 @@ void ParticleSystem::Draw() {
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, kWhite);
     }
 
+    // Each particle sets its own diffuse colour before it is drawn, so the
+    // black that follows each one matters only after the last.
     for (int32_t i = 0; i < count; ++i) {
         if (states[i] != Alive) continue;
         colourAlpha[3] = fadeMode == 1 ? lives[i] / maxLife : constantAlpha;
@@ -220,9 +204,9 @@ void ParticleSystem::Draw() {
         glTranslatef(positions[i].x, positions[i].y, positions[i].z);
         glMultMatrixf(facing);
         glCallList(list);
-        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, kBlack);
         glPopMatrix();
     }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, kBlack);
 
     if (drawMode == 2) {
         glDepthMask(GL_TRUE);
@@ -233,20 +217,42 @@ void ParticleSystem::Draw() {
         glDepthMask(GL_TRUE);
         glDisable(GL_TEXTURE_2D);
     }
-    glDeleteLists(list, 1);
+}
+
+uint32_t ParticleSystem::CompiledQuad(QuadList* cache, int32_t mode, float size) {
+    if (cache->list != 0 && cache->mode == mode && cache->size == size && cache->texture == texture &&
+        glIsList(cache->list))
+        return cache->list;
+    if (cache->list != 0) glDeleteLists(cache->list, 1);
+    cache->list = glGenLists(1);
+    cache->mode = mode;
+    cache->size = size;
+    cache->texture = texture;
+    const float h = size * 0.5f;
+    glNewList(cache->list, GL_COMPILE);
+    if (mode == 2) {
+        glBegin(GL_QUADS);
+        glNormal3f(0, 0, 1);
+        glVertex3f(-h, -h, 0);
+        glVertex3f(h, -h, 0);
+        glVertex3f(h, h, 0);
+        glVertex3f(-h, h, 0);
+        glEnd();
+    } else {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBegin(GL_QUADS);
+        if (mode == 3) glNormal3f(0, 0, 1);
+        TexturedCorners(h);
+        glEnd();
+    }
+    glEndList();
+    return cache->list;
 }
 
 void ParticleSystem::DrawEmitterSprite(const float* billboardMatrix) {
-    // Compiled for this call's sprite size (the part-2 scene changes it every
-    // frame) and released after use.
-    const float h = emitterSpriteSize * 0.5f;
-    const GLuint list = glGenLists(1);
-    glNewList(list, GL_COMPILE);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glBegin(GL_QUADS);
-    TexturedCorners(h);
-    glEnd();
-    glEndList();
+    // The part-2 scene changes the sprite's size every frame: the list is
+    // compiled again whenever it does.
+    const GLuint list = CompiledQuad(&spriteQuad_, 4, emitterSpriteSize);
 
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
@@ -264,5 +270,4 @@ void ParticleSystem::DrawEmitterSprite(const float* billboardMatrix) {
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
     glDisable(GL_TEXTURE_2D);
-    glDeleteLists(list, 1);
 }

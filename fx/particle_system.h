@@ -36,7 +36,8 @@ public:
     void Update();
     // Draws the live particles with the current modelview. Quads leave
     // blending and texturing off and depth writes on; points touch neither.
-    // The quad lists compiled for the call are released before it returns.
+    // The quad list is compiled again only when the mode, size or texture it
+    // was made for changed (likewise the emitter sprite's).
     void Draw();
     // Draws the sprite at origin with the given facing matrix (16 floats).
     void DrawEmitterSprite(const float* billboardMatrix);
@@ -67,4 +68,17 @@ public:
     float* lives = nullptr;            // count entries, remaining life
     int32_t* states = nullptr;         // count entries, Alive or Dead
     TextureId texture = 0;
+
+private:
+    // A compiled quad and what it was compiled for.
+    struct QuadList {
+        uint32_t list = 0;
+        int32_t mode = 0;
+        float size = 0.0f;
+        TextureId texture = 0;
+    };
+    // The list for a quad of this mode (2 flat, 3 textured with a normal,
+    // 4 the emitter sprite: textured, no normal), size and the texture.
+    uint32_t CompiledQuad(QuadList* cache, int32_t mode, float size);
+    QuadList particleQuad_, spriteQuad_;
 };

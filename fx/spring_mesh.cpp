@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
 
 SpringMesh::SpringMesh() = default;
@@ -105,15 +106,31 @@ void SpringMesh::Step() {
     }
 }
 
+namespace {
+
+// Both faces drawn as plain lines: an outline can go as lines.
+bool OutlineAsLines() {
+    GLint modes[2] = {GL_FILL, GL_FILL};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    return modes[0] == GL_LINE && modes[1] == GL_LINE && !glIsEnabled(GL_CULL_FACE) &&
+           !glIsEnabled(GL_LINE_STIPPLE);
+}
+
+constexpr int kDrawnFloats = 8;  // per vertex: position, normal, texture coordinate
+
+}  // namespace
+
 void SpringMesh::Draw() {
     const float du = 1.0f / columns;
     const float dv = 1.0f / rows;
     float t = 1.0f;
-    if (rows <= 0) return;
+    if (rows <= 0 || columns < 0) return;
 
     const int32_t stride = columns + 1;
+    const size_t perStrip = size_t(stride) * 2;
+    drawn_.resize(perStrip * size_t(rows) * kDrawnFloats);
+    float* out = drawn_.data();
     for (int32_t r = 0; r < rows; ++r) {
-        glBegin(GL_QUAD_STRIP);
         float s = 1.0f;
         const float t2 = t - dv;
         // The last pair of a strip has no quad to its right; it keeps the
@@ -127,14 +144,65 @@ void SpringMesh::Draw() {
                 const Vec4 p1 = nodePositions[i + 1];
                 n = Normalize(Cross(p2 - p0, p1 - p0));
             }
-            glNormal3f(n.x, n.y, n.z);
-            glTexCoord2f(s, t);
-            glVertex3f(p0.x, p0.y, p0.z);
-            glTexCoord2f(s, t2);
-            glVertex3f(p2.x, p2.y, p2.z);
+            const float pair[2][kDrawnFloats] = {{p0.x, p0.y, p0.z, n.x, n.y, n.z, s, t},
+                                                 {p2.x, p2.y, p2.z, n.x, n.y, n.z, s, t2}};
+            std::memcpy(out, pair, sizeof pair);
+            out += 2 * kDrawnFloats;
             s = s - du;
         }
-        glEnd();
         t = t - dv;
     }
+
+    const bool lines = OutlineAsLines();
+    if (lines && (outlineKey_[0] != columns || outlineKey_[1] != rows)) {
+        // A quad strip's quad (e0, e1, e2, e3) is outlined as the lines
+        // (e3, e2), (e2, e0), (e0, e1), (e1, e3). Every line inside the mesh
+        // belongs to two quads; the first one draws it.
+        outlineKey_[0] = columns;
+        outlineKey_[1] = rows;
+        outline_.clear();
+        std::vector<uint8_t> seen(size_t(stride) * size_t(rows + 1) * 2, 0);  // per node: right, down
+        const auto node = [&](uint32_t v) {
+            const uint32_t r = uint32_t(v / perStrip), q = uint32_t(v % perStrip);
+            return (r + (q & 1)) * uint32_t(stride) + q / 2;
+        };
+        const auto addLine = [&](uint32_t a, uint32_t b) {
+            const uint32_t na = node(a), nb = node(b);
+            const uint32_t lo = std::min(na, nb), hi = std::max(na, nb);
+            uint8_t& mark = seen[size_t(lo) * 2 + (hi - lo == 1 ? 0 : 1)];
+            if (mark) return;
+            mark = 1;
+            outline_.push_back(a);
+            outline_.push_back(b);
+        };
+        for (int32_t r = 0; r < rows; ++r) {
+            for (int32_t k = 0; k < columns; ++k) {
+                const uint32_t e0 = uint32_t(r * perStrip + 2 * k);
+                addLine(e0 + 3, e0 + 2);
+                addLine(e0 + 2, e0);
+                addLine(e0, e0 + 1);
+                addLine(e0 + 1, e0 + 3);
+            }
+        }
+    }
+
+    const GLsizei bytes = GLsizei(kDrawnFloats * sizeof(float));
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, bytes, drawn_.data());
+    glNormalPointer(GL_FLOAT, bytes, drawn_.data() + 3);
+    glTexCoordPointer(2, GL_FLOAT, bytes, drawn_.data() + 6);
+    if (lines) {
+        glDrawElements(GL_LINES, GLsizei(outline_.size()), GL_UNSIGNED_INT, outline_.data());
+    } else {
+        for (int32_t r = 0; r < rows; ++r) glDrawArrays(GL_QUAD_STRIP, GLint(r * perStrip), GLsizei(perStrip));
+    }
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+
+    const float* last = &drawn_[drawn_.size() - kDrawnFloats];
+    glNormal3f(last[3], last[4], last[5]);
+    glTexCoord2f(last[6], last[7]);
 }

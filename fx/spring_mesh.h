@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "fx/vec4.h"
 
@@ -30,7 +31,11 @@ public:
     // One simulation step over all nodes.
     void Step();
     // Sends the mesh as lit, textured quad strips; sets no texture, material,
-    // colour or polygon mode.
+    // colour or polygon mode. The strips go to OpenGL as vertex arrays; with
+    // both polygon faces drawn as lines (and no culling or stipple) their
+    // outline goes as GL_LINES, each edge once, as the strips draw it first.
+    // The current normal and texture coordinate are left as the last vertex
+    // of the strips had them.
     void Draw();
     // Force on p from a spring to q: Hooke's law, rest length `spacing`;
     // zero for coinciding points.
@@ -52,4 +57,9 @@ public:
     Vec4* nextPositions = nullptr;
     Vec4* nodeVelocities = nullptr;
     int32_t* nodeModes = nullptr;
+
+private:
+    std::vector<float> drawn_;        // per strip the vertex pairs: x y z, normal, s t
+    std::vector<uint32_t> outline_;   // the strips' outline, each line once
+    int32_t outlineKey_[2] = {-1, -1};  // columns and rows it was made for
 };

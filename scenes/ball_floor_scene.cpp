@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <vector>
 
 #include "fx/billboard.h"
 #include "scenes/overlays.h"
@@ -19,49 +20,66 @@ void DrawShadowedSpikeBall(int32_t segments, int32_t bands, float radius, float 
 
     DrawSpikeBallStrips(ball, bands - 1, segments - 1);
 
+    // The shadow is black: the texture the ball left enabled would only be
+    // multiplied by zero, so it is not sampled.
     glDisable(GL_LIGHTING);
     glColor3f(0, 0, 0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    float s[3];
-    for (int32_t j = 0; j < bands - 1; ++j) {
-        glBegin(GL_TRIANGLE_STRIP);
-        for (int32_t i = 0; i < segments - 1; ++i) {
-            ShadowPoint(ball.V(j, i), shadowSource, s);
-            glVertex3fv(s);
-            ShadowPoint(ball.V(j + 1, i), shadowSource, s);
-            glVertex3fv(s);
-        }
-        ShadowPoint(ball.V(j, 0), shadowSource, s);
-        glVertex3fv(s);
-        ShadowPoint(ball.V(j + 1, 0), shadowSource, s);
-        glVertex3fv(s);
-        glEnd();
-    }
+    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    if (textured) glDisable(GL_TEXTURE_2D);
+    DrawSpikeBallShadow(ball, bands - 1, segments - 1, shadowSource);
+    if (textured) glEnable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
 }
 
 namespace {
 
 // 100 strips of 10 x 10 cells at y = -50, the picture stretched once across.
+// The floor never changes: its vertices are worked out once (texture
+// coordinates and positions as the strips always sent them) and drawn from
+// an array, one quad strip per row.
+constexpr int kFloorStrips = 100;
+constexpr int kFloorPairs = 100;
+
+struct FloorVertex {
+    float s, t;
+    float x, y, z;
+};
+
+const FloorVertex* FloorVertices() {
+    static std::vector<FloorVertex> vertices = [] {
+        std::vector<FloorVertex> out;
+        out.reserve(size_t(kFloorStrips) * kFloorPairs * 2);
+        float v = 0.0f;
+        for (int m = 0; m < kFloorStrips; ++m) {
+            const float x0 = float(10 * m - 500);
+            const float x1 = x0 + 10.0f;
+            float u = 0.01f;
+            for (int n = 0; n < kFloorPairs; ++n) {
+                const float z = float(10 * n - 500);
+                out.push_back({u, v, x0, -50.0f, z});
+                out.push_back({u, v + 0.01f, x1, -50.0f, z});
+                u += 0.01f;
+            }
+            v += 0.01f;
+        }
+        return out;
+    }();
+    return vertices.data();
+}
+
 void DrawFloor() {
     glNormal3f(0, 1, 0);
-    float v = 0.0f;
-    for (int m = 0; m < 100; ++m) {
-        const float x0 = float(10 * m - 500);
-        const float x1 = x0 + 10.0f;
-        float u = 0.01f;
-        glBegin(GL_QUAD_STRIP);
-        for (int n = 0; n < 100; ++n) {
-            const float z = float(10 * n - 500);
-            glTexCoord2f(u, v);
-            glVertex3f(x0, -50.0f, z);
-            glTexCoord2f(u, v + 0.01f);
-            glVertex3f(x1, -50.0f, z);
-            u += 0.01f;
-        }
-        glEnd();
-        v += 0.01f;
-    }
+    const FloorVertex* vertices = FloorVertices();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(FloorVertex), &vertices[0].s);
+    glVertexPointer(3, GL_FLOAT, sizeof(FloorVertex), &vertices[0].x);
+    for (int m = 0; m < kFloorStrips; ++m) glDrawArrays(GL_QUAD_STRIP, m * kFloorPairs * 2, kFloorPairs * 2);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    const FloorVertex& last = vertices[kFloorStrips * kFloorPairs * 2 - 1];
+    glTexCoord2f(last.s, last.t);
 }
 
 }  // namespace

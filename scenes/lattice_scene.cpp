@@ -27,17 +27,29 @@ void DrawBillboardLatticeScene(int32_t t, Billboard* glow1, Billboard* glow2, Bi
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glPushMatrix();
     glRotatef(float(t) * 0.5f, 0.5f, 1, 0);
+
+    // The sprites add light and write no depth, so the order in which they
+    // are drawn does not change the picture (a saturating sum of the same
+    // terms): each billboard draws all its places at once, in lattice order.
+    // Nothing has written depth since the clear, so the depth test would
+    // pass everywhere and is left out.
+    float places[3][216][3];
+    int counts[3] = {0, 0, 0};
     for (int i = 0; i < 6; ++i) {
         for (int j = 0; j < 6; ++j) {
             for (int k = 0; k < 6; ++k) {
-                Billboard* glow = glows[LatticeGlow(j, k) - 1];
-                glow->position[0] = float(5 * i - 15);
-                glow->position[1] = float(5 * j - 15);
-                glow->position[2] = float(5 * k - 15);
-                glow->Draw();
+                const int g = LatticeGlow(j, k) - 1;
+                float* p = places[g][counts[g]++];
+                p[0] = float(5 * i - 15);
+                p[1] = float(5 * j - 15);
+                p[2] = float(5 * k - 15);
             }
         }
     }
+    const GLboolean depthTest = glIsEnabled(GL_DEPTH_TEST);
+    glDisable(GL_DEPTH_TEST);
+    for (int g = 0; g < 3; ++g) glows[g]->DrawAt(places[g], counts[g]);
+    if (depthTest) glEnable(GL_DEPTH_TEST);
     glPopMatrix();
     glFlush();
 }

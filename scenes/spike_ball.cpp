@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 
@@ -89,27 +90,110 @@ void ShadowPoint(const float v[3], const float source[3], float out[3]) {
 
 namespace {
 
-void SendVertex(const SpikeBall& ball, int32_t j, int32_t i) {
-    const float* n = ball.N(j, i);
-    const float* v = ball.V(j, i);
-    glNormal3f(0.5f * (n[0] + v[0]), 0.5f * (n[1] + v[1]), 0.5f * (n[2] + v[2]));
-    glVertex3fv(v);
+// The strips of bands 0 .. bandsDrawn - 1 as vertex indices, and the lines
+// polygon mode GL_LINE makes of them, each once. A strip's triangle t joins
+// elements t, t + 1, t + 2, odd ones turned over to keep the winding
+// (t + 1, t, t + 2); each triangle's outline is drawn as the lines
+// (v2, v0), (v0, v1), (v1, v2).
+void BuildTopology(SpikeBall* ball, int32_t bandsDrawn, int32_t pointsDrawn) {
+    if (ball->edgeKey[0] == ball->segments && ball->edgeKey[1] == bandsDrawn && ball->edgeKey[2] == pointsDrawn &&
+        !ball->stripElements.empty())
+        return;
+    ball->edgeKey[0] = ball->segments;
+    ball->edgeKey[1] = bandsDrawn;
+    ball->edgeKey[2] = pointsDrawn;
+    const uint32_t S = uint32_t(ball->segments);
+    ball->stripElements.clear();
+    ball->edges.clear();
+    std::unordered_set<uint64_t> seen;
+    const auto addLine = [&](uint32_t a, uint32_t b) {
+        const uint64_t key = a < b ? (uint64_t(a) << 32 | b) : (uint64_t(b) << 32 | a);
+        if (!seen.insert(key).second) return;
+        ball->edges.push_back(a);
+        ball->edges.push_back(b);
+    };
+    for (int32_t j = 0; j < bandsDrawn; ++j) {
+        const size_t first = ball->stripElements.size();
+        for (int32_t i = 0; i < pointsDrawn; ++i) {
+            ball->stripElements.push_back(uint32_t(j) * S + uint32_t(i));
+            ball->stripElements.push_back(uint32_t(j + 1) * S + uint32_t(i));
+        }
+        ball->stripElements.push_back(uint32_t(j) * S);
+        ball->stripElements.push_back(uint32_t(j + 1) * S);
+        const uint32_t* e = &ball->stripElements[first];
+        const size_t count = ball->stripElements.size() - first;
+        for (size_t t = 0; t + 2 < count; ++t) {
+            const uint32_t v0 = (t & 1) ? e[t + 1] : e[t];
+            const uint32_t v1 = (t & 1) ? e[t] : e[t + 1];
+            const uint32_t v2 = e[t + 2];
+            addLine(v2, v0);
+            addLine(v0, v1);
+            addLine(v1, v2);
+        }
+    }
+}
+
+// Both faces drawn as plain lines: the outline can be drawn as lines.
+bool OutlineAsLines() {
+    GLint modes[2] = {GL_FILL, GL_FILL};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    return modes[0] == GL_LINE && modes[1] == GL_LINE && !glIsEnabled(GL_CULL_FACE) &&
+           !glIsEnabled(GL_LINE_STIPPLE);
+}
+
+// Draws the bands from the enabled arrays: the outline or the strips.
+void DrawBands(const SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn) {
+    if (OutlineAsLines()) {
+        glDrawElements(GL_LINES, GLsizei(ball.edges.size()), GL_UNSIGNED_INT, ball.edges.data());
+        return;
+    }
+    const GLsizei perBand = GLsizei(2 * (pointsDrawn + 1));
+    for (int32_t j = 0; j < bandsDrawn; ++j)
+        glDrawElements(GL_TRIANGLE_STRIP, perBand, GL_UNSIGNED_INT, &ball.stripElements[size_t(j) * perBand]);
+}
+
+int32_t ClampDrawn(const SpikeBall& ball, int32_t* bandsDrawn, int32_t* pointsDrawn) {
+    if (*bandsDrawn > ball.bands) *bandsDrawn = ball.bands;
+    if (*pointsDrawn > ball.segments) *pointsDrawn = ball.segments;
+    return *bandsDrawn > 0 && *pointsDrawn > 0;
 }
 
 }  // namespace
 
-void DrawSpikeBallStrips(const SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn) {
+void DrawSpikeBallStrips(SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn) {
     if (ball.segments < 1) return;
-    if (bandsDrawn > ball.bands) bandsDrawn = ball.bands;
-    if (pointsDrawn > ball.segments) pointsDrawn = ball.segments;
-    for (int32_t j = 0; j < bandsDrawn; ++j) {
-        glBegin(GL_TRIANGLE_STRIP);
-        for (int32_t i = 0; i < pointsDrawn; ++i) {
-            SendVertex(ball, j, i);
-            SendVertex(ball, j + 1, i);
-        }
-        SendVertex(ball, j, 0);
-        SendVertex(ball, j + 1, 0);
-        glEnd();
-    }
+    if (!ClampDrawn(ball, &bandsDrawn, &pointsDrawn)) return;
+    BuildTopology(&ball, bandsDrawn, pointsDrawn);
+
+    // The drawn normal of every vertex the bands use, in float as sent.
+    const size_t used = size_t(bandsDrawn + 1) * ball.segments * 3;
+    ball.drawnNormals.resize(used);
+    for (size_t k = 0; k < used; ++k) ball.drawnNormals[k] = 0.5f * (ball.normals[k] + ball.vertices[k]);
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, ball.vertices.data());
+    glNormalPointer(GL_FLOAT, 0, ball.drawnNormals.data());
+    DrawBands(ball, bandsDrawn, pointsDrawn);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+
+    // The strips end on the closing vertex (bandsDrawn, 0).
+    const float* last = &ball.drawnNormals[size_t(bandsDrawn) * ball.segments * 3];
+    glNormal3f(last[0], last[1], last[2]);
+}
+
+void DrawSpikeBallShadow(SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn, const float source[3]) {
+    if (ball.segments < 1) return;
+    if (!ClampDrawn(ball, &bandsDrawn, &pointsDrawn)) return;
+    BuildTopology(&ball, bandsDrawn, pointsDrawn);
+
+    const size_t used = size_t(bandsDrawn + 1) * ball.segments;
+    ball.shadow.resize(used * 3);
+    for (size_t k = 0; k < used; ++k) ShadowPoint(&ball.vertices[k * 3], source, &ball.shadow[k * 3]);
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, ball.shadow.data());
+    DrawBands(ball, bandsDrawn, pointsDrawn);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }

@@ -27,6 +27,12 @@ struct SpikeBall {
     std::vector<float> vertices; // (bands + 1) * segments * 3 floats, ring by ring
     std::vector<float> normals;  // same layout; row `bands` is zero
     std::vector<long double> pointTrig;  // scratch: cos, sin of azimuth, sin of wave per point
+    std::vector<float> drawnNormals;     // scratch: (N + V) / 2 per vertex, as drawn
+    std::vector<float> shadow;           // scratch: the shadow's vertices, same layout
+    // The band topology drawn last, kept while the counts stay the same.
+    int32_t edgeKey[3] = {0, 0, 0};
+    std::vector<uint32_t> edges;         // each line of the wireframe once (pairs)
+    std::vector<uint32_t> stripElements; // per band 2 * (points + 1) vertex indices
 
     const float* V(int32_t j, int32_t i) const { return &vertices[(size_t(j) * segments + i) * 3]; }
     const float* N(int32_t j, int32_t i) const { return &normals[(size_t(j) * segments + i) * 3]; }
@@ -45,5 +51,17 @@ void ShadowPoint(const float v[3], const float source[3], float out[3]);
 
 // Draws bands 0 .. bandsDrawn - 1 as GL_TRIANGLE_STRIPs: for points
 // 0 .. pointsDrawn - 1 the pair (j, i), (j + 1, i), each with its normal
-// (N + V) / 2, then the closing pair at point 0. Sets only the current normal.
-void DrawSpikeBallStrips(const SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn);
+// (N + V) / 2, then the closing pair at point 0. Sets only the current normal
+// (to that of the last vertex, as the strips leave it).
+//
+// The vertices come from arrays. With both polygon faces drawn as lines (and
+// no culling or stipple), the strips' outlines are drawn as GL_LINES instead,
+// each edge once: the first of its appearances in the strips' own order, in
+// the same direction, which is the line the strips draw first.
+void DrawSpikeBallStrips(SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn);
+
+// The shadow of the same bands on the plane y = -49 (ShadowPoint) for the
+// light point `source`, in the current colour, as lines (the strips' outline
+// as above, or the strips themselves outside GL_LINE mode). Issues no normal
+// or texture coordinate.
+void DrawSpikeBallShadow(SpikeBall& ball, int32_t bandsDrawn, int32_t pointsDrawn, const float source[3]);

@@ -47,12 +47,15 @@ void DrawSpringGridScene(int32_t t, SpringMesh* mesh, TextureId gridTexture) {
     glBindTexture(GL_TEXTURE_2D, gridTexture);
     mesh->Draw();
 
-    // Its black wireframe, just above it; texturing stays on, black wins.
+    // Its black wireframe, just above it. Texturing stays on for what
+    // follows, but black times the picture is black: the lines skip it.
     glDisable(GL_LIGHTING);
     glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     glColor3f(0, 0, 0);
     glTranslatef(0, 0.05f, 0);
+    glDisable(GL_TEXTURE_2D);
     mesh->Draw();
+    glEnable(GL_TEXTURE_2D);
     glTranslatef(0, -0.05f, 0);
 
     glEnable(GL_LIGHTING);

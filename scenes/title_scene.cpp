@@ -51,16 +51,17 @@ void DrawPlasmaSheet(TextureId texture, int32_t t) {
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glBindTexture(GL_TEXTURE_2D, texture);
-    const PlasmaVertex* p = sheet;
-    for (int j = 0; j < kPlasmaRows; ++j) {
-        glBegin(GL_QUAD_STRIP);
-        for (int k = 0; k < kPlasmaColumns * 2; ++k, ++p) {
-            glTexCoord2f(p->s, p->t);
-            glColor3f(1, 1, 1);
-            glVertex3f(p->x, p->y, p->z);
-        }
-        glEnd();
-    }
+    // Every vertex is white: the current colour serves them all.
+    glColor3f(1, 1, 1);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(PlasmaVertex), &sheet[0].s);
+    glVertexPointer(3, GL_FLOAT, sizeof(PlasmaVertex), &sheet[0].x);
+    for (int j = 0; j < kPlasmaRows; ++j) glDrawArrays(GL_QUAD_STRIP, j * kPlasmaColumns * 2, kPlasmaColumns * 2);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    const PlasmaVertex& last = sheet[kPlasmaRows * kPlasmaColumns * 2 - 1];
+    glTexCoord2f(last.s, last.t);
     glEnable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libturbojpeg0-dev libmpg123-dev libx11-dev libpng-dev)
+  libturbojpeg0-dev libmpg123-dev libx11-dev libpng-dev libdeflate-dev)
 test_packages=(googletest libgtest-dev libbenchmark-dev libmp3lame-dev fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xfonts-base openbox ffmpeg sox libsox-fmt-mp3)
 

@@ -8,6 +8,7 @@
 #include "tools/capture/capture_options.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/demo_timing.h"
+#include "tools/capture/frame_writer.h"
 
 namespace {
 
@@ -107,6 +108,26 @@ TEST(DemoTiming, PartsRunFromSyncToSync) {
     EXPECT_TRUE(PartSpans({1, 2, 3}).empty());                   // too few
     EXPECT_TRUE(PartSpans({1, 2, 3, 4, 4, 5, 6, 7}).empty());    // a part of no length
     EXPECT_TRUE(PartSpans({1, 2, 3, 4, 10, 5, 6, 7}).empty());  // out of order
+}
+
+TEST(FrameWriter, WritesInOrderAndStopsAtTheFirstFailure) {
+    FrameWriter writer(2);
+    std::vector<int> seen;  // touched only by the writer's thread until Finish
+    for (int n = 0; n < 6; ++n) {
+        std::vector<uint8_t>* frame = writer.Acquire();
+        frame->assign(3, uint8_t(n));
+        writer.Submit(frame, [&seen](const std::vector<uint8_t>& f, std::string* why) {
+            seen.push_back(f[0]);
+            if (f[0] == 3) *why = "the pipe broke at 3";
+            return f[0] != 3;
+        });
+    }
+    std::string why;
+    EXPECT_FALSE(writer.Finish(&why));
+    EXPECT_EQ(why, "the pipe broke at 3");
+    // Everything up to the failure, in order; nothing after it.
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(writer.Failed());
 }
 
 TEST(ContactSheet, BoxReductionIsTheRoundedMeanOfEachBlock) {

@@ -92,19 +92,27 @@ TEST(CaptureTool, TheSameArgumentsGiveTheSameBytes) {
     const Picture frame = LoadPng(a + "/frame-000240.png");
     EXPECT_EQ(frame.width, 640);
     EXPECT_EQ(frame.height, 480);
+    // A frame of the sequence (our own fast PNG writer) holds the same
+    // pixels, the same way up, as the still taken of it (libpng). With
+    // --stills, -o names the stills' folder only: no frames go there.
+    const std::string c = Folder("same-still");
+    const ToolRun stillRun = Capture("-o " + c + "/ --fps 30 --stills 8");
+    ASSERT_EQ(stillRun.status, 0) << stillRun.output;
+    ASSERT_EQ(Listing(c), std::vector<std::string>{"still-8.000.png"});
+    const Picture still = LoadPng(c + "/still-8.000.png");
+    EXPECT_EQ(frame.width, still.width);
+    EXPECT_TRUE(frame.rgb == still.rgb);
 }
 
 TEST(CaptureTool, ADoubleScaleFrameReducedMatchesTheNormalOne) {
     const std::string dir = Folder("scale");
     const std::string times = "0.5,3,9,18,27,35,43,52,60";
     // A low frame rate keeps the work small; every run draws the same frames.
-    // With --stills, -o names the stills' folder: no frames go there.
     auto run = [&](int scale) {
         const std::string out = dir + "/" + std::to_string(scale);
         const ToolRun r = Capture("--fps 4 --stills " + times + " --scale " + std::to_string(scale) + " -o " +
                                   out + "/");
         EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_EQ(Listing(out).size(), 9u);
         return out;
     };
     const std::string one = run(1);

@@ -6,11 +6,16 @@
 // state and draws frames with a part clock advancing 3 units (15 ms) per
 // frame, as at about 60 frames per second. glFinish ends every frame so that
 // the time includes the rasterisation, which llvmpipe does on threads of its
-// own: the times are wall-clock times. Build in Release:
+// own: the times are wall-clock times. The CPU column is the main thread's
+// time; the counter cpu_all_ms adds llvmpipe's threads (the process's CPU
+// time per frame), which the load of other programs on the machine changes
+// far less than the wall time. Build in Release:
 //   cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=ON
 //   cmake --build build-bench --target bench_scene_frames
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
+
+#include <time.h>
 
 #include <cmath>
 #include <cstdio>
@@ -23,26 +28,42 @@
 
 namespace {
 
+double ProcessCpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Process CPU time per frame in milliseconds, all threads.
+void CountProcessCpu(benchmark::State& state, double startSeconds) {
+    state.counters["cpu_all_ms"] =
+        benchmark::Counter((ProcessCpuSeconds() - startSeconds) * 1e3, benchmark::Counter::kAvgIterations);
+}
+
 void EmptyFrame(benchmark::State& state) {
     ApplyPartRenderState(1);
+    const double cpu = ProcessCpuSeconds();
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glFlush();
         Sys_SwapBuffers(app.mainWindow);
         glFinish();
     }
+    CountProcessCpu(state, cpu);
 }
 
 void PartFrame(benchmark::State& state) {
     const int32_t part = int32_t(state.range(0));
     ApplyPartRenderState(part);
     int32_t clock = 0;
+    const double cpu = ProcessCpuSeconds();
     for (auto _ : state) {
         RunPartFrame(part, clock, app.mainWindow);
         Sys_SwapBuffers(app.mainWindow);
         glFinish();
         clock += 3;
     }
+    CountProcessCpu(state, cpu);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 

@@ -1,19 +1,89 @@
-// frame_png.cpp -- libpng's simplified writer with its fast flag.
+// frame_png.cpp -- a PNG writer of our own around libdeflate.
 #include "tools/capture/frame_png.h"
 
-#include <png.h>
+#include <libdeflate.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "tools/capture/contact_sheet.h"
 
+namespace {
+
+// One compressor per thread, made at its first use.
+struct Compressor {
+    libdeflate_compressor* c = libdeflate_alloc_compressor(1);
+    ~Compressor() { libdeflate_free_compressor(c); }
+};
+
+void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
+}
+
+// Appends a chunk: length, type, data, CRC of type and data.
+void Chunk(std::vector<uint8_t>* png, const char type[4], const uint8_t* data, size_t size) {
+    const size_t at = png->size();
+    png->resize(at + 12 + size);
+    uint8_t* p = png->data() + at;
+    PutBe32(p, uint32_t(size));
+    std::memcpy(p + 4, type, 4);
+    if (size) std::memcpy(p + 8, data, size);
+    PutBe32(p + 8 + size, uint32_t(libdeflate_crc32(0, p + 4, size + 4)));
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
+}  // namespace
+
+bool EncodeFramePng(int width, int height, const uint8_t* rgb, bool bottomUp, std::vector<uint8_t>* png) {
+    if (width <= 0 || height <= 0) return false;
+    thread_local Compressor compressor;
+    thread_local std::vector<uint8_t> filtered, packed;
+    if (!compressor.c) return false;
+
+    // Filter Sub: each byte minus the same channel of the pixel to its left.
+    const size_t row = size_t(width) * 3;
+    filtered.resize((row + 1) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = rgb + row * size_t(bottomUp ? height - 1 - y : y);
+        uint8_t* out = &filtered[(row + 1) * size_t(y)];
+        out[0] = 1;
+        ++out;
+        out[0] = in[0], out[1] = in[1], out[2] = in[2];
+        for (size_t x = 3; x < row; ++x) out[x] = uint8_t(in[x] - in[x - 3]);
+    }
+    packed.resize(libdeflate_zlib_compress_bound(compressor.c, filtered.size()));
+    const size_t packedSize =
+        libdeflate_zlib_compress(compressor.c, filtered.data(), filtered.size(), packed.data(), packed.size());
+    if (packedSize == 0) return false;
+
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png->assign(kSignature, kSignature + 8);
+    uint8_t header[13];
+    PutBe32(header, uint32_t(width));
+    PutBe32(header + 4, uint32_t(height));
+    header[8] = 8;   // bits per channel
+    header[9] = 2;   // RGB
+    header[10] = 0;  // deflate
+    header[11] = 0;  // adaptive filtering
+    header[12] = 0;  // not interlaced
+    Chunk(png, "IHDR", header, sizeof header);
+    Chunk(png, "IDAT", packed.data(), packedSize);
+    Chunk(png, "IEND", nullptr, 0);
+    return true;
+}
+
 bool WriteFramePng(const std::string& path, const Picture& picture) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(picture.width);
-    image.height = png_uint_32(picture.height);
-    image.format = PNG_FORMAT_RGB;
-    image.flags = PNG_IMAGE_FLAG_FAST;
-    return png_image_write_to_file(&image, path.c_str(), 0, picture.rgb.data(), picture.width * 3, nullptr) != 0;
+    std::vector<uint8_t> png;
+    return EncodeFramePng(picture.width, picture.height, picture.rgb.data(), false, &png) && WriteFile(path, png);
+}
+
+bool WriteFramePngBottomUp(const std::string& path, int width, int height, const uint8_t* rgb) {
+    std::vector<uint8_t> png;
+    return EncodeFramePng(width, height, rgb, true, &png) && WriteFile(path, png);
 }
