@@ -92,26 +92,6 @@ bool Rename(const std::string& from, const std::string& to, std::string* why) {
     return !ec;
 }
 
-// Writes a PNG under a temporary name and renames it into place. Frame
-// sequences are compressed fast (their count makes the time), stills and
-// sheets small.
-bool WritePngAtomically(const std::string& path, const Picture& picture, bool fast, std::string* why) {
-    const std::string partial = PartialName(path, "partial");
-    const bool written = fast ? WriteFramePng(partial, picture)
-                              : WritePngRgb(partial, picture.width, picture.height, picture.rgb.data());
-    if (!written) {
-        unlink(partial.c_str());
-        *why = "cannot write " + path;
-        return false;
-    }
-    if (!Rename(partial, path, why)) {
-        unlink(partial.c_str());
-        *why = "cannot write " + path + ": " + *why;
-        return false;
-    }
-    return true;
-}
-
 // A frame of a PNG sequence from OpenGL's bottom-up bytes, under a
 // temporary name renamed into place. Runs on the frame writer's thread.
 bool WriteFrameAtomically(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
