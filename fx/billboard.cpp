@@ -118,63 +118,78 @@ void Billboard::DrawAt(const float (*positions)[3], int count) {
 
     const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
+    // Each quad's scissor rectangle, or none (drawn whole), or skipped.
+    // A scissor rectangle costs a state change per quad, worth it only for
+    // quads large on the screen: small ones are drawn whole, first, all
+    // under the caller's scissor state (additive quads that write no depth
+    // give the same sum in any order).
+    constexpr int kWorthScissoring = 64 * 64;
+    struct Plan {
+        int rect[4];
+        bool skip, scissor;
+    };
+    std::vector<Plan> plans(size_t(count > 0 ? count : 0));
     for (int n = 0; n < count; ++n) {
+        Plan& plan = plans[size_t(n)];
+        plan.skip = false;
+        plan.scissor = false;
+        if (!litInside_) continue;
         const float* at = positions[n];
-        if (litInside_) {
-            // The corners of that part through the facing matrix, the
-            // translation, the modelview and the projection to the window.
-            double x0 = 1e30, x1 = -1e30, y0 = 1e30, y1 = -1e30;
-            bool behind = false;
-            for (int c = 0; c < 4; ++c) {
-                const double qx = -half + 2.0 * half * box[c & 1];
-                const double qy = -half + 2.0 * half * box[2 + (c >> 1)];
-                const double object[3] = {f[0] * qx + f[4] * qy + at[0], f[1] * qx + f[5] * qy + at[1],
-                                          f[2] * qx + f[6] * qy + at[2]};
-                double eye[4], clip[4];
-                Transform(modelview, object, eye);
-                const double e3[3] = {eye[0] / eye[3], eye[1] / eye[3], eye[2] / eye[3]};
-                Transform(projection, e3, clip);
-                if (!(clip[3] > 1e-3)) {
-                    behind = true;
-                    break;
-                }
-                const double wx = viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2];
-                const double wy = viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3];
-                x0 = std::min(x0, wx), x1 = std::max(x1, wx);
-                y0 = std::min(y0, wy), y1 = std::max(y1, wy);
+        // The corners of that part through the facing matrix, the
+        // translation, the modelview and the projection to the window.
+        double x0 = 1e30, x1 = -1e30, y0 = 1e30, y1 = -1e30;
+        bool behind = false;
+        for (int c = 0; c < 4; ++c) {
+            const double qx = -half + 2.0 * half * box[c & 1];
+            const double qy = -half + 2.0 * half * box[2 + (c >> 1)];
+            const double object[3] = {f[0] * qx + f[4] * qy + at[0], f[1] * qx + f[5] * qy + at[1],
+                                      f[2] * qx + f[6] * qy + at[2]};
+            double eye[4], clip[4];
+            Transform(modelview, object, eye);
+            const double e3[3] = {eye[0] / eye[3], eye[1] / eye[3], eye[2] / eye[3]};
+            Transform(projection, e3, clip);
+            if (!(clip[3] > 1e-3)) {
+                behind = true;
+                break;
             }
-            if (behind) {
-                if (scissoring) {
-                    glScissor(scissorBox[0], scissorBox[1], scissorBox[2], scissorBox[3]);
-                } else {
-                    glDisable(GL_SCISSOR_TEST);
-                }
-            } else {
-                // One pixel more on each side; nothing at all when that part
-                // lies off the viewport.
-                const int left = std::max(viewport[0], int(std::floor(x0)) - 1);
-                const int bottom = std::max(viewport[1], int(std::floor(y0)) - 1);
-                const int right = std::min(viewport[0] + viewport[2], int(std::ceil(x1)) + 1);
-                const int top = std::min(viewport[1] + viewport[3], int(std::ceil(y1)) + 1);
-                if (right <= left || top <= bottom) continue;
-                glEnable(GL_SCISSOR_TEST);
-                if (scissoring) {
-                    // Within the caller's own scissor box.
-                    const int l = std::max(left, scissorBox[0]), b = std::max(bottom, scissorBox[1]);
-                    const int r = std::min(right, scissorBox[0] + scissorBox[2]);
-                    const int t = std::min(top, scissorBox[1] + scissorBox[3]);
-                    if (r <= l || t <= b) continue;
-                    glScissor(l, b, r - l, t - b);
-                } else {
-                    glScissor(left, bottom, right - left, top - bottom);
-                }
-            }
+            const double wx = viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2];
+            const double wy = viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3];
+            x0 = std::min(x0, wx), x1 = std::max(x1, wx);
+            y0 = std::min(y0, wy), y1 = std::max(y1, wy);
         }
-        glPushMatrix();
-        glTranslatef(at[0], at[1], at[2]);
-        glMultMatrixf(f);
-        glCallList(list);
-        glPopMatrix();
+        if (behind) continue;  // drawn whole
+        // One pixel more on each side, within the viewport and the caller's
+        // scissor box; nothing at all when that part lies outside them.
+        int l = std::max(viewport[0], int(std::floor(x0)) - 1);
+        int b = std::max(viewport[1], int(std::floor(y0)) - 1);
+        int r = std::min(viewport[0] + viewport[2], int(std::ceil(x1)) + 1);
+        int t = std::min(viewport[1] + viewport[3], int(std::ceil(y1)) + 1);
+        if (scissoring) {
+            l = std::max(l, scissorBox[0]), b = std::max(b, scissorBox[1]);
+            r = std::min(r, scissorBox[0] + scissorBox[2]), t = std::min(t, scissorBox[1] + scissorBox[3]);
+        }
+        if (r <= l || t <= b) {
+            plan.skip = true;
+            continue;
+        }
+        plan.scissor = (r - l) * (t - b) >= kWorthScissoring;
+        plan.rect[0] = l, plan.rect[1] = b, plan.rect[2] = r - l, plan.rect[3] = t - b;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int n = 0; n < count; ++n) {
+            const Plan& plan = plans[size_t(n)];
+            if (plan.skip || plan.scissor != (pass == 1)) continue;
+            if (plan.scissor) {
+                glEnable(GL_SCISSOR_TEST);
+                glScissor(plan.rect[0], plan.rect[1], plan.rect[2], plan.rect[3]);
+            }
+            const float* at = positions[n];
+            glPushMatrix();
+            glTranslatef(at[0], at[1], at[2]);
+            glMultMatrixf(f);
+            glCallList(list);
+            glPopMatrix();
+        }
     }
     if (count > 0) {
         position[0] = positions[count - 1][0];

@@ -135,28 +135,59 @@ TEST_F(BillboardTest, RebuildingEveryFrameKeepsListNamesBounded) {
     EXPECT_TRUE(a.list == first || !glIsList(first));
 }
 
-TEST_F(BillboardTest, PictureOfALattice) {
-    const GLuint glow = MakeTestTexture(64, false);
+TEST_F(BillboardTest, ALatticeScissoredToItsGlowsIsTheLatticeDrawnWhole) {
+    const GLuint glow = MakeTestTexture(64, false);  // a disc on black
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(-0.665, 0.665, -0.5, 0.5, 1, 200);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glTranslatef(0, 0, -60);
+    // Close enough that sprites reach past the screen's edges and some lie
+    // behind the eye.
+    glTranslatef(0, 0, -14);
     glRotatef(25, 1, 1, 0);
     Billboard b;
     b.size = 6.0f;
     b.texture = glow;
     b.BuildList();
+    std::vector<std::array<float, 3>> places;
     for (int i = 0; i < 6; ++i)
         for (int j = 0; j < 6; ++j)
-            for (int k = 0; k < 6; ++k) {
-                b.position[0] = (i - 2.5f) * 8, b.position[1] = (j - 2.5f) * 8;
-                b.position[2] = (k - 2.5f) * 8;
-                b.Draw();
-            }
+            for (int k = 0; k < 6; ++k) places.push_back({(i - 2.5f) * 8, (j - 2.5f) * 8, (k - 2.5f) * 8});
+    for (const auto& p : places) {
+        std::memcpy(b.position, p.data(), sizeof b.position);
+        b.Draw();
+    }
+    const std::vector<uint8_t> drawn = ReadSurface();
     EXPECT_FALSE(SaveSurfacePng("fx_billboard_lattice").empty());
-    EXPECT_EQ(PixelAt(2, 2).r, 0);
+
+    // The same quads, each drawn whole with the same state.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GLfloat m[16], f[16] = {0};
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) f[c * 4 + r] = m[r * 4 + c];
+    f[15] = 1;
+    glEnable(GL_TEXTURE_2D);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glBindTexture(GL_TEXTURE_2D, glow);
+    for (const auto& p : places) {
+        glPushMatrix();
+        glTranslatef(p[0], p[1], p[2]);
+        glMultMatrixf(f);
+        glCallList(b.list);
+        glPopMatrix();
+    }
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_TEXTURE_2D);
+    const std::vector<uint8_t> whole = ReadSurface();
+    size_t differing = 0;
+    for (size_t i = 0; i < drawn.size(); ++i) differing += drawn[i] != whole[i];
+    EXPECT_EQ(differing, 0u);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
     glDeleteTextures(1, &glow);
 }
 

@@ -104,6 +104,73 @@ TEST_F(OverlayTest, KeyedOverlayTreatsEachChannelAsItsOwnOpacity) {
     }
 }
 
+TEST_F(OverlayTest, KeyedPicturesDrawnOnlyWhereNotBlackGiveTheWholeQuadsPixels) {
+    // A colourful scene under each keyed picture of the demo, then under
+    // the same quad drawn whole with the same state.
+    auto scene = [] {
+        glPushMatrix();
+        glLoadIdentity();
+        ClearTo(0.3f, 0.5f, 0.7f);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glBegin(GL_TRIANGLES);
+        glColor3f(1, 0, 0), glVertex2f(-1, -1);
+        glColor3f(0, 1, 0), glVertex2f(1, -1);
+        glColor3f(0, 0, 1), glVertex2f(0, 1);
+        glEnd();
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_LIGHTING);
+        glPopMatrix();
+    };
+    for (const char* name : {"TITLE.JPG", "SPIKEFRONT.JPG", "SPIKEFRONT2.JPG", "SPIRALFRONT.JPG", "OUTTRO.JPG"}) {
+        TextureId picture = 0;
+        LoadTexture(picture, name);
+        ASSERT_NE(picture, 0u) << name;
+        scene();
+        DrawKeyedOverlay(picture);
+        const std::vector<uint8_t> keyed = ReadSurface();
+        EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << name;
+
+        scene();
+        glLoadIdentity();
+        glTranslatef(-50.0f, -50.0f, -250.0f);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(-50.0, 50.0, -50.0, 50.0, 200.0, 300.0);
+        glMatrixMode(GL_MODELVIEW);
+        glDepthMask(GL_FALSE);
+        glDisable(GL_LIGHTING);
+        glColor3f(1, 1, 1);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, picture);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0), glVertex3f(0, 0, 0);
+        glTexCoord2f(1, 0), glVertex3f(100, 0, 0);
+        glTexCoord2f(1, 1), glVertex3f(100, 100, 0);
+        glTexCoord2f(0, 1), glVertex3f(0, 100, 0);
+        glEnd();
+        glDisable(GL_BLEND);
+        glDisable(GL_TEXTURE_2D);
+        glDepthMask(GL_TRUE);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glEnable(GL_LIGHTING);
+        const std::vector<uint8_t> whole = ReadSurface();
+        size_t differing = 0;
+        for (size_t i = 0; i < keyed.size(); ++i) differing += keyed[i] != whole[i];
+        EXPECT_EQ(differing, 0u) << name;
+    }
+}
+
 TEST_F(OverlayTest, GeometryNearerThanHalfDepthShowsThroughEveryOverlay) {
     const TextureId white = MakeTexture(1, 1, {255, 255, 255});
     // Red square at eye depth 1.5 (window depth about 0.33) over the left
