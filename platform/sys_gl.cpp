@@ -9,6 +9,8 @@
 #include <GL/glext.h>
 #include <SDL.h>
 
+#include "platform/sys_glext.h"
+
 #include <cstdio>
 
 namespace {
@@ -76,6 +78,9 @@ bool Sys_CreateGLContext(HWND window) {
         return MakeHeadlessContext();
     }
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
+#ifdef _WIN32
+    if (!Sys_LoadGLEntryPoints()) return false;
+#endif
     SDL_GL_SetSwapInterval(1);
     return MakeSurface(1);
 }

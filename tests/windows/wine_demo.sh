@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# demo.exe (make windows) under Wine on Xvfb, used as a person would on Windows.
+#   wine_demo.sh boot      a fresh Wine prefix at $WINEPREFIX (once per test run)
+#   wine_demo.sh steps EXE the splash over the painted desktop, the question
+#                          (Escape: No), the 640 x 480 window "Demo v0.17",
+#                          part 1, Right seven times to part 8, Escape: status 1
+#   wine_demo.sh end EXE   untouched, it plays to its end: status 1 at about
+#                          65.6 s of music
+# When Wine gets no OpenGL context from the X server, the demo says so in its
+# "Error" box: the test then ends with 77, which CTest reports as skipped.
+set -uo pipefail
+mode=$1
+exe=${2:-}
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ "$mode" = boot ]; then
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  env -u DISPLAY "$wine" wineboot -i && "$wineserver" -w
+  exit
+fi
+
+source "$(dirname "$0")/../support/xvfb.sh"
+# Wine's own processes for this prefix (the desktop, services) go first.
+trap '"$wineserver" -k 2>/dev/null; cleanup' EXIT
+start_xvfb 1024x768
+xsetroot -mod 5 3 -fg '#d02040' -bg '#30c0a0' || fail "xsetroot"
+# Where the splash will float, before it does.
+splash_area() { import -window root -crop 320x240+352+264 +repage "$1" 2>/dev/null; }
+splash_area "$work/desktop.png" || fail "no screenshot of the desktop"
+
+printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$exe" >"$work/demo"
+chmod +x "$work/demo"
+export SDL_AUDIODRIVER=dummy
+start_demo "$work/demo"
+answer_question Escape
+
+error_box() { xwininfo -root -tree 2>/dev/null | grep -q '"Error"'; }
+shown_or_error() { main_viewable || error_box; }
+
+if [ "$mode" = steps ]; then
+  # The splash: SPLASH.TGA blended by its alpha into the desktop it covers.
+  convert "$work/desktop.png" "$DEMO_SOURCE_DIR/resources/SPLASH.TGA" -compose over -composite \
+    "$work/expected.png" || fail "cannot compose the expected splash"
+  splash=""
+  while ! shown_or_error && kill -0 "$demo_pid" 2>/dev/null; do
+    splash_area "$work/splash.png" || continue
+    diff=$(compare -metric RMSE "$work/expected.png" "$work/splash.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+    if awk -v d="$diff" 'BEGIN { exit !(d < 0.02) }'; then splash=$diff; break; fi
+  done
+fi
+
+wait_for 600 shown_or_error || fail "window \"Demo v0.17\" never shown"
+if error_box; then
+  echo "SKIPPED: Wine on this X server gives the demo no OpenGL context (its \"Error\" box showed)"
+  exit 77
+fi
+start=$(date +%s%N)
+win=$(main_window)
+info=$(xwininfo -id "$win")
+echo "$info" | grep -q 'Width: 640' || fail "width is not 640: $info"
+echo "$info" | grep -q 'Height: 480' || fail "height is not 480: $info"
+
+if [ "$mode" = end ]; then
+  wait_for 800 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "still running 80 s after the window showed"
+  wait "$demo_pid"
+  status=$?
+  played=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
+  demo_pgid=0
+  echo "exit status $status, $played s after the window showed"
+  [ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 67.5) }' ||
+    fail "ended $played s after the window showed (the music's start), expected 64.5 to 67.5"
+  echo "wine: played to its end"
+  exit 0
+fi
+
+[ -n "$splash" ] || fail "no screenshot showed the splash over the desktop"
+echo "splash over the desktop: RMSE $splash against SPLASH.TGA composed over it"
+
+# The colour of one pixel of a screenshot of the window, as "r,g,b".
+pixel() {
+  import -window "$win" "$work/shot.png" 2>/dev/null || return 1
+  convert "$work/shot.png" -format "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]" info:
+}
+sleep 1
+first=$(pixel 320 240) || fail "no screenshot"
+cp "$work/shot.png" "${DEMO_BINARY_DIR:-/tmp}/wine_part1.png" 2>/dev/null || true
+[ "$(convert "$work/shot.png" -format '%[fx:maxima.r+maxima.g+maxima.b>0.02]' info:)" = 1 ] ||
+  fail "part 1 is black after a second"
+
+xdotool windowfocus --sync "$win" || fail "could not focus the window"
+for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
+# Part 8 fades from white for a second, then its dark blue shows in the corner.
+sleep 1.5
+eighth=$(pixel 8 8) || fail "no screenshot"
+cp "$work/shot.png" "${DEMO_BINARY_DIR:-/tmp}/wine_part8.png" 2>/dev/null || true
+echo "part 1 centre: $first; part 8 corner: $eighth"
+[[ "$eighth" =~ ^2[56],5[01],7[67]$ ]] || fail "part 8 is not the dark blue: $eighth"
+
+xdotool key Escape
+wait_for 100 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "Escape did not end the demo"
+wait "$demo_pid"
+status=$?
+demo_pgid=0
+[ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+echo "wine: splash, question, window, parts 1 and 8, Escape with status 1"
