@@ -25,3 +25,16 @@ bool Sys_Native_CaptureScreen(int x, int y, int width, int height, uint8_t* bgrx
 // surface, and makes it current; drawing then goes to framebuffer objects
 // only. Called once. False where the system has none.
 bool Sys_Native_MakeHeadlessContext();
+
+// The keyboard focus, for a window that must not take it (the splash). The
+// window values are the system's own handles, kept only to be given back.
+// The window that has the keyboard focus now; 0 when none is known.
+uint64_t Sys_Native_FocusedWindow();
+// Gives the keyboard focus back to a window Sys_Native_FocusedWindow named (0: nothing).
+void Sys_Native_GiveFocus(uint64_t window);
+// Makes an SDL window (not yet shown) one that never takes input or the focus.
+void Sys_Native_RefuseFocus(void* sdlWindow);
+// From now until Sys_Native_EndBoxFocus, gives the focus to the message box titled caption once it shows.
+void Sys_Native_BeginBoxFocus(const char* caption);
+// Ends what Sys_Native_BeginBoxFocus started.
+void Sys_Native_EndBoxFocus();

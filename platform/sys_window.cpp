@@ -2,6 +2,7 @@
 // emulated display-mode change, on SDL2.
 #include "platform/platform.h"
 #include "platform/sys_internal.h"
+#include "platform/sys_native.h"
 
 #include <SDL.h>
 
@@ -183,13 +184,16 @@ HWND Sys_CreateWindow(const char* className, const char* title, WindowStyle styl
         if (!VideoUp()) return 0;
         uint32_t flags = SDL_WINDOW_HIDDEN;
         if (style != WindowStyle::Overlapped) flags |= SDL_WINDOW_BORDERLESS;
-        if (style == WindowStyle::Splash) flags |= SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALWAYS_ON_TOP;
+        // The splash is not kept on top: a message box shown during start-up
+        // must come above it.
+        if (style == WindowStyle::Splash) flags |= SDL_WINDOW_SKIP_TASKBAR;
         else flags |= SDL_WINDOW_OPENGL;
         rec.sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
         if (!rec.sdl) {
             std::fprintf(stderr, "SDL window: %s\n", SDL_GetError());
             return 0;
         }
+        if (style == WindowStyle::Splash) Sys_Native_RefuseFocus(rec.sdl);
     }
     g_windows.push_back(rec);
     return HWND(g_windows.size());
@@ -204,9 +208,14 @@ void Sys_ShowWindow(HWND window, bool show) {
     WindowRecord* w = Find(window);
     if (!w) return;
     if (w->sdl) {
-        if (show) {
+        if (show && w->style == WindowStyle::Splash) {
+            // The splash takes no input: whoever had the keyboard focus
+            // keeps it (without a window manager SDL focuses what it shows).
+            const uint64_t focused = Sys_Native_FocusedWindow();
             SDL_ShowWindow(w->sdl);
-            if (w->style == WindowStyle::Splash) SDL_RaiseWindow(w->sdl);
+            Sys_Native_GiveFocus(focused);
+        } else if (show) {
+            SDL_ShowWindow(w->sdl);
         } else {
             SDL_HideWindow(w->sdl);
         }
@@ -307,7 +316,12 @@ int Sys_MessageBox(HWND owner, const char* text, const char* caption, uint32_t t
         data.numbuttons = count;
         data.buttons = buttons;
         int pressed = -1;
-        if (SDL_ShowMessageBox(&data, &pressed) == 0) {
+        // The box takes the keyboard focus, whoever has it (the splash keeps
+        // none), so Return and Escape answer it.
+        Sys_Native_BeginBoxFocus(data.title);
+        const int shown = SDL_ShowMessageBox(&data, &pressed);
+        Sys_Native_EndBoxFocus();
+        if (shown == 0) {
             if (pressed == IDYES || pressed == IDNO || pressed == IDOK) return pressed;
             return yesNo ? IDNO : IDOK;  // closed without a button
         }
