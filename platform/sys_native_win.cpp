@@ -1,7 +1,8 @@
 // sys_native_win.cpp -- the screen under Windows: its size and depth from the
 // screen's device context, and reading it with GDI (BitBlt from the screen
-// DC into a DIB section). There is no headless OpenGL context here: the
-// programs that need one (the capture tool, the bakers) stay on Linux.
+// DC into a DIB section); the foreground window. There is no headless OpenGL
+// context here: the programs that need one (the capture tool, the bakers)
+// stay on Linux.
 //
 // This is the only file that includes <windows.h>, and it does not include
 // platform.h, whose Win32-like names (HWND, MSG, WM_*, VK_*, MB_*) would
@@ -19,6 +20,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
 
 bool Sys_Native_ScreenSize(int* width, int* height, int* bits) {
     HDC screen = GetDC(nullptr);
@@ -64,3 +68,29 @@ bool Sys_Native_CaptureScreen(int x, int y, int width, int height, uint8_t* bgrx
 }
 
 bool Sys_Native_MakeHeadlessContext() { return false; }
+
+// The keyboard goes to the foreground window.
+uint64_t Sys_Native_FocusedWindow() { return uint64_t(reinterpret_cast<uintptr_t>(GetForegroundWindow())); }
+
+void Sys_Native_GiveFocus(uint64_t window) {
+    HWND hwnd = reinterpret_cast<HWND>(uintptr_t(window));
+    if (hwnd && IsWindow(hwnd)) SetForegroundWindow(hwnd);
+}
+
+// Disabled (no keyboard or mouse input) and never activated: SDL shows a
+// window of this extended style without activating it.
+void Sys_Native_RefuseFocus(void* sdlWindow) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
+        info.subsystem != SDL_SYSWM_WINDOWS)
+        return;
+    HWND hwnd = info.info.win.window;
+    SetWindowLongPtrA(hwnd, GWL_EXSTYLE, GetWindowLongPtrA(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+    EnableWindow(hwnd, FALSE);
+}
+
+// SDL's message box here is a dialog of this thread: Windows activates it
+// when it shows, so there is nothing to watch for.
+void Sys_Native_BeginBoxFocus(const char*) {}
+void Sys_Native_EndBoxFocus() {}
