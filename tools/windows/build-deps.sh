@@ -109,13 +109,27 @@ cat "$jpeg/LICENSE.md" "$jpeg/README.ijg" >"$prefix/licences/libjpeg-turbo.txt"
 mpg_version=$(src_version mpg123)
 unpack mpg123 "$mpg_version"
 mpg=$cache/src/mpg123
-(cd "$mpg" && ./configure --host=x86_64-w64-mingw32 --prefix="$prefix" --enable-shared \
-  --disable-static --with-cpu=x86-64 --disable-modules --disable-network >configure.log)
+# No pkg-config: nothing of this machine's own libraries may be picked up.
+(cd "$mpg" && PKG_CONFIG_LIBDIR=/nonexistent ./configure --host=x86_64-w64-mingw32 \
+  --prefix="$prefix" --enable-shared --disable-static --with-cpu=x86-64 --disable-modules \
+  --disable-network --with-audio=dummy >configure.log)
 make -C "$mpg" -j "$jobs" src/libmpg123/libmpg123.la >"$mpg/build.log"
-cp "$mpg"/src/libmpg123/.libs/libmpg123-0.dll "$prefix/bin/"
+x86_64-w64-mingw32-strip --strip-unneeded -o "$prefix/bin/libmpg123-0.dll" \
+  "$mpg"/src/libmpg123/.libs/libmpg123-0.dll
 cp "$mpg"/src/libmpg123/.libs/libmpg123.dll.a "$prefix/lib/"
 cp "$mpg"/src/libmpg123/mpg123.h "$mpg"/src/libmpg123/fmt123.h "$prefix/include/"
 cp "$mpg/COPYING" "$prefix/licences/libmpg123.txt"
+cat >"$prefix/licences/README.txt" <<EOF
+demo.exe contains SDL2 (Debian source package libsdl2 $sdl_version) and
+libjpeg-turbo (Debian source package libjpeg-turbo $jpeg_version), linked
+statically; their licences are SDL2.txt and libjpeg-turbo.txt.
+This software is based in part on the work of the Independent JPEG Group.
+
+libmpg123-0.dll is libmpg123 from Debian's source package mpg123
+$mpg_version, built unchanged for Windows; its licence, the GNU LGPL 2.1, is
+libmpg123.txt. The source is Debian's (apt-get source mpg123=$mpg_version).
+Any compatible build of libmpg123-0.dll can take its place.
+EOF
 
 echo "$key" >"$prefix/VERSIONS"
 echo "Windows libraries built in $(($(date +%s) - start)) s"
