@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <cstring>
 #include <new>
 
 #include "app/globals.h"
@@ -57,13 +58,53 @@ LRESULT MainWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPar
     }
 }
 
-void StartUp() {
+const char kDemoUsage[] =
+    "usage: demo [--fullscreen | --window] [--scale N] [--help]\n"
+    "  --fullscreen  full screen, without asking\n"
+    "  --window      in the 640 x 480 window, without asking\n"
+    "  --scale N     draw at 640 x 480 times N (1 to 4), lines N pixels wide\n"
+    "  --help        this text\n"
+    "Without options the demo asks \"Switch to Fullscreen ?\" and full screen\n"
+    "draws at the largest scale that fits the display (1 on a software renderer).\n";
+
+OptionsVerdict ParseOptions(int argc, const char* const* argv, DemoOptions* options, std::string* error) {
+    *options = DemoOptions();
+    error->clear();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") return OptionsVerdict::Help;
+        if (arg == "--fullscreen" || arg == "--window") {
+            const int answer = arg == "--fullscreen" ? IDYES : IDNO;
+            if (options->answer && options->answer != answer) {
+                *error = "--fullscreen and --window exclude each other";
+                return OptionsVerdict::Bad;
+            }
+            options->answer = answer;
+        } else if (arg == "--scale") {
+            const char* n = i + 1 < argc ? argv[++i] : "";
+            if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '4') {
+                *error = "--scale takes a whole number from 1 to 4";
+                return OptionsVerdict::Bad;
+            }
+            options->scale = n[0] - '0';
+        } else {
+            *error = "unknown option " + arg;
+            return OptionsVerdict::Bad;
+        }
+    }
+    return OptionsVerdict::Run;
+}
+
+void StartUp(const DemoOptions& options) {
     if (!Sys_RegisterClass("Application", MainWindowProc)) {
         Sys_MessageBox(0, "RegisterClass failed", "Error", MB_OK);
         Sys_Exit(1);
     }
     app.fullscreen = false;
-    if (Sys_MessageBox(0, "Switch to Fullscreen ?", "Question", MB_YESNO) == IDYES) app.fullscreen = true;
+    const int answer =
+        options.answer ? options.answer : Sys_MessageBox(0, "Switch to Fullscreen ?", "Question", MB_YESNO);
+    if (answer == IDYES) app.fullscreen = true;
+    Sys_RequestSurfaceScale(options.scale);
 
     app.mainWindow = Sys_CreateWindow("Application", "Demo v0.17",
                                       app.fullscreen ? WindowStyle::Popup : WindowStyle::Overlapped, 0, 0,
@@ -106,7 +147,7 @@ bool RunFramePass() {
     return true;
 }
 
-void RunDemo() {
-    StartUp();
+void RunDemo(const DemoOptions& options) {
+    StartUp(options);
     for (;;) RunFramePass();
 }

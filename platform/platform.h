@@ -160,10 +160,30 @@ constexpr int kSurfaceHeight = 480;
 
 // Makes a double-buffered OpenGL compatibility context for the window (at
 // least 16-bit colour and 16-bit depth, swap interval 1 where allowed) and
-// the drawing surface, both current from now on. When SDL cannot give a
-// context (its offscreen driver), a headless one stands in. Headless, the
-// first call makes the context and later calls keep it. False on failure.
+// the drawing surface (at the requested scale, else 1), both current from
+// now on. Only where SDL's offscreen driver was asked for by name, which
+// has no OpenGL, a headless context stands in; on a display SDL cannot give
+// a context for, the result is false. Headless, the first call makes the
+// context and later calls keep it. False on failure.
 bool Sys_CreateGLContext(HWND window);
+
+// The drawing scale the command line asks for: 1 to 4 forces it (windowed
+// too: the window then shows the larger surface reduced); 0, the default,
+// leaves windows at 1 and lets full screen choose (Sys_FullScreenScale).
+// Takes effect in Sys_CreateGLContext and Sys_ChangeDisplayMode.
+void Sys_RequestSurfaceScale(int scale);
+
+// The scale full screen draws at on a screen of this size: the requested
+// scale when there is one; else 1 on a software renderer (the renderer
+// string names llvmpipe, softpipe or swrast), where four times the pixels
+// cost four times the time; else the largest whole number, 1 to 4, at which
+// 640 x 480 fits the screen.
+int Sys_FullScreenScale(int screenWidth, int screenHeight, int requested, bool softwareRenderer);
+
+// Makes the drawing surface anew at scale 1 to 4: black, lines widened to
+// the scale, the viewport the same in logical pixels. False without a
+// surface.
+bool Sys_SetSurfaceScale(int scale);
 
 // Switches the layer to headless operation before anything is created:
 // windows become bookkeeping only, message boxes cannot be shown, and
@@ -173,7 +193,8 @@ bool Sys_CreateGLContext(HWND window);
 void Sys_SetHeadless(int scale);
 bool Sys_IsHeadless();
 
-// Whole-number scale of the drawing surface: 1 for the demo.
+// Whole-number scale of the drawing surface, 1 to 4. Lines are as wide as
+// the scale (glLineWidth is set with the surface and nothing else sets it).
 int Sys_SurfaceScale();
 
 // glViewport in logical pixels (multiplied by the scale).
@@ -203,7 +224,9 @@ uint32_t Sys_SurfaceFramebuffer();
 // Display mode
 // ---------------------------------------------------------------------------
 
-// true: the window covers the desktop, the 640 x 480 picture scaled to fit.
+// true: the window covers the desktop, the cursor is hidden over it, the
+// drawing surface takes the full-screen scale (Sys_FullScreenScale) and the
+// picture is shown scaled to fit, aspect kept, with black bars.
 // false: back to the desktop as it was. Results are not reported.
 void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480);
 

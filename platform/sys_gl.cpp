@@ -11,7 +11,9 @@
 
 #include "platform/sys_glext.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -23,8 +25,20 @@ GLuint g_fbo = 0;
 GLuint g_colour = 0;
 GLuint g_depth = 0;
 int g_scale = 1;
+int g_requestedScale = 0;  // 0: full screen chooses, windowed is 1
 
+int ClampScale(int scale) { return scale < 1 ? 1 : (scale > 4 ? 4 : scale); }
+
+// Makes the surface (anew, when one exists) at a scale, black, its viewport
+// the whole surface, lines as wide as one logical pixel.
 bool MakeSurface(int scale) {
+    if (g_fbo) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &g_fbo);
+        glDeleteRenderbuffers(1, &g_colour);
+        glDeleteRenderbuffers(1, &g_depth);
+        g_fbo = g_colour = g_depth = 0;
+    }
     g_scale = scale;
     const int w = kSurfaceWidth * scale, h = kSurfaceHeight * scale;
     glGenFramebuffers(1, &g_fbo);
@@ -48,6 +62,9 @@ bool MakeSurface(int scale) {
     glClearBufferfv(GL_COLOR, 0, black);
     glClearBufferfv(GL_DEPTH, 0, &far);
     glViewport(0, 0, w, h);
+    // Nothing else sets the line width: every line the scenes and effect
+    // objects draw (the wireframes among them) is one logical pixel wide.
+    Sys_LineWidth(1.0f);
     return true;
 }
 
@@ -58,6 +75,16 @@ bool MakeHeadlessContext() {
     if (!Sys_Native_MakeHeadlessContext()) return false;
     g_headlessMade = true;
     return MakeSurface(Sys_Internal_HeadlessScale());
+}
+
+// True on Mesa's software rasterisers, where four times the pixels cost
+// four times the time.
+bool SoftwareRenderer() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer) return true;
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (std::strstr(renderer, name)) return true;
+    return false;
 }
 
 }  // namespace
@@ -72,17 +99,49 @@ bool Sys_CreateGLContext(HWND window) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     g_sdlContext = SDL_GL_CreateContext(sdl);
     if (!g_sdlContext) {
-        // SDL's offscreen driver offers no desktop GL: draw headless instead,
-        // so the demo still runs its frames (tests ask for that driver).
-        std::fprintf(stderr, "SDL GL context: %s; drawing headless\n", SDL_GetError());
-        return MakeHeadlessContext();
+        std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());
+        // SDL's offscreen driver offers no desktop GL: draw headless there,
+        // so the demo still runs its frames (tests ask for that driver by
+        // name). On a real display a failed context is a failure: a black
+        // window with music playing would tell the viewer nothing.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::strcmp(driver, "offscreen") != 0) return false;
+        if (!MakeHeadlessContext()) return false;
+        return g_requestedScale == 0 || Sys_SetSurfaceScale(g_requestedScale);
     }
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
 #ifdef _WIN32
     if (!Sys_LoadGLEntryPoints()) return false;
 #endif
     SDL_GL_SetSwapInterval(1);
-    return MakeSurface(1);
+    return MakeSurface(g_requestedScale ? g_requestedScale : 1);
+}
+
+void Sys_RequestSurfaceScale(int scale) { g_requestedScale = scale <= 0 ? 0 : ClampScale(scale); }
+
+bool Sys_SetSurfaceScale(int scale) {
+    if (!g_fbo) return false;
+    scale = ClampScale(scale);
+    if (scale == g_scale) return true;
+    // The viewport stays where it was in logical pixels.
+    GLint vp[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, vp);
+    const int old = g_scale;
+    if (!MakeSurface(scale)) return false;
+    Sys_Viewport(vp[0] / old, vp[1] / old, vp[2] / old, vp[3] / old);
+    return true;
+}
+
+int Sys_FullScreenScale(int screenWidth, int screenHeight, int requested, bool softwareRenderer) {
+    if (requested > 0) return ClampScale(requested);
+    if (softwareRenderer) return 1;
+    const int fit = std::min(screenWidth / kSurfaceWidth, screenHeight / kSurfaceHeight);
+    return ClampScale(fit);
+}
+
+void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight) {
+    if (!g_fbo) return;
+    Sys_SetSurfaceScale(Sys_FullScreenScale(screenWidth, screenHeight, g_requestedScale, SoftwareRenderer()));
 }
 
 int Sys_SurfaceScale() { return g_scale; }
@@ -121,6 +180,15 @@ void Sys_SwapBuffers(HWND window) {
         if (h > dh) {
             h = dh;
             w = dh * sw / sh;
+        }
+        // Full screen, where 640 x 480 fits at least twice, the picture is
+        // the largest whole multiple of it: drawn at that scale it is shown
+        // pixel for pixel (1920 x 1080: 1280 x 960 and bars of 320 and 60).
+        // Below that it fills the screen's height or width, as it always did.
+        const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
+        if (Sys_Internal_WindowIsFullscreen(window) && fit >= 2) {
+            w = kSurfaceWidth * fit;
+            h = kSurfaceHeight * fit;
         }
         const int x = (dw - w) / 2, y = (dh - h) / 2;
         const GLfloat black[4] = {0, 0, 0, 1};

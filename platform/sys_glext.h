@@ -8,11 +8,13 @@
 #ifdef _WIN32
 #define SYS_GL_ENTRY_POINTS(X)                                      \
     X(PFNGLGENFRAMEBUFFERSPROC, glGenFramebuffers)                  \
+    X(PFNGLDELETEFRAMEBUFFERSPROC, glDeleteFramebuffers)            \
     X(PFNGLBINDFRAMEBUFFERPROC, glBindFramebuffer)                  \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, glFramebufferRenderbuffer)  \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)    \
     X(PFNGLBLITFRAMEBUFFERPROC, glBlitFramebuffer)                  \
     X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers)                \
+    X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers)          \
     X(PFNGLBINDRENDERBUFFERPROC, glBindRenderbuffer)                \
     X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)          \
     X(PFNGLCLEARBUFFERFVPROC, glClearBufferfv)
@@ -22,11 +24,13 @@ SYS_GL_ENTRY_POINTS(SYS_GL_DECLARE)
 #undef SYS_GL_DECLARE
 
 #define glGenFramebuffers sys_glGenFramebuffers
+#define glDeleteFramebuffers sys_glDeleteFramebuffers
 #define glBindFramebuffer sys_glBindFramebuffer
 #define glFramebufferRenderbuffer sys_glFramebufferRenderbuffer
 #define glCheckFramebufferStatus sys_glCheckFramebufferStatus
 #define glBlitFramebuffer sys_glBlitFramebuffer
 #define glGenRenderbuffers sys_glGenRenderbuffers
+#define glDeleteRenderbuffers sys_glDeleteRenderbuffers
 #define glBindRenderbuffer sys_glBindRenderbuffer
 #define glRenderbufferStorage sys_glRenderbufferStorage
 #define glClearBufferfv sys_glClearBufferfv

@@ -6,3 +6,7 @@
 int Sys_Internal_HeadlessScale();
 bool Sys_Internal_VideoUp();
 bool Sys_Internal_WindowIsFullscreen(HWND window);
+
+// Full screen on a screen of this size: the drawing surface takes the scale
+// Sys_FullScreenScale gives for it and the renderer.
+void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);

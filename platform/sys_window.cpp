@@ -93,15 +93,14 @@ LPARAM SizeParam(int w, int h) {
     return LPARAM((uint32_t(w) & 0xFFFF) | ((uint32_t(h) & 0xFFFF) << 16));
 }
 
-// The client size a window procedure sees. Full screen stands for a display
-// switched to 640 x 480, so it reports the logical size, not the desktop's.
+// The client size a window procedure sees: the size the window was made
+// with, which for the main window is its drawing surface's. Whatever the
+// window's real size (full screen, or resized by someone), the whole
+// surface is shown in it, scaled with aspect kept (Sys_SwapBuffers), so the
+// procedure's viewport must keep covering the surface.
 void ClientSize(const WindowRecord& w, int* width, int* height) {
-    if (w.fullscreen || !w.sdl) {
-        *width = w.width;
-        *height = w.height;
-        return;
-    }
-    SDL_GetWindowSize(w.sdl, width, height);
+    *width = w.width;
+    *height = w.height;
 }
 
 // Moves SDL's waiting events into the message queue.
@@ -338,8 +337,12 @@ void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480) {
     w->fullscreen = fullscreen640x480;
     if (!w->sdl) return;
     SDL_SetWindowFullscreen(w->sdl, fullscreen640x480 ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    // Full screen shows the picture only: no arrow on it.
     if (fullscreen640x480) SDL_ShowCursor(SDL_DISABLE);
     else SDL_ShowCursor(SDL_ENABLE);
+    SDL_DisplayMode desktop;
+    if (fullscreen640x480 && SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w->sdl), &desktop) == 0)
+        Sys_Internal_FitSurfaceToScreen(desktop.w, desktop.h);
 }
 
 bool Sys_Internal_VideoUp() { return VideoUp(); }

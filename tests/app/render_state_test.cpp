@@ -2,7 +2,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <string>
+#include <vector>
+
 #include "app/render_state.h"
+#include "platform/platform.h"
 #include "tests/support/gl_test.h"
 
 namespace {
@@ -168,6 +172,51 @@ TEST_F(RenderStateTest, PartEightClearsToDarkBlue) {
     EXPECT_NEAR(p.r, 26, 1);
     EXPECT_NEAR(p.g, 51, 1);
     EXPECT_NEAR(p.b, 77, 1);
+}
+
+// A wireframe drawn as the scenes draw theirs (polygon mode GL_LINE, on the
+// state a part starts from) has lines one logical pixel wide: N pixels at
+// scale N, across horizontal and vertical edges alike.
+TEST_F(RenderStateTest, WireframeLinesAreAsWideAsTheScale) {
+    for (int scale = 1; scale <= 4; ++scale) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        ASSERT_TRUE(Sys_SetSurfaceScale(scale));
+        ApplyPartRenderState(6);
+        glDisable(GL_LIGHTING);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 640, 0, 480, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glRectf(100.5f, 100.5f, 300.5f, 200.5f);
+        const std::vector<uint8_t> rgb = ReadSurface();
+        const size_t w = 640 * scale;
+        int column = 0, row = 0;  // lit pixels up column x = 200, along row y = 150
+        for (size_t y = 0; y < 480u * scale; ++y) column += rgb[(y * w + 200 * scale) * 3] > 128;
+        for (size_t x = 0; x < w; ++x) row += rgb[(150 * scale * w + x) * 3] > 128;
+        EXPECT_EQ(column, 2 * scale);  // the bottom and top edges
+        EXPECT_EQ(row, 2 * scale);     // the left and right edges
+    }
+    ASSERT_TRUE(Sys_SetSurfaceScale(1));
+}
+
+// Full screen draws at the largest whole scale that fits, at most 4; at 1 on
+// a software renderer; at the asked scale whenever one is asked.
+TEST(FullScreenScale, FitsTheScreenUnlessAsked) {
+    const struct {
+        int width, height, requested;
+        bool software;
+        int scale;
+    } table[] = {
+        {1920, 1080, 0, false, 2}, {2560, 1440, 0, false, 3}, {3840, 2160, 0, false, 4},
+        {7680, 4320, 0, false, 4}, {1280, 1024, 0, false, 2}, {1024, 768, 0, false, 1},
+        {640, 400, 0, false, 1},   {3840, 2160, 0, true, 1},  {1024, 768, 3, false, 3},
+        {1920, 1080, 2, true, 2},
+    };
+    for (const auto& t : table)
+        EXPECT_EQ(Sys_FullScreenScale(t.width, t.height, t.requested, t.software), t.scale)
+            << t.width << " x " << t.height << ", asked " << t.requested << ", software " << t.software;
 }
 
 }  // namespace

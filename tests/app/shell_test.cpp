@@ -1,6 +1,9 @@
 // The window procedure, the exits and the frame loop, on a headless context.
 #include <GL/gl.h>
 
+#include <string>
+#include <vector>
+
 #include "app/globals.h"
 #include "app/shell.h"
 #include "tests/support/gl_test.h"
@@ -110,6 +113,39 @@ TEST_F(ShellTest, MessagesAreDrainedBeforeAFrameIsDrawn) {
     EXPECT_EQ(g_frames, 0);
     EXPECT_TRUE(RunFramePass());
     EXPECT_EQ(g_frames, 1);
+}
+
+TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
+    const struct {
+        std::vector<const char*> args;
+        OptionsVerdict verdict;
+        int answer, scale;
+    } table[] = {
+        {{}, OptionsVerdict::Run, 0, 0},
+        {{"--fullscreen", "--scale", "2"}, OptionsVerdict::Run, IDYES, 2},
+        {{"--scale", "4", "--window", "--window"}, OptionsVerdict::Run, IDNO, 4},
+        {{"--window", "--help"}, OptionsVerdict::Help, IDNO, 0},
+        {{"--bogus", "--help"}, OptionsVerdict::Bad, 0, 0},
+        {{"--window", "--fullscreen"}, OptionsVerdict::Bad, 0, 0},
+        {{"--scale"}, OptionsVerdict::Bad, 0, 0},
+        {{"--scale", "0"}, OptionsVerdict::Bad, 0, 0},
+        {{"--scale", "5"}, OptionsVerdict::Bad, 0, 0},
+        {{"--scale", "22"}, OptionsVerdict::Bad, 0, 0},
+        {{"window"}, OptionsVerdict::Bad, 0, 0},
+    };
+    for (const auto& t : table) {
+        std::vector<const char*> argv = {"demo"};
+        argv.insert(argv.end(), t.args.begin(), t.args.end());
+        std::string said;
+        for (const char* a : t.args) said += std::string(" ") + a;
+        DemoOptions options;
+        std::string error;
+        EXPECT_EQ(ParseOptions(int(argv.size()), argv.data(), &options, &error), t.verdict) << said;
+        EXPECT_EQ(error.empty(), t.verdict != OptionsVerdict::Bad) << said;
+        if (t.verdict == OptionsVerdict::Bad) continue;
+        EXPECT_EQ(options.answer, t.answer) << said;
+        EXPECT_EQ(options.scale, t.scale) << said;
+    }
 }
 
 TEST_F(ShellTest, ThePartClockSurvivesAWrapOfTheTickCount) {

@@ -4,7 +4,7 @@
 #                   and exports DISPLAY; the server does not reset when a
 #                   client leaves, so a painted root window stays painted
 # start_wm          starts openbox on that display and waits until it manages
-# start_demo PROG   starts PROG in its own process group, output in $work/out.log
+# start_demo PROG [ARG...] starts PROG in its own process group, output in $work/out.log
 # answer_question K waits for the "Question" box and answers it with key K
 # wait_for N CMD... retries CMD every 0.1 s, N times at most
 # fail MSG          prints MSG (and the demo's output) and exits 1
@@ -59,7 +59,7 @@ start_wm() {
 }
 
 start_demo() {
-  setsid "$1" >"$work/out.log" 2>&1 &
+  setsid "$@" >"$work/out.log" 2>&1 &
   demo_pid=$!
   demo_pgid=$demo_pid
 }
