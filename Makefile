@@ -1,9 +1,10 @@
 # make run    -- install what is missing, build and start the demo
 # make test   -- install what is missing, build with sanitizers, run every test
 # make assets -- regenerate the pictures and the music under resources/
+# make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test assets clean
+.PHONY: run test build build-test windows assets clean
 
 build:
 	tools/bootstrap.sh run
@@ -16,10 +17,20 @@ run: build
 
 build-test:
 	tools/bootstrap.sh test
-	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON
+	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
+	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
 	cmake --build build-test -j $(JOBS)
 
-test: build-test
+# The libraries are cross-built once into build-deps-win/ (kept by make clean).
+windows:
+	tools/bootstrap.sh windows
+	tools/windows/build-deps.sh build-deps-win
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DDEMO_WIN_DEPS=$(CURDIR)/build-deps-win/prefix
+	cmake --build build-win -j $(JOBS)
+
+# The tests run the Windows build too (under Wine).
+test: windows build-test
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 assets:
@@ -28,4 +39,4 @@ assets:
 	cmake --build build -j $(JOBS) --target assets
 
 clean:
-	rm -rf build build-test
+	rm -rf build build-test build-win

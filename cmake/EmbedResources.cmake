@@ -4,7 +4,16 @@
 # the manifest's folder); '#' starts a comment. The bytes go in with the
 # assembler's .incbin, so megabytes cost nothing at compile time, and a C++
 # table (kEmbeddedResources) lists type, name, address and size.
+# ELF (Linux) and PE/COFF (Windows, mingw-w64) differ in how a read-only data
+# section is named and flagged, and only ELF has the GNU stack note.
 function(embed_resources target manifest)
+  if(WIN32)
+    set(section ".section .rdata,\"dr\"")
+    set(ending "")
+  else()
+    set(section ".section .rodata.demo_resources,\"a\"")
+    set(ending "    .section .note.GNU-stack,\"\",@progbits\n")
+  endif()
   get_filename_component(dir "${manifest}" DIRECTORY)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${manifest}")
   file(STRINGS "${manifest}" lines)
@@ -32,7 +41,7 @@ function(embed_resources target manifest)
     endif()
     list(APPEND files "${path}")
     string(APPEND asm
-      "    .section .rodata.demo_resources,\"a\"\n"
+      "    ${section}\n"
       "    .balign 16\n"
       "    .global demo_resource_${index}_begin\n"
       "demo_resource_${index}_begin:\n"
@@ -48,7 +57,7 @@ function(embed_resources target manifest)
       "     uint32_t(demo_resource_${index}_end - demo_resource_${index}_begin)},\n")
     math(EXPR index "${index} + 1")
   endforeach()
-  string(APPEND asm "    .section .note.GNU-stack,\"\",@progbits\n")
+  string(APPEND asm "${ending}")
   set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded")
   file(MAKE_DIRECTORY "${out}")
   file(WRITE "${out}/resources.S.new" "${asm}")

@@ -9,6 +9,8 @@
 #include <GL/glext.h>
 #include <SDL.h>
 
+#include "platform/sys_glext.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -108,6 +110,9 @@ bool Sys_CreateGLContext(HWND window) {
         return g_requestedScale == 0 || Sys_SetSurfaceScale(g_requestedScale);
     }
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
+#ifdef _WIN32
+    if (!Sys_LoadGLEntryPoints()) return false;
+#endif
     SDL_GL_SetSwapInterval(1);
     return MakeSurface(g_requestedScale ? g_requestedScale : 1);
 }

@@ -87,6 +87,12 @@ void Present(SDL_Window* window, const Canvas& c) {
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     SDL_UpdateWindowSurface(window);
+#ifdef _WIN32
+    // Wine puts what GDI drew into a window on screen only when the thread
+    // next looks at its messages, and the splash is painted while start-up
+    // looks at none: look now (the events wait in SDL's queue).
+    SDL_PumpEvents();
+#endif
 }
 
 }  // namespace

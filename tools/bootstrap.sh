@@ -3,6 +3,7 @@
 #   tools/bootstrap.sh run   -- to build and run the demo
 #   tools/bootstrap.sh test  -- to build and run every test (and make assets)
 #   tools/bootstrap.sh video -- to build the demo and capture it as a video
+#   tools/bootstrap.sh windows -- to cross-build the demo for Windows
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config
@@ -14,7 +15,11 @@ test_packages=(googletest libgtest-dev libbenchmark-dev libmp3lame-dev fonts-dej
 wanted=("${run_packages[@]}")
 # The picture baker letters with FreeType.
 test_packages+=(libfreetype-dev)
-if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}"); fi
+# The Windows build: mingw-w64, nasm for libjpeg-turbo, dpkg-dev for apt-get
+# source; its tests run it under Wine.
+windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch)
+if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}" "${windows_packages[@]}" wine64); fi
+if [ "${1:-run}" = "windows" ]; then wanted+=("${windows_packages[@]}"); fi
 if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi
 
 missing=()

@@ -1,0 +1,18 @@
+# demo-win64.zip: one folder with demo.exe, the DLLs it needs and the licence
+# texts of everything linked into it. The DLLs are also put beside demo.exe
+# in the build folder, so it runs from there.
+set(stage ${CMAKE_BINARY_DIR}/demo-win64)
+set(zip ${CMAKE_BINARY_DIR}/demo-win64.zip)
+file(GLOB licences "${DEMO_WIN_DEPS}/licences/*.txt")
+add_custom_command(TARGET demo POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${DEMO_WIN_DLLS} $<TARGET_FILE_DIR:demo>)
+add_custom_command(OUTPUT ${zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${zip}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/licences
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:demo> ${DEMO_WIN_DLLS} ${stage}
+  COMMAND ${CMAKE_COMMAND} -E copy ${licences} ${stage}/licences
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip demo-win64
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS demo ${DEMO_WIN_DLLS} ${licences}
+  COMMENT "Packing demo-win64.zip")
+add_custom_target(demo_zip ALL DEPENDS ${zip})

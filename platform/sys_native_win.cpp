@@ -1,0 +1,96 @@
+// sys_native_win.cpp -- the screen under Windows: its size and depth from the
+// screen's device context, and reading it with GDI (BitBlt from the screen
+// DC into a DIB section); the foreground window. There is no headless OpenGL
+// context here: the programs that need one (the capture tool, the bakers)
+// stay on Linux.
+//
+// This is the only file that includes <windows.h>, and it does not include
+// platform.h, whose Win32-like names (HWND, MSG, WM_*, VK_*, MB_*) would
+// clash with the system's own.
+#include "platform/sys_native.h"
+
+#include <cstring>
+
+// The build defines these two so that <GL/gl.h> does without <windows.h>;
+// <windows.h> defines them its own way.
+#undef APIENTRY
+#undef WINGDIAPI
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+bool Sys_Native_ScreenSize(int* width, int* height, int* bits) {
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    *width = GetDeviceCaps(screen, HORZRES);
+    *height = GetDeviceCaps(screen, VERTRES);
+    *bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return *width > 0 && *height > 0;
+}
+
+bool Sys_Native_CaptureScreen(int x, int y, int width, int height, uint8_t* bgrx) {
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    HDC memory = CreateCompatibleDC(screen);
+    // 32 bits a pixel, top row first: B, G, R and a fourth byte, as wanted.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = memory ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0) : nullptr;
+    bool ok = false;
+    if (bitmap && pixels) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ok = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY) != 0;
+        GdiFlush();
+        if (ok) {
+            const size_t bytes = size_t(width) * size_t(height) * 4;
+            std::memcpy(bgrx, pixels, bytes);
+            for (size_t i = 3; i < bytes; i += 4) bgrx[i] = 0;
+        }
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+bool Sys_Native_MakeHeadlessContext() { return false; }
+
+// The keyboard goes to the foreground window.
+uint64_t Sys_Native_FocusedWindow() { return uint64_t(reinterpret_cast<uintptr_t>(GetForegroundWindow())); }
+
+void Sys_Native_GiveFocus(uint64_t window) {
+    HWND hwnd = reinterpret_cast<HWND>(uintptr_t(window));
+    if (hwnd && IsWindow(hwnd)) SetForegroundWindow(hwnd);
+}
+
+// Disabled (no keyboard or mouse input) and never activated: SDL shows a
+// window of this extended style without activating it.
+void Sys_Native_RefuseFocus(void* sdlWindow) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
+        info.subsystem != SDL_SYSWM_WINDOWS)
+        return;
+    HWND hwnd = info.info.win.window;
+    SetWindowLongPtrA(hwnd, GWL_EXSTYLE, GetWindowLongPtrA(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+    EnableWindow(hwnd, FALSE);
+}
+
+// SDL's message box here is a dialog of this thread: Windows activates it
+// when it shows, so there is nothing to watch for.
+void Sys_Native_BeginBoxFocus(const char*) {}
+void Sys_Native_EndBoxFocus() {}
