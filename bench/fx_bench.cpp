@@ -1,5 +1,5 @@
 // Micro-benchmarks of the effect objects' per-frame work (run by hand:
-// build-release/tests/fx/fx_bench).
+// build-release/bench/bench_fx).
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // What the capture adds to each frame the demo draws: reading the surface
 // back, turning it over, encoding a PNG, reducing a frame for the sheet.
-// Run by hand: build/tests/capture/bench_capture
+// Run by hand: <build>/bench/bench_capture
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
