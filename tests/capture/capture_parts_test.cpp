@@ -8,7 +8,9 @@
 #include "tools/capture/capture_options.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/demo_timing.h"
+#include "tools/capture/frame_png.h"
 #include "tools/capture/frame_writer.h"
+#include "tools/capture/yuv420.h"
 
 namespace {
 
@@ -128,6 +130,61 @@ TEST(FrameWriter, WritesInOrderAndStopsAtTheFirstFailure) {
     // Everything up to the failure, in order; nothing after it.
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_TRUE(writer.Failed());
+}
+
+// The frames as read back (4 bytes a pixel, bottom row first) on their way
+// to the video encoder and into PNG files.
+TEST(FrameFormats, YuvOfKnownColoursBlockMeansAndPngsOfEitherLayout) {
+    struct Case {
+        uint8_t r, g, b;
+        int y, u, v;
+    };
+    // BT.601 video range: black and white at 16 and 235, the primaries
+    // where the usual 8-bit formulas put them.
+    const Case cases[] = {{0, 0, 0, 16, 128, 128},   {255, 255, 255, 235, 128, 128}, {255, 0, 0, 82, 90, 240},
+                          {0, 255, 0, 144, 54, 34},  {0, 0, 255, 41, 240, 110},      {128, 128, 128, 126, 128, 128}};
+    for (const Case& c : cases) {
+        const uint8_t pixel[4] = {c.r, c.g, c.b, 99};
+        uint8_t yuv[3];
+        ASSERT_EQ(Yuv420Size(1, 1), 3u);
+        RgbxBottomUpToYuv420(pixel, 1, 1, yuv);
+        EXPECT_EQ(yuv[0], c.y) << int(c.r) << "," << int(c.g) << "," << int(c.b);
+        EXPECT_EQ(yuv[1], c.u) << int(c.r) << "," << int(c.g) << "," << int(c.b);
+        EXPECT_EQ(yuv[2], c.v) << int(c.r) << "," << int(c.g) << "," << int(c.b);
+    }
+
+    // 3 x 3, bottom row first: the output's top row is the last one given.
+    // Red grows to the right, blue downward; chroma is the rounded mean of
+    // each 2 x 2 block, the odd last row and column standing in for their
+    // missing neighbours.
+    std::vector<uint8_t> rgbx, rgb;
+    for (int row = 0; row < 3; ++row)  // bottom first
+        for (int x = 0; x < 3; ++x) {
+            const uint8_t r = uint8_t(100 * x), b = uint8_t(100 * (2 - row));  // b: 200 at the bottom
+            rgbx.insert(rgbx.end(), {r, 0, b, 0});
+            rgb.insert(rgb.end(), {r, 0, b});
+        }
+    std::vector<uint8_t> yuv(Yuv420Size(3, 3));
+    ASSERT_EQ(yuv.size(), 9u + 4u + 4u);
+    RgbxBottomUpToYuv420(rgbx.data(), 3, 3, yuv.data());
+    const auto luma = [](int r, int b) { return (66 * r + 25 * b + 4224) >> 8; };
+    EXPECT_EQ(yuv[0], luma(0, 0)) << "top left comes from the last row given";
+    EXPECT_EQ(yuv[8], luma(200, 200)) << "bottom right comes from the first";
+    const auto u = [](int r, int b) { return (112 * b + 32896 - 38 * r) >> 8; };
+    const auto v = [](int r, int b) { return (112 * r + 32896 - 18 * b) >> 8; };
+    // Blocks: top left r (0 + 100) / 2 = 50, b (0 + 100) / 2 = 50; top right
+    // r 200, b 50; bottom left r 50, b 200; bottom right r 200, b 200.
+    EXPECT_EQ((std::vector<int>(yuv.begin() + 9, yuv.begin() + 13)),
+              (std::vector<int>{u(50, 50), u(200, 50), u(50, 200), u(200, 200)}));
+    EXPECT_EQ((std::vector<int>(yuv.begin() + 13, yuv.end())),
+              (std::vector<int>{v(50, 50), v(200, 50), v(50, 200), v(200, 200)}));
+
+    // A PNG of the 4-byte pixels is the PNG of the same RGB pixels.
+    std::vector<uint8_t> fromRgbx, fromRgb;
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgbx.data(), 4, true, &fromRgbx));
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgb.data(), 3, true, &fromRgb));
+    EXPECT_EQ(fromRgbx, fromRgb);
+    EXPECT_FALSE(EncodeFramePng(3, 3, rgb.data(), 2, true, &fromRgb));
 }
 
 TEST(ContactSheet, BoxReductionIsTheRoundedMeanOfEachBlock) {
