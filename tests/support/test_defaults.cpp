@@ -27,16 +27,7 @@ const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error
 
 // Allocations the GL driver, EGL and SDL keep until the process ends.
 const char* __lsan_default_suppressions() {
-    return "leak:libGLX_mesa\n"
-           "leak:libEGL_mesa\n"
-           "leak:libGLdispatch\n"
-           "leak:libgallium\n"
-           "leak:swrast_dri\n"
-           "leak:libLLVM\n"
-           "leak:libSDL2\n"
-           "leak:libdbus\n"
-           "leak:libX11\n"
-           "leak:libglapi\n"
-           "leak:_dri.so\n";
+    return "leak:libGLX_mesa\nleak:libEGL_mesa\nleak:libGLdispatch\nleak:libgallium\nleak:swrast_dri\nleak:libLLVM\n"
+           "leak:libSDL2\nleak:libdbus\nleak:libX11\nleak:libglapi\nleak:_dri.so\n";
 }
 }
