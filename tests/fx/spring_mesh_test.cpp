@@ -1,5 +1,7 @@
-// The spring grid: layout, forces and simulation steps. What it draws (lit
-// from above, the texture spanning it) shows in part 6 of the reference frames.
+// The spring grid: layout, forces, simulation steps and its lit surface.
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <tuple>
@@ -7,6 +9,7 @@
 
 #include "fx/spring_mesh.h"
 #include "tests/fx/fx_test_util.h"
+#include "tests/support/gl_test.h"
 
 namespace {
 
@@ -92,6 +95,36 @@ TEST(SpringMeshTest, PushedNodeDragsItsNeighboursAndTheMeshSettlesBack) {
     m.SetNode(kCentre, 0, 0, 0, 0);
     for (int s = 0; s < 300; ++s) m.Step();
     EXPECT_LT(MaxDeviationFromRest(m), 1e-3f);
+}
+
+// Seen from straight above, lit by a white light from +y, the flat mesh is
+// one even colour: every normal, the last column's too, faces up. (Its
+// texture and the mesh in motion show in part 6 of the reference frames.)
+TEST(SpringMeshDrawTest, AFlatMeshIsLitEvenlyFromAbove) {
+    ASSERT_TRUE(MakeHeadlessGL());
+    ResetGLState();
+    SpringMesh m;
+    StartUpMesh(m);
+    glMatrixMode(GL_PROJECTION);
+    glOrtho(-12.5, 12.5, -12.5, 12.5, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glRotatef(90, 1, 0, 0);
+    const GLfloat up[4] = {0, 1, 0, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, up);
+    glEnable(GL_LIGHTING), glEnable(GL_LIGHT0);
+    m.Draw();
+    const std::vector<uint8_t> rgb = ReadSurface();
+    EXPECT_GT(*std::min_element(rgb.begin(), rgb.end()), 150);
+    EXPECT_EQ(*std::min_element(rgb.begin(), rgb.end()), *std::max_element(rgb.begin(), rgb.end()));
+    SpringMesh none;  // no rows: nothing drawn, nothing divided by zero
+    none.columns = 10, none.rows = 0, none.spacing = 1;
+    none.Build();
+    none.Step();
+    glClear(GL_COLOR_BUFFER_BIT);
+    none.Draw();
+    const std::vector<uint8_t> after = ReadSurface();
+    EXPECT_EQ(*std::max_element(after.begin(), after.end()), 0);
+    EXPECT_FLOAT_EQ(none.nodePositions[10].x, 5.0f);  // one row of 11 nodes
 }
 
 }  // namespace
