@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -88,11 +89,37 @@ TEST_F(OverlayTest, KeyedPicturesDrawnOnlyWhereNotBlackGiveTheWholeQuadsPixels) 
     }
 }
 
-// After any overlay, from the mess a scene may leave: lighting on, blending
-// and texture generation off, depth writes on, texturing off after the
-// textured ones (as it was after the fade), the projection as it was, the
-// modelview the overlay's translation, the colour the overlay's; and the
-// matrix stacks as deep as before, however often they run.
+// Every overlay lies at window depth 0.5 with the depth test on: geometry
+// nearer (a red square at eye depth 1.5) shows through, farther (green at 3)
+// and the cleared background are covered.
+TEST_F(OverlayTest, GeometryNearerThanHalfDepthShowsThroughEveryOverlay) {
+    const TextureId white = MakeTestTexture(1, true);
+    for (int which = 0; which < 3; ++which) {
+        ApplyPartRenderState(1);
+        ClearTo(0, 0, 0);
+        glDisable(GL_LIGHTING);
+        for (const auto& [colour, z, x0, x1] : {std::tuple{0, -1.5f, -1.5f, 0.0f}, {1, -3.0f, 0.0f, 3.0f}}) {
+            glColor3f(colour == 0, colour == 1, 0);
+            glBegin(GL_QUADS);
+            for (const auto& v : {std::array<float, 2>{x0, -2}, {x1, -2}, {x1, 2}, {x0, 2}}) glVertex3f(v[0], v[1] * (colour ? 1 : 0.5f), z);
+            glEnd();
+        }
+        if (which == 0) DrawFadeOverlay(0, 0, 1, 1);
+        if (which == 1) DrawTextureOverlay(white, 0, 0, 1, 1);
+        if (which == 2) DrawKeyedOverlay(white);
+        const int covered = which == 2 ? 255 : 0;
+        for (const auto& [x, y, rgb] : {std::tuple{200, 240, std::array<int, 3>{255, 0, 0}},
+                                        {480, 240, {covered, covered, 255}}, {600, 20, {covered, covered, 255}}}) {
+            const Rgb p = PixelAt(x, y);
+            EXPECT_EQ((std::array<int, 3>{p.r, p.g, p.b}), rgb) << "overlay " << which << " at " << x << ", " << y;
+        }
+    }
+}
+
+// After any overlay, whatever a scene left: lighting on, blending, texgen off,
+// depth writes on, texturing off after the textured ones (as left by the
+// fade), projection and stack depths as before, the overlay's translation
+// and colour current.
 TEST_F(OverlayTest, EachOverlayLeavesItsStateBehind) {
     const TextureId white = MakeTestTexture(1, true);
     GLfloat projectionBefore[16], m[16], colour[4];
