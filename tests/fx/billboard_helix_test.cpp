@@ -42,13 +42,13 @@ TEST_F(BillboardTest, SpritesAddUpWriteNoDepthAndKeepTheirListNamesBounded) {
     b.Draw();
     EXPECT_NEAR(PixelAt(320, 240).r, 128, 2);
     glDisable(GL_DEPTH_TEST);
-    // Part 7 builds three lists every frame: each replaces the one before.
+    // A list built anew at another size replaces the one before.
     Billboard more[3];
     const GLuint probe = glGenLists(1);
     glDeleteLists(probe, 1);
     const int before = LiveListsFrom(1, probe + 200);
     for (int frame = 0; frame < 50; ++frame)
-        for (Billboard& bb : more) bb.BuildList();
+        for (Billboard& bb : more) bb.size = 6.0f + frame % 2, bb.BuildList();
     EXPECT_EQ(LiveListsFrom(1, probe + 200), before);
     EXPECT_TRUE(glIsList(more[0].list));
 }
