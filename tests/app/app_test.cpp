@@ -1,7 +1,6 @@
-// The application on a headless context: the base state of each part, the
-// window procedure, the exits, the frame loop and the options, and the frame
-// driver (its clock, keys, end and what a later run starts from). The parts
-// changing at the sync times: scenes/scene_reference_test.cpp.
+// The application headless: each part's base state, the window procedure,
+// exits, frame loop and options, and the frame driver (part changes at the
+// sync times: scenes/scene_reference_test.cpp).
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -34,9 +33,8 @@ std::vector<float> Light0(GLenum name) {
 
 class RenderStateTest : public GLTest {};
 
-// Each set-up on a state a scene may have left (a moved modelview, another
-// light, wireframe), and part 7 after part 6 as the demo runs them: part 7
-// keeps what set-up C turned on and set-up A does not touch.
+// Each set-up on what a scene may leave (a moved modelview, another light,
+// wireframe); part 7 after part 6 keeps what set-up C turned on.
 TEST_F(RenderStateTest, EachSetUpGivesItsValues) {
     const struct {
         int part, after;
@@ -98,11 +96,19 @@ TEST_F(RenderStateTest, EachSetUpGivesItsValues) {
         EXPECT_EQ(std::vector<GLint>(gen, gen + 2), std::vector<GLint>(2, e.sphereMap ? GL_SPHERE_MAP : GL_EYE_LINEAR));
         EXPECT_EQ(Get(GL_POLYGON_MODE), std::vector<float>{float(e.part == 8 ? GL_FILL : GL_LINE)});  // only D sets it
     }
+    for (int part : {0, 9, -3}) {  // outside 1 to 8 the lights go off, nothing else changes
+        ResetGLState();
+        glClearColor(0.5f, 0.5f, 0.5f, 1);
+        glEnable(GL_LIGHT0), glEnable(GL_LIGHT7), glMatrixMode(GL_PROJECTION);
+        ApplyPartRenderState(part);
+        EXPECT_FALSE(glIsEnabled(GL_LIGHT0) || glIsEnabled(GL_LIGHT7) || glIsEnabled(GL_DEPTH_TEST)) << part;
+        EXPECT_EQ(Get(GL_MATRIX_MODE), std::vector<float>{GL_PROJECTION}) << part;
+        EXPECT_EQ(Get(GL_COLOR_CLEAR_VALUE), std::vector<float>{0.5f}) << part;
+        glMatrixMode(GL_MODELVIEW);
+    }
 }
 
-// A wireframe drawn as the scenes draw theirs (polygon mode GL_LINE, on the
-// state a part starts from) has lines one logical pixel wide: N pixels at
-// scale N, across horizontal and vertical edges alike.
+// Wireframe lines as the scenes draw them are N pixels wide at scale N.
 TEST_F(RenderStateTest, WireframeLinesAreAsWideAsTheScale) {
     for (int scale = 1; scale <= 4; ++scale) {
         SCOPED_TRACE("scale " + std::to_string(scale));
@@ -127,8 +133,8 @@ TEST_F(RenderStateTest, WireframeLinesAreAsWideAsTheScale) {
     ASSERT_TRUE(Sys_SetSurfaceScale(1));
 }
 
-// Full screen draws at the largest whole scale that fits, at most 4; at 1 on
-// a software renderer; at the asked scale whenever one is asked.
+// The largest whole scale that fits, at most 4; 1 on a software renderer;
+// the one asked for, if any.
 TEST(FullScreenScale, FitsTheScreenUnlessAsked) {
     const struct {
         int width, height, requested;
@@ -171,33 +177,23 @@ protected:
 };
 
 TEST_F(ShellTest, LeftAndRightStepThePartAndRestartItsClock) {
-    app.currentPart = 1;
-    app.partStartTime = 5;
+    // Left at part 1 starts it again (clock and render state), Right steps
+    // to 8, Left back to 7; every other key is swallowed and changes nothing.
+    app.currentPart = 1, app.partStartTime = 5;
     glClearColor(0.7f, 0.7f, 0.7f, 1);
-    FakeClock::now = 4242;
-    EXPECT_EQ(Key(VK_LEFT), 0);
-    EXPECT_EQ(app.currentPart, 1);  // stays at 1, but starts again
-    EXPECT_EQ(app.partStartTime, 4242u);
-    GLfloat clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_FLOAT_EQ(clear[0], 0.0f);  // render state applied again
-
-    FakeClock::now = 5000;
-    for (int part = 2; part <= 8; ++part) {
-        Key(VK_RIGHT);
-        EXPECT_EQ(app.currentPart, part);
-    }
-    EXPECT_EQ(app.partStartTime, 5000u);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_FLOAT_EQ(clear[2], 0.3f);  // part 8's dark blue
-    Key(VK_LEFT);
-    EXPECT_EQ(app.currentPart, 7);
-    // Every other key is swallowed and changes nothing.
-    FakeClock::now = 6000;
-    for (uint32_t vk : {uint32_t(VK_UP), uint32_t(VK_SPACE), uint32_t('A'), uint32_t(VK_OTHER)}) {
-        EXPECT_EQ(Key(vk), 0);
-        EXPECT_EQ(app.currentPart, 7);
-        EXPECT_EQ(app.partStartTime, 5000u);
+    const struct { uint32_t now, vk; int part; uint32_t start; float clearBlue; } keys[] = {
+        {4242, VK_LEFT, 1, 4242, 0}, {5000, VK_RIGHT, 2, 5000, 0}, {5001, VK_RIGHT, 3, 5001, 0},
+        {5002, VK_RIGHT, 4, 5002, 0}, {5003, VK_RIGHT, 5, 5003, 0}, {5004, VK_RIGHT, 6, 5004, 0},
+        {5005, VK_RIGHT, 7, 5005, 0}, {5006, VK_RIGHT, 8, 5006, 0.3f}, {5007, VK_LEFT, 7, 5007, 0},
+        {6000, VK_UP, 7, 5007, 0}, {6000, VK_SPACE, 7, 5007, 0}, {6000, 'A', 7, 5007, 0}, {6000, VK_OTHER, 7, 5007, 0},
+    };
+    for (const auto& k : keys) {
+        FakeClock::now = k.now;
+        EXPECT_EQ(Key(k.vk), 0);
+        EXPECT_EQ(std::vector<uint32_t>({uint32_t(app.currentPart), app.partStartTime}), std::vector<uint32_t>({uint32_t(k.part), k.start})) << k.vk;
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        EXPECT_FLOAT_EQ(clear[2], k.clearBlue) << k.vk;  // the render state applied again
     }
     // The part clock counts 5 ms units, also across a wrap of the tick count
     // (0xFFFFFFF6 is 10 ms before it: 40 ms later the count reads 30).
@@ -232,8 +228,7 @@ TEST_F(ShellDeathTest, EveryWayOutEndsWithStatusOne) {
 }
 
 TEST_F(ShellTest, MessagesAreDrainedBeforeAFrameIsDrawn) {
-    // Parts 6 to 8: the frame drawn at the end is part 8's, which needs no
-    // effect objects (none are made here).
+    // Parts 6 to 8: the frame drawn is part 8's, which needs no effect objects.
     app.currentPart = 6;
     Sys_PostMessage(window, WM_KEYDOWN, VK_RIGHT, 0);
     Sys_PostQuitMessage(0);  // dispatched like any other, ends nothing
@@ -280,7 +275,7 @@ TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
     EXPECT_EQ(at60.TickOfFrame(1), 16u);
     EXPECT_EQ(at60.TickOfFrame(498), 8300u);
     EXPECT_EQ(at25.TickOfFrame(250), 10000u);
-    EXPECT_EQ(at60.TickOfFrame(60 * 3600 * 10), 36000000u);  // a 64-bit product
+    EXPECT_EQ(at60.TickOfFrame(60 * 3600 * 100), 360000000u);  // a 64-bit product
     EXPECT_EQ(at60.FrameAtSeconds(8.3), 498);
     // The first frame at or after the time.
     for (FrameDriver* d : {&at60, &at25, &at7})
@@ -309,8 +304,7 @@ TEST_F(FrameDriverTest, StartsAtTickZeroStepsOnKeysAndEndsPastPartEight) {
     EXPECT_EQ(PartClock(Sys_GetTickCount(), app.partStartTime), 36);
     ASSERT_TRUE(driver.ReadFrame(&first));
     EXPECT_EQ(first.size(), size_t(640 * 480 * 3));
-    // A key is handled before the next frame: the part's first frame is
-    // drawn at its clock 0.
+    // A key is handled before the next frame, drawn at the part's clock 0.
     for (int part = 2; part <= 8; ++part) {
         driver.PostKey(VK_RIGHT);
         const int64_t n = driver.FrameIndex();
@@ -321,8 +315,7 @@ TEST_F(FrameDriverTest, StartsAtTickZeroStepsOnKeysAndEndsPastPartEight) {
     }
     ASSERT_TRUE(driver.ReadFrame(&rgb));  // the newest frame: part 8's
     EXPECT_NE(rgb, first);
-    // The step past part 8 ends the demo: no frame, status 1, and the
-    // process and the driver go on ended.
+    // The step past part 8 ends the demo: no frame, status 1; it stays ended.
     const int64_t last = driver.FrameIndex();
     driver.PostKey(VK_RIGHT);
     EXPECT_FALSE(driver.RunFrame());
@@ -371,12 +364,8 @@ TEST_F(FrameDriverTest, ALaterRunStartsFromAFreshSurfaceAndState) {
     FrameDriver driver(60);
     ASSERT_TRUE(driver.Start());
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    GLint depth = 0;
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    EXPECT_EQ(depth, 1);
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_EQ(Get(GL_MODELVIEW_STACK_DEPTH), std::vector<float>{1});
+    EXPECT_EQ(Get(GL_CURRENT_COLOR, 4), std::vector<float>(4, 1));
     EXPECT_EQ(driver.CurrentPart(), 1);
     EXPECT_EQ(DemoRandState(), randomAfterStartUp);  // the sequence began again
     EXPECT_EQ(PixelAt(320, 240).b, 0);  // the old part-8 picture is gone
