@@ -1,7 +1,5 @@
-// The capture tool: its command line, the part times read from the sync
-// file, the writer thread and the contact sheet; then demo-capture as a
-// program, each capture in a process of its own as a user runs it: its
-// outputs, its errors and the exactness of its frames.
+// The capture tool's command line, part times, writer thread and contact
+// sheet; then demo-capture run as a user runs it: outputs, errors, exactness.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -147,8 +145,7 @@ Picture LoadPng(const std::string& path) {
 
 TEST(CaptureTool, TheSameArgumentsGiveTheSameBytes) {
     const TempFolder dir;
-    // Across the first part change, into the particles of part 2: frames 80
-    // to 89 (8 s to just before 9 s at 10 fps).
+    // Frames 80 to 89: across the first part change, into part 2's particles.
     for (const char* out : {"a", "b"}) {
         const Outcome run = Capture("--fps 10 --from 8 --to 9 -o " + dir / out + "/");
         ASSERT_EQ(run.status, 0) << run.output;
@@ -162,9 +159,8 @@ TEST(CaptureTool, TheSameArgumentsGiveTheSameBytes) {
         EXPECT_FALSE(ReadBytes(dir / "a/" + n).empty()) << n;
         EXPECT_EQ(ReadBytes(dir / "a/" + n), ReadBytes(dir / "b/" + n)) << n;
     }
-    // A frame of the sequence (our own fast PNG writer) holds the same
-    // pixels, the same way up, as the still taken of it (libpng). With
-    // --stills, -o names the stills' folder only: no frames go there.
+    // A frame (our fast PNG writer) has the pixels of the still of it (libpng);
+    // with --stills, -o names only the stills' folder.
     const Outcome still = Capture("--fps 10 --stills 8 -o " + dir / "c/");
     ASSERT_EQ(still.status, 0) << still.output;
     ASSERT_EQ(dir.Names("c"), std::vector<std::string>{"still-8.000.png"});
@@ -193,8 +189,7 @@ TEST(CaptureTool, ALargerScaleFrameReducedMatchesTheNormalOne) {
             ASSERT_EQ(small.width, 640);
             ASSERT_EQ(large.width, 640 * scale);
             ASSERT_EQ(large.height, 480 * scale);
-            // Lines as wide as the scale: edges fall a little differently at
-            // a finer resolution, the picture as a whole must not.
+            // Edges fall a little differently when finer; the picture must not.
             const Picture reduced = BoxReduce(large, scale);
             double sum = 0;
             size_t far = 0;
@@ -224,43 +219,34 @@ TEST(CaptureTool, ATwoSecondVideoHasItsFramesSizeAndSound) {
     EXPECT_NEAR(std::atof(audio.output.c_str() + at + 9), 2.0, 0.1) << audio.output;
 }
 
-TEST(CaptureTool, FailuresSayWhyAndLeaveNothing) {
+// Bad arguments (times past the last frame at 65.6 s too): the usage and 2; a
+// failed run: why and 1, leaving nothing (no still drawn before the encoder failed).
+TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
     const TempFolder dir;
     { std::ofstream(dir / "plain-file") << "x"; }
-    // A folder that is a file.
-    for (const char* args : {"-o %/plain-file/out.mp4 --to 1", "-o %/plain-file/frames/ --to 1",
-                             "--sheet %/plain-file/sheet.png"}) {
-        std::string a = args;
-        a.replace(a.find('%'), 1, dir.path);
-        const Outcome run = Capture(a);
-        EXPECT_EQ(run.status, 1) << run.output;
-        EXPECT_NE(run.output.find("cannot write"), std::string::npos) << run.output;
-    }
-    const Outcome noFfmpeg = Capture("-o " + dir / "out.mp4 --to 1", "PATH=/nonexistent");
-    EXPECT_EQ(noFfmpeg.status, 1) << noFfmpeg.output;
-    EXPECT_NE(noFfmpeg.output.find("ffmpeg"), std::string::npos) << noFfmpeg.output;
-    // A run that fails after its still was drawn (here the encoder) leaves
-    // no still, and nothing temporary.
-    { std::ofstream(dir / "ffmpeg") << "#!/bin/sh\ncat >/dev/null\nexit 1\n"; }
+    { std::ofstream(dir / "ffmpeg") << "#!/bin/sh\ncat >/dev/null\nexit 1\n"; }  // an encoder that fails
     std::filesystem::permissions(dir / "ffmpeg", std::filesystem::perms::owner_all);
-    const Outcome late = Capture("--fps 10 --to 0.5 --stills 0.1 -o out.mp4", "cd " + dir.path + " && PATH=" + dir.path + ":$PATH");
-    EXPECT_EQ(late.status, 1) << late.output;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"ffmpeg", "plain-file"}));
-}
-
-TEST(CaptureTool, BadArgumentsPrintUsageAndExitTwo) {
-    // Times past the demo's end (65.6 s) are refused before any frame.
-    for (const char* args : {"", "--fps 0 -o x.mp4", "--what", "--stills 10,70", "--from 70 --to 80 -o x/",
-                             "--fps 5 --stills 65.61"}) {
-        const Outcome run = Capture(args);
-        EXPECT_EQ(run.status, 2) << args << "\n" << run.output;
-        EXPECT_NE(run.output.find("usage: demo-capture"), std::string::npos) << args;
+    const std::string in = "cd " + dir.path + " && PATH=" + dir.path + ":$PATH";
+    const struct {
+        std::string args, env;
+        int status;
+        const char* says;
+    } table[] = {
+        {"", "", 2, "usage: demo-capture"}, {"--fps 0 -o x.mp4", "", 2, "usage: demo-capture"},
+        {"--what", "", 2, "usage: demo-capture"}, {"--from 70 --to 80 -o x/", "", 2, "usage: demo-capture"},
+        {"--fps 5 --stills 65.61", "", 2, "usage: demo-capture"},
+        {"--stills 10,70", "", 2, "--stills 70.000: the demo's last frame is at 65.600 s"},
+        {"--help", "", 0, "--sheet"},
+        {"-o plain-file/out.mp4 --to 1", in, 1, "cannot write"}, {"-o plain-file/frames/ --to 1", in, 1, "cannot write"},
+        {"--sheet plain-file/sheet.png", in, 1, ""}, {"-o out.mp4 --to 1", "cd " + dir.path + " && PATH=/nonexistent", 1, "ffmpeg"},
+        {"--fps 10 --to 0.5 --stills 0.1 -o out.mp4", in, 1, ""},
+    };
+    for (const auto& t : table) {
+        const Outcome run = Capture(t.args, t.env);
+        EXPECT_EQ(run.status, t.status) << t.args << "\n" << run.output;
+        EXPECT_NE(run.output.find(t.says), std::string::npos) << t.args << "\n" << run.output;
     }
-    EXPECT_NE(Capture("--stills 10,70").output.find("--stills 70.000: the demo's last frame is at 65.600 s"),
-              std::string::npos);
-    const Outcome help = Capture("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.output.find("--sheet"), std::string::npos);
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"ffmpeg", "plain-file"}));
 }
 
 }  // namespace

@@ -16,10 +16,8 @@ void ExpectVec(const Vec4& v, const Vec4& e, float tolerance) {
     EXPECT_NEAR(v.z, e.z, tolerance);
 }
 
-// The first draws from state 1, mod 100:
-// 41 67 34 0 69 24 78 58 62 64 5 45 81 27 61 91 95 42 27 36 91 4 2 53 92 82 21 ...
-// A position takes six (x, y, z jitters of two draws each), a directed
-// velocity six more (one more first in speed mode 2), the life one.
+// From state 1, mod 100: 41 67 34 0 69 24 78 58 62 64 5 45 81 27 61 91 95 42 27 ...
+// A position takes six draws, a directed velocity six (seven in speed mode 2), a life one.
 TEST(ParticleSpawnTest, EachRuleDrawsItsNumbersInOrder) {
     SetDemoRandState(1);  // the state wraps modulo 2^32 after two draws
     for (int e : {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464}) EXPECT_EQ(DemoRand(), e);
@@ -157,8 +155,7 @@ TEST_F(ParticleDrawTest, TexturedQuadsFaceTheViewerAddUpAndFadeWithLife) {
     EXPECT_EQ(PixelAt(297, 240).r, 0);
     EXPECT_EQ(PixelAt(343, 240).r, 0);
     EXPECT_EQ(PixelAt(320, 263).r, 0);
-    // A quarter of the life left: a quarter of the alpha, through the lit
-    // colour. The quads add up and write no depth: one behind still adds.
+    // A quarter of the life: a quarter of the alpha; quads add up, writing no depth.
     glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ps.lives[0] = 25;

@@ -75,8 +75,7 @@ TEST_F(SceneFrames, SpringGridPullsOneNodeAtATime) {
 TEST_F(SceneFrames, GlowAfterTheLatticeIsSmallerAndDisplaced) {
     FrameDriver driver(5);  // 200 ms a frame: 15 frames reach clock 600
     ASSERT_TRUE(driver.Start());
-    // Keys alone step the parts here: with the sync check on, the music
-    // would move on to part 2 after 8.3 seconds.
+    // Keys alone step the parts (the music would move on to part 2 at 8.3 s).
     MusicPlayer* music = assets.musicPlayer;
     assets.musicPlayer = nullptr;
     Billboard* glow = assets.particle1Billboard;
@@ -99,8 +98,7 @@ TEST_F(SceneFrames, GlowAfterTheLatticeIsSmallerAndDisplaced) {
     const std::vector<uint8_t> noGlow = visit(5, 15);
     glow->texture = picture;
     assets.musicPlayer = music;
-    // Where the light lands: the pixels brightened by more than 24 over the
-    // three channels, and their centroid.
+    // Where the light lands: pixels brightened by over 24 in all, and their centroid.
     struct { int area = 0; double x = 0, y = 0, weight = 0; } big, small;
     for (auto [with, f] : {std::make_pair(&firstVisit, &big), std::make_pair(&secondVisit, &small)})
         for (size_t i = 0; i < noGlow.size(); i += 3) {

@@ -1,13 +1,8 @@
-// scene_reference_test.cpp -- the whole demo as it shows it: run from its
-// start to its end by the frame driver at 60 frames per second, each part
-// compared with stored pictures at its first frame, half a second and four
-// seconds in (part 1 also at 400 frames, the title faded in), and every part
-// change checked against the sync times.
-//
-// The pictures live in tests/scenes/reference/ at half size (each pixel the
-// mean of a 2 x 2 block), so a line that moves by a pixel between builds
-// costs little. Outcome with DEMO_UPDATE_REFERENCE=1 to write them anew, then
-// look at every one before committing it.
+// The whole demo as it shows it, from start to end at 60 frames a second:
+// each part compared with stored half-size pictures (2 x 2 means, so a line
+// a pixel off costs little) at its first frame, 30 and 240 frames in (part 1
+// also at 400), every part change checked against the sync times. Run with
+// DEMO_UPDATE_REFERENCE=1 to write the pictures anew; look at each one.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -30,9 +25,8 @@ namespace {
 
 std::string ReferencePath(const std::string& name) { return std::string(SCENE_REFERENCE_DIR) + "/" + name + ".png"; }
 
-// Compares a checkpoint with its reference: at most 1% of the channel values
-// may differ by more than 24, and the mean difference must stay under 2. A
-// picture that fails is written to /tmp with its difference, to look at.
+// At most 1% of the channel values may differ by more than 24, the mean by 2;
+// a picture that fails goes to /tmp with its difference, to look at.
 void Compare(const std::string& name, const Picture& actual) {
     Picture expected;
     ASSERT_TRUE(ReadPngRgb(ReferencePath(name), &expected.width, &expected.height, &expected.rgb)) << name;

@@ -70,9 +70,8 @@ TEST_F(SplashTest, BlendsThePictureIntoTheCaptureUnderItPaintsItAndHides) {
     const uint8_t* dib = GlobalLock(splashImage);
     EXPECT_EQ(std::vector<int64_t>({DibWidth(dib), DibRowCount(dib), DibBitCount(dib), LoadInfoHeader(dib).biSizeImage}),
               std::vector<int64_t>({320, 240, 24, 230400}));
-    // Centred in integer halves: the transparent corners show the screen at
-    // (352, 264) and (671, 503) as it was; the opaque middle the picture x
-    // 255 / 256, whatever lies beneath; column 40, row 120 has alpha 192.
+    // Centred: transparent corners show the screen at (352, 264), (671, 503);
+    // the opaque middle the picture x 255 / 256; (40, 120) has alpha 192.
     EXPECT_EQ(Image(0, 0), Screen(352, 264));
     EXPECT_EQ(Image(319, 239), Screen(671, 503));
     EXPECT_EQ(Image(100, 120), Bytes({99, 119, 159}));
@@ -80,8 +79,7 @@ TEST_F(SplashTest, BlendsThePictureIntoTheCaptureUnderItPaintsItAndHides) {
     const Bytes under = Screen(392, 384);
     EXPECT_EQ(Image(40, 120), Bytes({uint8_t((40 * 192 + under[0] * 63) >> 8), uint8_t((120 * 192 + under[1] * 63) >> 8),
                                      uint8_t((160 * 192 + 100 * 63) >> 8)}));
-    // Painted once while being made, with no message loop running; going,
-    // it hides the window but keeps it and the image: it still paints.
+    // Painted while being made; going, it hides (not destroys) the window.
     ExpectPaintedImage(splash->window, 320, 240);
     EXPECT_EQ(Sys_PendingMessageCount(), 0u);
     const HWND window = splash->window;
@@ -130,9 +128,8 @@ TEST_F(SplashTest, SmallScreensOddPicturesShortFilesAndNoScreenStayInBounds) {
         EXPECT_EQ(splash.window, 0u);
         EXPECT_EQ(splash.picture, nullptr);
     }
-    // Headless with no test screen: a black 640 x 480 screen, so the soft
-    // edges fade to black; a rectangle off the screen gives no image, and a
-    // paint of no image paints nothing.
+    // No test screen: a black one, so the soft edges fade to black; nothing
+    // captured off the screen, nothing painted of no image.
     Sys_SetTestScreen(0, 0, 0, nullptr);
     const FakeResources tga({Splash(320, 240)});
     SplashWindow splash("SPLASH.TGA");
@@ -154,8 +151,7 @@ TEST_F(SplashTest, ItsMessagesGoThroughTheQueueAndEndNothing) {
     EXPECT_EQ(Sys_PendingMessageCount(), 0u);
     EXPECT_EQ(SplashWndProc(w, WM_KEYDOWN, VK_ESCAPE, 0), 0);
     EXPECT_EQ(SplashWndProc(w, WM_CLOSE, 0, 0), 0);
-    // Each posts a WM_DESTROY, whose dispatch posts a WM_QUIT for no window;
-    // dispatching that is harmless.
+    // Each posts a WM_DESTROY, dispatched to a harmless WM_QUIT for no window.
     for (const auto& [message, window] : {std::make_pair(WM_DESTROY, w), std::make_pair(WM_DESTROY, w),
                                           std::make_pair(WM_QUIT, HWND(0)), std::make_pair(WM_QUIT, HWND(0))}) {
         MSG msg;

@@ -52,11 +52,9 @@ int Mismatches(const Shot& shot, const Shot& desktop, bool shown, const std::fun
     return bad;
 }
 
-// Every pixel of the screen: the blend inside the rectangle (transparent
-// entries the plaid, opaque ones the picture x 255 / 256, soft ones the mix),
-// the untouched desktop everywhere else: no frame, no title. It stays with no
-// message loop running, and the desktop comes back when it goes. First a
-// picture made here, then the demo's own as embedded.
+// Every pixel: the blend in the rectangle, the desktop elsewhere (no frame,
+// no title), with no message loop running; the desktop back when it goes.
+// A picture made here, then the demo's own as embedded.
 TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through xvfb.sh";
     Resource embedded;
@@ -85,15 +83,8 @@ TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
         for (const char* field : {"Absolute upper-left X:  352", "Absolute upper-left Y:  264", "Width: 320",
                                   "Height: 240", "Border width: 0", "Map State: IsViewable"})
             if (k == 0) EXPECT_NE(info.output.find(field), std::string::npos) << field << "\n" << info.output;
-        const Shot shown = Screenshot();
-        EXPECT_EQ(Mismatches(shown, desktop, true, pictures[k]), 0);
-        if (k == 0) {  // spot checks of the three kinds of entry
-            EXPECT_EQ(shown.At(352, 264)[0], desktop.At(352, 264)[0]);
-            EXPECT_EQ(shown.At(452, 364)[0], 254);
-            EXPECT_EQ(shown.At(452, 384)[2], 99);
-            EXPECT_EQ(shown.At(392, 384)[0], (160 * 192 + desktop.At(392, 384)[0] * 63) >> 8);
-        }
         EXPECT_EQ(Mismatches(Screenshot(), desktop, true, pictures[k]), 0);
+        EXPECT_EQ(Mismatches(Screenshot(), desktop, true, pictures[k]), 0);  // still there, with no message loop
         delete splash;
         EXPECT_EQ(Mismatches(Screenshot(), desktop, false, pictures[k]), 0);
         EXPECT_NE(RunCommand("xwininfo -name Fovex.exe").output.find("IsUnMapped"), std::string::npos);

@@ -1,8 +1,6 @@
-// The timeline: the sync file's field readers and two-pass load; the music
-// player and the dispatcher's sync check on the silent audio device with a
-// fake clock (the music's position is then exactly (clock - moment play was
-// asked for) x 176.4 bytes); the audio layer on SDL's dummy and disk outputs
-// in real time and the silent device on a fake clock.
+// The sync file's readers and load; the music player and the sync check on
+// the silent device with a fake clock (the position is then exactly the ms
+// since play x 176.4 bytes); the audio layer on SDL's dummy and disk outputs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,9 +44,8 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
     return s;
 }
 
-// Loads text from a buffer of exactly its size (so AddressSanitizer sees any
-// read past the end) and hands back the rows, each its own count long; also
-// checks what every table keeps.
+// The rows loaded from a buffer of exactly the text's size (AddressSanitizer
+// sees any read past it), and the invariants every table keeps.
 Rows Load(const std::string& text, uint32_t* maxSyncs = nullptr) {
     std::vector<uint8_t> bytes(text.begin(), text.end());
     char names[kSyncFieldSize];
@@ -115,8 +112,7 @@ TEST(SyncFile, LoadsTracksOfTimesAsBytePositions) {
     SyncTable none = LoadSyncTable(nullptr, 0, names);
     EXPECT_EQ(none.trackCount, 0u);
     EXPECT_EQ(none.syncCounts, nullptr);
-    // The inputs a fuzzer gathered while it reached every branch of the
-    // loader: each one read inside its bytes, into a table that hangs together.
+    // The inputs a fuzzer gathered reaching every branch of the loader.
     for (const auto& e : std::filesystem::directory_iterator(DEMO_SOURCE_DIR "/tests/timeline/sync_corpus")) {
         const std::vector<uint8_t> bytes = ReadBytes(e.path().string());
         SCOPED_TRACE(e.path().filename().string());
@@ -136,8 +132,7 @@ TEST(SyncFile, FieldsReadLikeAtoiAndAtofAndTimesTruncateToBytes) {
     EXPECT_EQ(c.at, c.end);
     EXPECT_EQ(ReadIntField(c), 0);  // at the end: an empty field, the cursor stays
     EXPECT_EQ(c.at, c.end);
-    // 50.1 and 65.6 are just below their decimal values as floats; beyond 32
-    // bits the position saturates; NaN is never reached.
+    // Truncated (50.1 and 65.6 are just below as floats), saturated, NaN low.
     const struct { float seconds; int32_t bytes; } times[] = {
         {50.1f, 8837639}, {65.6f, 11571839}, {8.3f, 1464120}, {-0.5f, -88200}, {1e9f, kMax}, {-1e9f, kMin},
         {std::nanf(""), kMin}};
@@ -189,8 +184,7 @@ TEST_F(MusicPlayerTest, SyncsComeAtTheirBytePositionsOneAtATime) {
 }
 
 TEST_F(MusicPlayerTest, OddSyncFilesAndNames) {
-    // A negative time (4294790896 unsigned) blocks the rest of its track;
-    // the other track goes its own way.
+    // A negative time (4294790896 unsigned) blocks the rest of its track only.
     resources.emplace(std::vector<FakeResources::File>{Music("ZYN_MUCKE_DAT", "2;A;3;1;-1;2;B;1;3;")});
     {
         MusicPlayer player(7, "ZYN_MUCKE");
@@ -265,8 +259,7 @@ TEST_F(MusicPlayerTest, FailuresAreReportedAndTheTimelineGoesOn) {
     }
 }
 
-// Set-up and the dispatcher with the shell's window procedure, on a headless
-// context, with the embedded pictures, sync file and music.
+// Set-up and the dispatcher with the shell's window procedure, headless.
 class SyncCheckTest : public GLTest {
 protected:
     void SetUp() override {
@@ -296,12 +289,9 @@ protected:
     uint32_t start = 0;
 };
 
-// (What set-up makes and release frees shows in the reference frames, in
-// the frame driver's later runs and under LeakSanitizer.)
 TEST_F(SyncCheckTest, KeysShiftThePartsButNeverTheSyncs) {
     for (const Box& box : BoxRecorder::boxes) ADD_FAILURE() << box.caption << ": " << box.text;
-    // Through the frame loop: stall to 30 s, three parts follow on three
-    // frames, each Right dispatched in the passes before the next frame.
+    // A stall to 30 s: three parts follow on three frames through the loop.
     FakeClock::now = start + 30000;
     Frame();
     for (int part = 2; part <= 4; ++part) {
@@ -361,11 +351,9 @@ TEST_F(AudioTest, ThePositionIsWhatIsHeardInRealTimeAndLoops) {
         if (elapsed > 0.2) lead.push_back(double(p) / 176400.0 - elapsed);
         Sleep(5);
     }
-    // SDL's dummy output has no clock of its own; the layer keeps it to real
-    // time, however busy the machine. What is heard starts with the first
-    // buffer after play, so it may trail the clock by up to that buffer
-    // (46 ms), never lead it, and it moves with the clock, not a buffer at a
-    // time. The tenth and ninetieth percentiles leave out a late callback.
+    // The layer keeps SDL's clockless dummy output to real time. What is heard
+    // may trail the clock by up to a buffer (46 ms), never lead it, and moves
+    // with it, not a buffer at a time (10th to 90th percentile).
     ASSERT_GT(lead.size(), 50u);
     std::sort(lead.begin(), lead.end());
     const double low = lead[lead.size() / 10], high = lead[lead.size() * 9 / 10];
@@ -385,8 +373,7 @@ TEST_F(AudioTest, ThePositionIsWhatIsHeardInRealTimeAndLoops) {
     EXPECT_TRUE(Sys_StreamFree(stream));
     EXPECT_FALSE(Sys_StreamFree(stream));
     EXPECT_EQ(Sys_ChannelGetPosition(stream), 0u);
-    // A looped stream wraps at its end, not early; without the flag it ends
-    // and stays at its end.
+    // Looped, it wraps at its end, not early; unlooped it stays at its end.
     const HSTREAM tone = Sys_StreamCreateMemory(shortTone.bytes.data(), 0, uint32_t(shortTone.bytes.size()), 0);
     ASSERT_TRUE(Sys_StreamPlay(tone, false, kAudioSampleLoop));
     const uint32_t length = shortTone.frames * 1152 * 4;  // 1152 samples of 4 bytes a frame
@@ -406,12 +393,9 @@ TEST_F(AudioTest, ThePositionIsWhatIsHeardInRealTimeAndLoops) {
     EXPECT_FALSE(Sys_AudioFree());
 }
 
-// SDL's disk output writes what it is given to a file: the decoded 440 Hz
-// tone of amplitude 8000 must arrive there on both channels. On a busy
-// machine that self-clocked output hands over silent buffers when it runs
-// early and skips sound when it catches up, so the tone is judged by the
-// median of 20 ms windows, leaving out those with a run of exact zeros
-// (which this sine never has).
+// SDL's disk output writes what it gets to a file: the 440 Hz tone of
+// amplitude 8000 on both channels, judged by the median of 20 ms windows
+// without runs of zeros (on a busy machine that output skips and pads).
 TEST_F(AudioTest, TheDecodedSoundReachesTheOutput) {
     const TempFolder dir;
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -461,8 +445,7 @@ TEST_F(AudioTest, OnlyMp3BytesMakeAStreamAndOnlyOnAnOpenOutput) {
     // Unless the silent output is asked for, as offline rendering does.
     Sys_SetSilentAudio(true);
     ASSERT_TRUE(Sys_AudioInit(kAudioDefaultDevice, 44100, 0, 0));
-    const std::vector<uint8_t> text(10000, 'x'), zeros(10000, 0);
-    EXPECT_EQ(Sys_StreamCreateMemory(text.data(), 0, uint32_t(text.size()), 0), 0u);
+    const std::vector<uint8_t> zeros(10000, 0);  // text: the music player's table
     EXPECT_EQ(Sys_StreamCreateMemory(zeros.data(), 0, uint32_t(zeros.size()), 0), 0u);
     EXPECT_EQ(Sys_StreamCreateMemory(nullptr, 0, 0, 0), 0u);
     EXPECT_FALSE(Sys_StreamPlay(0, false, kAudioSampleLoop));  // playing the failed stream fails
@@ -471,9 +454,7 @@ TEST_F(AudioTest, OnlyMp3BytesMakeAStreamAndOnlyOnAnOpenOutput) {
     padded.insert(padded.end(), mp3.bytes.begin(), mp3.bytes.end());
     const HSTREAM half = Sys_StreamCreateMemory(mp3.bytes.data(), 0, uint32_t(mp3.bytes.size() / 2), 0);
     const HSTREAM offset = Sys_StreamCreateMemory(padded.data(), 17, uint32_t(mp3.bytes.size()), 0);
-    EXPECT_NE(half, 0u);
-    EXPECT_NE(offset, 0u);
-    EXPECT_NE(half, offset);
+    EXPECT_TRUE(half && offset && half != offset);
 }
 
 TEST_F(AudioTest, TheSilentDeviceFollowsTheClock) {
