@@ -11,6 +11,17 @@
 
 namespace {
 
+// A 4:3 perspective looking at the origin from 6 units, tilted by 30 degrees.
+inline void SceneView() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.665, 0.665, -0.5, 0.5, 1, 200);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -6);
+    glRotatef(30, 1, 0, 0);
+}
+
 // Particle system 1 as set up for part 2.
 void SystemOne(ParticleSystem& ps, GLuint texture) {
     ps.drawMode = 3;

@@ -24,41 +24,27 @@ wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
 win=$(main_window)
 covers() { xwininfo -id "$win" | grep -q "geometry ${size}+0+0"; }
 wait_for 100 covers || fail "the window does not cover the screen: $(xwininfo -id "$win")"
-
 xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win" ||
   fail "could not focus the window"
 for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
-shot="${DEMO_BINARY_DIR:-/tmp}/full_screen_${size}.png"
-# "r,g,b" of one pixel, and the brightest channel value of a region (0-255).
-pixel() { convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]" info:; }
-brightest() { convert "$shot" -crop "$1" +repage -format '%[fx:int(255*max(maxima.r,max(maxima.g,maxima.b))+0.5)]' info:; }
 W=${size%x*} H=${size#*x}
 x0=$(((W - 1280) / 2)) y0=$(((H - 960) / 2))
-echo "screen $size: picture expected at $x0,$y0"
 corners() {
-  import -window root "$shot" || return 1
+  shot root "$work/screen.png" || return 1
   for corner in "$x0 $y0" "$((x0 + 1279)) $y0" "$x0 $((y0 + 959))" "$((x0 + 1279)) $((y0 + 959))"; do
-    p=$(pixel $corner)
-    [[ "$p" =~ ^2[56],5[01],7[67]$ ]] || return 1
+    dark_blue "$work/screen.png" $corner || return 1
   done
 }
 sleep 1  # part 8 fades in from white for one second
-wait_for 20 corners || fail "picture corner ($corner) is $p, not part 8's dark blue"
+wait_for 20 corners || fail "a corner of the picture at $x0,$y0 is not part 8's dark blue"
+brightest() { convert "$work/screen.png" -crop "$1" +repage -format '%[fx:int(255*max(maxima.r,max(maxima.g,maxima.b))+0.5)]' info:; }
 bars=()
 [ "$y0" -gt 0 ] && bars+=("${W}x${y0}+0+0" "${W}x${y0}+0+$((y0 + 960))")
 [ "$x0" -gt 0 ] && bars+=("${x0}x${H}+0+0" "${x0}x${H}+$((x0 + 1280))+0")
-for bar in "${bars[@]}"; do
-  [ "$(brightest "$bar")" -eq 0 ] || fail "bar $bar is not black"
-done
+for bar in "${bars[@]}"; do [ "$(brightest "$bar")" -eq 0 ] || fail "bar $bar is not black"; done
 
 xdotool key Escape
-wait_for 100 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "Escape did not end the demo"
-wait "$demo_pid"
-status=$?
-demo_pgid=0
-[ "$status" -eq 1 ] || fail "exit status $status, expected 1"
-import -window root "$shot.after.png" || fail "no screenshot after the end"
-shot="$shot.after.png"
-[ "$(pixel $((W / 2)) $((H / 2)))" = "128,128,128" ] || fail "the desktop is not back: $(pixel $((W / 2)) $((H / 2)))"
-rm -f "$shot"
+demo_ended "Escape"
+shot root "$work/after.png" || fail "no screenshot after the end"
+[ "$(pixel "$work/after.png" $((W / 2)) $((H / 2)))" = "128,128,128" ] || fail "the desktop is not back"
 echo "full screen $size $*: all checks passed"

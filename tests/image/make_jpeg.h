@@ -25,15 +25,9 @@ inline std::vector<uint8_t> MakeJpeg(int width, int height, const std::vector<ui
 // A picture whose rows have the colours rowColour(y) -> {r, g, b}.
 template <typename F>
 std::vector<uint8_t> RowPicture(int width, int height, F rowColour) {
-    std::vector<uint8_t> rgb(size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        const auto c = rowColour(y);
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] = uint8_t(c[0]);
-            p[1] = uint8_t(c[1]);
-            p[2] = uint8_t(c[2]);
-        }
-    }
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c : rowColour(y)) rgb.push_back(uint8_t(c));
     return rgb;
 }

@@ -1,11 +1,8 @@
-// scene_reference_test.cpp -- every part at two moments, as the demo shows
-// it: the whole demo run from its start by the frame driver at 60 frames per
-// second, each checkpoint compared with a stored picture.
-//
-// The pictures live in tests/scenes/reference/ at half size (each pixel the
-// mean of a 2 x 2 block), so a line that moves by a pixel between builds
-// costs little. Run with DEMO_UPDATE_REFERENCE=1 to write them anew, then
-// look at every one before committing it.
+// The whole demo as it shows it, from start to end at 60 frames a second:
+// each part compared with stored half-size pictures (2 x 2 means, so a line
+// a pixel off costs little) at its first frame, 30 and 240 frames in (part 1
+// also at 400), every part change checked against the sync times. Run with
+// DEMO_UPDATE_REFERENCE=1 to write the pictures anew; look at each one.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,82 +13,55 @@
 #include "app/frame_driver.h"
 #include "app/globals.h"
 #include "fx/random.h"
+#include "platform/platform.h"
 #include "scenes/spiral_scene.h"
 #include "scenes/spring_grid_scene.h"
 #include "tests/support/gl_test.h"
+#include "timeline/sync_file.h"
+#include "tools/capture/contact_sheet.h"
 #include "tools/common/png.h"
 
 namespace {
 
-constexpr int kFps = 60;
-constexpr int kHalfW = 320, kHalfH = 240;
-// Frames into each part at which it is compared: half a second and four
-// seconds after its first frame.
-const int kCheckpoints[] = {30, 240};
-// Part-change times of the sync file, for a build without music.
-const double kSyncSeconds[] = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7};
+std::string ReferencePath(const std::string& name) { return std::string(SCENE_REFERENCE_DIR) + "/" + name + ".png"; }
 
-// The frame at half size, top row first.
-std::vector<uint8_t> HalfSize(const std::vector<uint8_t>& bottomUp, int width, int height) {
-    std::vector<uint8_t> out(size_t(kHalfW) * kHalfH * 3);
-    const int s = width / kHalfW;  // 2 at scale 1
-    for (int y = 0; y < kHalfH; ++y) {
-        for (int x = 0; x < kHalfW; ++x) {
-            for (int c = 0; c < 3; ++c) {
-                int sum = 0;
-                for (int dy = 0; dy < s; ++dy)
-                    for (int dx = 0; dx < s; ++dx)
-                        sum += bottomUp[((size_t(height - 1 - (y * s + dy))) * width + x * s + dx) * 3 + c];
-                out[(size_t(y) * kHalfW + x) * 3 + c] = uint8_t((sum + s * s / 2) / (s * s));
-            }
-        }
-    }
-    return out;
-}
-
-std::string ReferencePath(const std::string& name) {
-    return std::string(SCENE_REFERENCE_DIR) + "/" + name + ".png";
-}
-
-std::string OutputPath(const std::string& name) {
-    const char* bin = std::getenv("DEMO_BINARY_DIR");
-    const std::string dir = bin ? std::string(bin) + "/test-output" : "/tmp";
-    std::system(("mkdir -p '" + dir + "'").c_str());
-    return dir + "/" + name + ".png";
-}
-
-// Compares a checkpoint with its reference: at most 1% of the channel values
-// may differ by more than 24, and the mean difference must stay under 2.
-void Compare(const std::string& name, const std::vector<uint8_t>& actual) {
-    int w = 0, h = 0;
-    std::vector<uint8_t> expected;
-    ASSERT_TRUE(ReadPngRgb(ReferencePath(name), &w, &h, &expected)) << "no reference " << ReferencePath(name);
-    ASSERT_EQ(w, kHalfW);
-    ASSERT_EQ(h, kHalfH);
+// At most 1% of the channel values may differ by more than 24, the mean by 2;
+// a picture that fails goes to /tmp with its difference, to look at.
+void Compare(const std::string& name, const Picture& actual) {
+    Picture expected;
+    ASSERT_TRUE(ReadPngRgb(ReferencePath(name), &expected.width, &expected.height, &expected.rgb)) << name;
+    ASSERT_EQ(expected.rgb.size(), actual.rgb.size()) << name;
     size_t far = 0;
     double sum = 0;
-    std::vector<uint8_t> diff(actual.size());
-    for (size_t i = 0; i < actual.size(); ++i) {
-        const int d = std::abs(int(actual[i]) - int(expected[i]));
+    std::vector<uint8_t> diff(actual.rgb.size());
+    for (size_t i = 0; i < actual.rgb.size(); ++i) {
+        const int d = std::abs(int(actual.rgb[i]) - int(expected.rgb[i]));
         sum += d;
-        if (d > 24) ++far;
+        far += d > 24;
         diff[i] = uint8_t(std::min(255, d * 4));
     }
-    const double farShare = double(far) / double(actual.size());
-    const double mean = sum / double(actual.size());
+    const double farShare = double(far) / double(actual.rgb.size()), mean = sum / double(actual.rgb.size());
     if (farShare > 0.01 || mean > 2.0) {
-        WritePngRgb(OutputPath(name), kHalfW, kHalfH, actual.data());
-        WritePngRgb(OutputPath(name + "_diff"), kHalfW, kHalfH, diff.data());
+        WritePngRgb("/tmp/" + name + ".png", actual.width, actual.height, actual.rgb.data());
+        WritePngRgb("/tmp/" + name + "_diff.png", actual.width, actual.height, diff.data());
     }
-    EXPECT_LE(farShare, 0.01) << name << ": see " << OutputPath(name);
+    EXPECT_LE(farShare, 0.01) << name << ": see /tmp/" << name << ".png";
     EXPECT_LE(mean, 2.0) << name;
 }
 
-}  // namespace
-
 class SceneReference : public GLTest {};
 
-TEST_F(SceneReference, EveryPartAtTwoMomentsFromTheStartOfTheDemo) {
+}  // namespace
+
+TEST_F(SceneReference, EveryPartFromTheStartOfTheDemoToItsEnd) {
+    Resource file;
+    ASSERT_TRUE(Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_DAT", &file));
+    char name[kSyncFieldSize];
+    SyncTable table = LoadSyncTable(file.data, file.size, name);
+    ASSERT_EQ(table.trackCount, 1u);
+    ASSERT_EQ(table.syncCounts[0], 8u);
+    const std::vector<int32_t> syncs(table.syncPositions, table.syncPositions + 8);
+    FreeSyncTable(table);
     // The scenes' statics and the random sequence as at program start.
     spiralPhase = 0.0f;
     pullStarted = false;
@@ -99,37 +69,27 @@ TEST_F(SceneReference, EveryPartAtTwoMomentsFromTheStartOfTheDemo) {
     SetDemoRandState(1);
 
     const bool update = std::getenv("DEMO_UPDATE_REFERENCE") != nullptr;
-    FrameDriver driver(kFps);
+    FrameDriver driver(60);
     ASSERT_TRUE(driver.Start());
-    const bool music = assets.musicPlayer != nullptr;
-    int nextSync = 0;
-    int part = 0;
+    std::vector<int32_t> parts;  // the part of each frame drawn
     int64_t partStart = 0;
     int compared = 0;
     std::vector<uint8_t> rgb;
-    while (part < 8 || driver.FrameIndex() - partStart <= kCheckpoints[1]) {
-        if (!music && nextSync < 7 && driver.SecondsOfFrame(driver.FrameIndex()) >= kSyncSeconds[nextSync]) {
-            driver.PostKey(VK_RIGHT);
-            ++nextSync;
+    while (driver.RunFrame()) {
+        const int64_t n = int64_t(parts.size());
+        parts.push_back(driver.CurrentPart());
+        ASSERT_LT(n, 70 * 60) << "the demo does not end";
+        if (n > 0 && parts[n] != parts[n - 1]) {
+            ASSERT_EQ(parts[n], parts[n - 1] + 1);
+            partStart = n;
         }
-        ASSERT_TRUE(driver.RunFrame()) << "the demo ended early";
-        const int64_t drawn = driver.FrameIndex() - 1;
-        if (driver.CurrentPart() != part) {
-            ASSERT_EQ(driver.CurrentPart(), part + 1);
-            part = driver.CurrentPart();
-            partStart = drawn;
-            // Each part begins within a frame or two of its sync time.
-            if (part >= 2) {
-                EXPECT_NEAR(driver.SecondsOfFrame(drawn), kSyncSeconds[part - 2], 0.05) << part;
-            }
-        }
-        for (int offset : kCheckpoints) {
-            if (drawn - partStart != offset) continue;
+        for (int offset : {0, 30, 240, 400}) {
+            if (n - partStart != offset || (offset == 400 && parts[n] != 1)) continue;
             ASSERT_TRUE(driver.ReadFrame(&rgb));
-            const std::vector<uint8_t> half = HalfSize(rgb, driver.Width(), driver.Height());
-            const std::string name = "part" + std::to_string(part) + "_f" + std::to_string(offset);
+            const Picture half = BoxReduce(PictureFromBottomUp(driver.Width(), driver.Height(), rgb.data()), 2);
+            const std::string name = "part" + std::to_string(parts[n]) + "_f" + std::to_string(offset);
             if (update) {
-                ASSERT_TRUE(WritePngRgb(ReferencePath(name), kHalfW, kHalfH, half.data()));
+                ASSERT_TRUE(WritePngRgb(ReferencePath(name), half.width, half.height, half.rgb.data()));
                 std::printf("wrote %s\n", ReferencePath(name).c_str());
             } else {
                 Compare(name, half);
@@ -137,5 +97,22 @@ TEST_F(SceneReference, EveryPartAtTwoMomentsFromTheStartOfTheDemo) {
             ++compared;
         }
     }
-    EXPECT_EQ(compared, 16);
+    EXPECT_EQ(compared, 25);
+    ASSERT_TRUE(driver.Ended());
+    EXPECT_EQ(driver.ExitStatus(), 1);
+    // Each part changes in the frame after the one whose sync check first
+    // sees the music at the sync's byte position (on the silent device the
+    // decoded bytes of the milliseconds since play, in whole 4-byte frames);
+    // the eighth sync posts the step past part 8: no frame after it.
+    EXPECT_EQ(parts.front(), 1);
+    for (int j = 0; j < 8; ++j) {
+        int64_t n = 0;
+        while ((uint32_t(uint64_t(driver.TickOfFrame(n)) * 176400 / 1000) & ~3u) < uint32_t(syncs[j])) ++n;
+        ASSERT_LT(n, int64_t(parts.size())) << "sync " << j + 1;
+        EXPECT_EQ(parts[n - 1], j + 1) << "sync " << j + 1;
+        EXPECT_EQ(parts[n], j + 1) << "sync " << j + 1;
+        if (j < 7) EXPECT_EQ(parts[n + 1], j + 2) << "sync " << j + 1;
+    }
+    // 65.6 s is 11571839 bytes, reached at 65600 ms: frame 3936 is the last.
+    EXPECT_EQ(parts.size(), 3937u);
 }

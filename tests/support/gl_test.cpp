@@ -3,10 +3,7 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
-
 #include "platform/platform.h"
-#include "tools/common/png.h"
 
 bool MakeHeadlessGL() {
     static int made = -1;
@@ -32,17 +29,6 @@ Rgb PixelAt(int x, int y) {
     glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
     glPixelStorei(GL_PACK_ALIGNMENT, pack);
     return Rgb{p[0], p[1], p[2]};
-}
-
-std::string SaveSurfacePng(const std::string& name) {
-    std::string dir = std::string(DEMO_BINARY_DIR) + "/test-output";
-    std::string mk = "mkdir -p '" + dir + "'";
-    if (std::system(mk.c_str()) != 0) dir = "/tmp";
-    const std::string path = dir + "/" + name + ".png";
-    std::vector<uint8_t> rgb = ReadSurface();
-    const int s = Sys_SurfaceScale();
-    WritePngRgbBottomUp(path, kSurfaceWidth * s, kSurfaceHeight * s, rgb.data());
-    return path;
 }
 
 void ResetGLState() {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Makes the headless context once per process; later calls only check it.
@@ -21,10 +20,6 @@ std::vector<uint8_t> ReadSurface();
 
 // One pixel of the surface; (0, 0) is the bottom-left corner.
 Rgb PixelAt(int x, int y);
-
-// Writes the surface to a PNG (top row first) and returns the path; the
-// folder is $DEMO_BINARY_DIR/test-output or /tmp.
-std::string SaveSurfacePng(const std::string& name);
 
 // Resets the GL state that tests commonly touch to OpenGL's defaults and
 // clears colour and depth; the matrix stacks are emptied to their base.

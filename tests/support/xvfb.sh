@@ -1,20 +1,27 @@
-# xvfb.sh -- sourced by the tests that use a real X screen.
-#
-# start_xvfb [WxH]  starts Xvfb (default 1024x768, 24 bits) on a free display
-#                   and exports DISPLAY; the server does not reset when a
-#                   client leaves, so a painted root window stays painted
-# start_wm          starts openbox on that display and waits until it manages
-# start_demo PROG [ARG...] starts PROG in its own process group, output in $work/out.log
-# answer_question K waits for the "Question" box and answers it with key K
-# wait_for N CMD... retries CMD every 0.1 s, N times at most
-# fail MSG          prints MSG (and the demo's output) and exits 1
-# Everything started here is ended when the script exits, also when it is
-# ended by a signal (ctest's timeout sends TERM).
-
+#!/usr/bin/env bash
+# xvfb.sh -- sourced by the tests that use a real X screen; run as
+# `xvfb.sh PROGRAM ARG...` it runs PROGRAM on a fresh screen with a plaid desktop.
+#   start_xvfb [WxH]  Xvfb (1024x768 unless told) on a free display, DISPLAY exported;
+#                     it does not reset when a client leaves, so a painted root stays
+#   start_wm          openbox on it, once it manages the screen
+#   start_demo PROG [ARG...]  PROG in its own process group, output in $work/out.log
+#   answer_question K the "Question" box answered with key K
+#   demo_ended WHAT   the demo ended within 15 s with status 1 (a sanitizer report
+#                     ends it with 23, set below), or fail
+#   shot WINDOW FILE, pixel FILE X Y ("r,g,b"), dark_blue FILE X Y (part 8's clear
+#   colour), drawn FILE (a picture: more colours than a desktop or a black window)
+#   wait_for N CMD... CMD every 0.1 s, N times at most;  fail MSG (with the demo's output)
+# Everything started here ends with the script, also when a signal (ctest's
+# timeout) ends it.
 work=$(mktemp -d)
 xvfb_pid=0
 wm_pid=0
 demo_pgid=0
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=23"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=23"
+# D-Bus, which SDL's X11 video starts, keeps a buffer until the process ends.
+echo "leak:libdbus" >"$work/lsan.supp"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/lsan.supp:print_suppressions=0"
 
 cleanup() {
   # The question box may run in a forked child: end the demo's whole group.
@@ -58,6 +65,8 @@ start_wm() {
     fail "openbox did not start: $(cat "$work/wm.log")"
 }
 
+plaid() { xsetroot -mod 5 3 -fg '#d02040' -bg '#30c0a0' || fail "xsetroot"; }
+
 start_demo() {
   setsid "$@" >"$work/out.log" 2>&1 &
   demo_pid=$!
@@ -73,3 +82,26 @@ answer_question() {
 
 main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
 main_viewable() { local w; w=$(main_window); [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'; }
+
+demo_ended() {
+  wait_for 150 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "$1: the demo did not end"
+  wait "$demo_pid"
+  local status=$?
+  demo_pgid=0
+  [ "$status" -eq 1 ] || fail "$1: exit status $status, expected 1"
+}
+
+shot() { import -window "$1" "$2" 2>/dev/null; }
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+dark_blue() { [[ "$(pixel "$@")" =~ ^2[56],5[01],7[67]$ ]]; }
+drawn() { [ "$(convert "$1" -format %k info:)" -gt 16 ]; }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -u
+  start_xvfb
+  plaid
+  "$@"
+  exit
+fi

@@ -1,0 +1,284 @@
+// The capture tool's command line, part times, writer thread and contact
+// sheet; then demo-capture run as a user runs it: outputs, errors, exactness.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/demo_timing.h"
+#include "tools/capture/frame_png.h"
+#include "tools/capture/frame_writer.h"
+#include "tools/capture/yuv420.h"
+#include "tools/common/png.h"
+
+namespace {
+
+bool Parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {
+    args.insert(args.begin(), "demo-capture");
+    return ParseCaptureArgs(int(args.size()), args.data(), o, error);
+}
+
+TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
+    const struct {
+        std::vector<const char*> args;
+        const char* read;  // output, folder?, fps, from, to, stills, sheet, scale, progress, help
+    } good[] = {
+        {{"-o", "out.mp4", "--fps", "30", "--from", "1.5", "--to", "4", "--stills", "0,8.3,65.5", "--sheet",
+          "docs/sheet.png", "--scale", "3", "--no-progress"},
+         "out.mp4 0 30 1.5 4 0,8.3,65.5, docs/sheet.png 3 0 0"},
+        {{"-o", "frames/"}, "frames/ 1 60 0 -1  - 1 1 0"},  // the defaults
+        {{"-o", "/tmp"}, "/tmp 1 60 0 -1  - 1 1 0"},         // an existing folder without the slash
+        {{"--help"}, " 0 60 0 -1  - 1 1 1"},
+    };
+    for (const auto& t : good) {
+        CaptureOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(t.args, &o, &error)) << error;
+        std::ostringstream read;
+        read << o.output << " " << o.outputIsFolder << " " << o.fps << " " << o.from << " " << o.to << " ";
+        for (double s : o.stills) read << s << ",";
+        read << " " << (o.sheet.empty() ? "-" : o.sheet) << " " << o.scale << " " << o.progress << " " << o.help;
+        EXPECT_EQ(read.str(), t.read);
+    }
+    EXPECT_EQ(StillFileName(8.3), "still-8.300.png");  // names that sort in time order
+    EXPECT_EQ(FrameFileName(3939), "frame-003939.png");
+    const std::vector<std::vector<const char*>> bad = {
+        {}, {"--fps", "30"},                   // nothing to write
+        {"-o"}, {"-o", "out.avi"},             // a missing value, an unknown kind of video
+        {"-o", "out.mp4", "--fps", "0"}, {"-o", "out.mp4", "--fps", "241"}, {"-o", "out.mp4", "--fps", "60x"},
+        {"-o", "out.mp4", "--scale", "5"}, {"-o", "out.mp4", "--scale", "0"}, {"-o", "out.mp4", "--from", "-1"},
+        {"-o", "out.mp4", "--from", "nan"}, {"-o", "out.mp4", "--to", "inf"},
+        {"-o", "out.mp4", "--from", "3", "--to", "2"}, {"-o", "out.mp4", "--from", "2", "--to", "2"},
+        {"--stills", "1,,2"}, {"--stills", "1,"}, {"--stills", "abc"}, {"--sheet", "sheet.jpg"},
+        {"--from", "1", "--stills", "2"},                 // --from without -o
+        {"-o", "stills/", "--to", "2", "--stills", "1"},  // -o is only the stills' folder
+        {"-o", "out.mp4", "--frobnicate"}, {"-o", "out.mp4", "extra"},
+    };
+    for (const auto& args : bad) {
+        CaptureOptions o;
+        std::string error, joined;
+        for (const char* a : args) joined += std::string(a) + " ";
+        EXPECT_FALSE(Parse(args, &o, &error)) << joined;
+        EXPECT_FALSE(error.empty()) << joined;
+    }
+}
+
+TEST(DemoTiming, TheEmbeddedFileGivesEightPartsFromSyncToSync) {
+    const std::vector<double> seconds = EmbeddedSyncSeconds();
+    const std::vector<double> expected = {8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6};
+    ASSERT_EQ(seconds.size(), 8u);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(seconds[i], expected[i], 1e-5) << i;
+    const std::vector<PartSpan> spans = PartSpans(expected);
+    ASSERT_EQ(spans.size(), 8u);
+    EXPECT_EQ(spans[0].part, 1);
+    EXPECT_DOUBLE_EQ(spans[0].begin, 0.0);
+    EXPECT_NEAR(spans[0].Middle(), 4.15, 1e-6);
+    EXPECT_EQ(spans[7].part, 8);
+    EXPECT_NEAR(spans[7].begin, 57.7, 1e-5);
+    EXPECT_NEAR(spans[7].end, 65.6, 1e-5);
+    EXPECT_TRUE(PartSpans({1, 2, 3}).empty());                  // too few
+    EXPECT_TRUE(PartSpans({1, 2, 3, 4, 4, 5, 6, 7}).empty());   // a part of no length
+    EXPECT_TRUE(PartSpans({1, 2, 3, 4, 10, 5, 6, 7}).empty());  // out of order
+}
+
+TEST(FrameWriter, WritesInOrderAndStopsAtTheFirstFailure) {
+    FrameWriter writer(2);
+    std::vector<int> seen;  // touched only by the writer's thread until Finish
+    for (int n = 0; n < 6; ++n) {
+        std::vector<uint8_t>* frame = writer.Acquire();
+        frame->assign(3, uint8_t(n));
+        writer.Submit(frame, [&seen](const std::vector<uint8_t>& f, std::string* why) {
+            seen.push_back(f[0]);
+            if (f[0] == 3) *why = "the pipe broke at 3";
+            return f[0] != 3;
+        });
+    }
+    std::string why;
+    EXPECT_FALSE(writer.Finish(&why));
+    EXPECT_EQ(why, "the pipe broke at 3");
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));  // nothing after the failure
+    EXPECT_TRUE(writer.Failed());
+}
+
+// Frames as read back (4 bytes a pixel, bottom row first) on their way to the
+// video encoder (BT.601 video range YUV 4:2:0, top row first) and to PNG.
+TEST(FrameFormats, YuvOfKnownColoursTopRowFirstAndPngsOfEitherLayout) {
+    const int cases[][6] = {{0, 0, 0, 16, 128, 128},  {255, 255, 255, 235, 128, 128}, {255, 0, 0, 82, 90, 240},
+                            {0, 255, 0, 144, 54, 34}, {0, 0, 255, 41, 240, 110}};
+    for (const auto& c : cases) {
+        const uint8_t pixel[4] = {uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2]), 99};
+        uint8_t yuv[3];
+        RgbxBottomUpToYuv420(pixel, 1, 1, yuv);
+        EXPECT_EQ((std::vector<int>{yuv[0], yuv[1], yuv[2]}), (std::vector<int>{c[3], c[4], c[5]})) << c[0] << c[1] << c[2];
+    }
+    // 3 x 3: white bottom row, black above; chroma of the odd last row and
+    // column from the pixels there are.
+    std::vector<uint8_t> rgbx, rgb;
+    for (int n = 0; n < 9; ++n) {
+        const uint8_t v = n < 3 ? 255 : 0;
+        rgbx.insert(rgbx.end(), {v, v, v, 7});
+        rgb.insert(rgb.end(), {v, v, v});
+    }
+    std::vector<uint8_t> yuv(Yuv420Size(3, 3));
+    ASSERT_EQ(yuv.size(), 9u + 4u + 4u);
+    RgbxBottomUpToYuv420(rgbx.data(), 3, 3, yuv.data());
+    EXPECT_EQ((std::vector<int>(yuv.begin(), yuv.begin() + 9)), (std::vector<int>{16, 16, 16, 16, 16, 16, 235, 235, 235}));
+    EXPECT_EQ((std::vector<int>(yuv.begin() + 9, yuv.end())), std::vector<int>(8, 128));
+    std::vector<uint8_t> fromRgbx, fromRgb;
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgbx.data(), 4, true, &fromRgbx));
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgb.data(), 3, true, &fromRgb));
+    EXPECT_EQ(fromRgbx, fromRgb);
+}
+
+// (BoxReduce and PictureFromBottomUp: through the reference frames, made before them.)
+TEST(ContactSheet, EightReducedFramesInTwoRowsOfFourWithTheirNumbers) {
+    std::vector<Picture> frames;
+    std::vector<int> parts;
+    for (int k = 0; k < 8; ++k) {  // frames at scale 2
+        frames.push_back(Picture{1280, 960, std::vector<uint8_t>(1280 * 960 * 3, uint8_t(20 + 25 * k))});
+        parts.push_back(k + 1);
+    }
+    const Picture sheet = MakeContactSheet(frames, parts);
+    ASSERT_EQ(sheet.width, 4 * 320 + 5 * 8);
+    ASSERT_EQ(sheet.height, 2 * 240 + 3 * 8);
+    auto at = [&](int x, int y) { return sheet.rgb[(size_t(y) * sheet.width + x) * 3]; };
+    EXPECT_EQ(at(2, 2), 40);  // the ground
+    for (int k = 0; k < 8; ++k) {
+        const int x0 = 8 + (k % 4) * 328, y0 = 8 + (k / 4) * 248;
+        EXPECT_EQ(at(x0 + 200, y0 + 200), 20 + 25 * k) << "cell " << k;  // the frame, in order
+        EXPECT_EQ(at(x0 + 319, y0 + 239), 20 + 25 * k) << "cell " << k;
+        EXPECT_EQ(at(x0 + 320, y0 + 100), 40) << "cell " << k;  // the margin after it
+        int white = 0, black = 0;  // the number plate: black with white strokes
+        for (int y = y0 + 4; y < y0 + 25; ++y)
+            for (int x = x0 + 4; x < x0 + 19; ++x) white += at(x, y) == 255, black += at(x, y) == 0;
+        EXPECT_GT(white, 9) << "cell " << k;
+        EXPECT_GT(black, 9) << "cell " << k;
+    }
+}
+
+
+Outcome Capture(const std::string& args, const std::string& env = "") {
+    return RunCommand(env + " '" DEMO_CAPTURE_PATH "' --no-progress " + args);
+}
+
+Picture LoadPng(const std::string& path) {
+    Picture p;
+    ReadPngRgb(path, &p.width, &p.height, &p.rgb);
+    return p;
+}
+
+TEST(CaptureTool, TheSameArgumentsGiveTheSameBytes) {
+    const TempFolder dir;
+    // Frames 80 to 89: across the first part change, into part 2's particles.
+    for (const char* out : {"a", "b"}) {
+        const Outcome run = Capture("--fps 10 --from 8 --to 9 -o " + dir / out + "/");
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    const std::vector<std::string> names = dir.Names("a");
+    ASSERT_EQ(names, dir.Names("b"));
+    ASSERT_EQ(names.size(), 10u);
+    EXPECT_EQ(names.front(), "frame-000080.png");
+    EXPECT_EQ(names.back(), "frame-000089.png");
+    for (const std::string& n : names) {
+        EXPECT_FALSE(ReadBytes(dir / "a/" + n).empty()) << n;
+        EXPECT_EQ(ReadBytes(dir / "a/" + n), ReadBytes(dir / "b/" + n)) << n;
+    }
+    // A frame (our fast PNG writer) has the pixels of the still of it (libpng);
+    // with --stills, -o names only the stills' folder.
+    const Outcome still = Capture("--fps 10 --stills 8 -o " + dir / "c/");
+    ASSERT_EQ(still.status, 0) << still.output;
+    ASSERT_EQ(dir.Names("c"), std::vector<std::string>{"still-8.000.png"});
+    const Picture frame = LoadPng(dir / "a/frame-000080.png");
+    EXPECT_EQ(frame.width, 640);
+    EXPECT_EQ(frame.height, 480);
+    EXPECT_TRUE(frame.rgb == LoadPng(dir / "c/still-8.000.png").rgb);
+}
+
+TEST(CaptureTool, ALargerScaleFrameReducedMatchesTheNormalOne) {
+    const TempFolder dir;
+    const std::vector<std::string> times = {"1", "3", "9", "18", "27", "35", "43", "52", "60"};
+    std::string list;
+    for (const std::string& t : times) list += (list.empty() ? "" : ",") + t;
+    // One frame a second keeps the work small; every run draws the same frames.
+    for (int scale : {1, 2, 3}) {
+        const Outcome run = Capture("--fps 1 --stills " + list + " --scale " + std::to_string(scale) + " -o " +
+                                dir / std::to_string(scale) + "/");
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    for (int scale : {2, 3})
+        for (const std::string& t : times) {
+            SCOPED_TRACE(t + " s at scale " + std::to_string(scale));
+            const std::string name = "/still-" + t + ".000.png";
+            const Picture small = LoadPng(dir / "1" + name), large = LoadPng(dir / std::to_string(scale) + name);
+            ASSERT_EQ(small.width, 640);
+            ASSERT_EQ(large.width, 640 * scale);
+            ASSERT_EQ(large.height, 480 * scale);
+            // Edges fall a little differently when finer; the picture must not.
+            const Picture reduced = BoxReduce(large, scale);
+            double sum = 0;
+            size_t far = 0;
+            for (size_t i = 0; i < small.rgb.size(); ++i) {
+                const int d = std::abs(int(small.rgb[i]) - int(reduced.rgb[i]));
+                sum += d;
+                far += d > 64;
+            }
+            EXPECT_LT(sum / double(small.rgb.size()), 4.0);
+            EXPECT_LT(double(far) / double(small.rgb.size()), 0.02);
+        }
+}
+
+TEST(CaptureTool, ATwoSecondVideoHasItsFramesSizeAndSound) {
+    const TempFolder dir;
+    const Outcome run = Capture("--fps 10 --to 2 -o " + dir / "two.mp4");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"two.mp4"});  // no temporary left
+    const Outcome video = RunCommand("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+                                 "stream=nb_read_frames,width,height,r_frame_rate -of csv=p=0 " + dir / "two.mp4");
+    EXPECT_EQ(video.output, "640,480,10/1,20\n");
+    const Outcome audio = RunCommand("ffprobe -v error -select_streams a -show_entries stream=codec_type:format=duration "
+                                 "-of default=nw=1 " + dir / "two.mp4");
+    EXPECT_NE(audio.output.find("codec_type=audio"), std::string::npos) << audio.output;
+    const size_t at = audio.output.find("duration=");
+    ASSERT_NE(at, std::string::npos) << audio.output;
+    EXPECT_NEAR(std::atof(audio.output.c_str() + at + 9), 2.0, 0.1) << audio.output;
+}
+
+// Bad arguments (times past the last frame at 65.6 s too): the usage and 2; a
+// failed run: why and 1, leaving nothing (no still drawn before the encoder failed).
+TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
+    const TempFolder dir;
+    { std::ofstream(dir / "plain-file") << "x"; }
+    { std::ofstream(dir / "ffmpeg") << "#!/bin/sh\ncat >/dev/null\nexit 1\n"; }  // an encoder that fails
+    std::filesystem::permissions(dir / "ffmpeg", std::filesystem::perms::owner_all);
+    const std::string in = "cd " + dir.path + " && PATH=" + dir.path + ":$PATH";
+    const struct {
+        std::string args, env;
+        int status;
+        const char* says;
+    } table[] = {
+        {"", "", 2, "usage: demo-capture"}, {"--fps 0 -o x.mp4", "", 2, "usage: demo-capture"},
+        {"--what", "", 2, "usage: demo-capture"}, {"--from 70 --to 80 -o x/", "", 2, "usage: demo-capture"},
+        {"--fps 5 --stills 65.61", "", 2, "usage: demo-capture"},
+        {"--stills 10,70", "", 2, "--stills 70.000: the demo's last frame is at 65.600 s"},
+        {"--help", "", 0, "--sheet"},
+        {"-o plain-file/out.mp4 --to 1", in, 1, "cannot write"}, {"-o plain-file/frames/ --to 1", in, 1, "cannot write"},
+        {"--sheet plain-file/sheet.png", in, 1, ""}, {"-o out.mp4 --to 1", "cd " + dir.path + " && PATH=/nonexistent", 1, "ffmpeg"},
+        {"--fps 10 --to 0.5 --stills 0.1 -o out.mp4", in, 1, ""},
+    };
+    for (const auto& t : table) {
+        const Outcome run = Capture(t.args, t.env);
+        EXPECT_EQ(run.status, t.status) << t.args << "\n" << run.output;
+        EXPECT_NE(run.output.find(t.says), std::string::npos) << t.args << "\n" << run.output;
+    }
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"ffmpeg", "plain-file"}));
+}
+
+}  // namespace
