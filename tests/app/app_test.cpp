@@ -253,8 +253,8 @@ TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
     } table[] = {
         {{}, V::Run, 0, 0}, {{"--fullscreen", "--scale", "2"}, V::Run, IDYES, 2},
         {{"--scale", "4", "--window", "--window"}, V::Run, IDNO, 4}, {{"--window", "--help"}, V::Help, IDNO, 0},
-        {{"--bogus", "--help"}, V::Bad}, {{"--window", "--fullscreen"}, V::Bad}, {{"--scale"}, V::Bad},
-        {{"--scale", "0"}, V::Bad}, {{"--scale", "5"}, V::Bad}, {{"--scale", "22"}, V::Bad}, {{"window"}, V::Bad},
+        {{"--bogus", "--help"}, V::Bad, 0, 0}, {{"--window", "--fullscreen"}, V::Bad, 0, 0}, {{"--scale"}, V::Bad, 0, 0},
+        {{"--scale", "0"}, V::Bad, 0, 0}, {{"--scale", "5"}, V::Bad, 0, 0}, {{"--scale", "22"}, V::Bad, 0, 0}, {{"window"}, V::Bad, 0, 0},
     };
     for (const auto& t : table) {
         std::vector<const char*> argv = {"demo"};
