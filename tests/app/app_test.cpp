@@ -265,10 +265,11 @@ TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
         std::string error;
         EXPECT_EQ(ParseOptions(int(argv.size()), argv.data(), &options, &error), t.verdict) << said;
         EXPECT_EQ(error.empty(), t.verdict != V::Bad) << said;
-        if (t.verdict != V::Bad) EXPECT_EQ(std::vector<int>({options.answer, options.scale}), std::vector<int>({t.answer, t.scale})) << said;
+        if (t.verdict != V::Bad) {
+            EXPECT_EQ(std::vector<int>({options.answer, options.scale}), std::vector<int>({t.answer, t.scale})) << said;
+        }
     }
 }
-
 
 TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
     FrameDriver at60(60), at25(25), at7(7);
@@ -282,7 +283,9 @@ TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
         for (double s : {0.0, 0.001, 0.016, 0.017, 1.0, 8.3, 16.6, 50.1, 65.6}) {
             const int64_t n = d->FrameAtSeconds(s);
             EXPECT_GE(d->SecondsOfFrame(n) + 1e-9, s) << d->Fps() << " fps, " << s << " s";
-            if (n > 0) EXPECT_LT(d->SecondsOfFrame(n - 1), s) << d->Fps() << " fps, " << s << " s";
+            if (n > 0) {
+                EXPECT_LT(d->SecondsOfFrame(n - 1), s) << d->Fps() << " fps, " << s << " s";
+            }
         }
 }
 
