@@ -253,8 +253,8 @@ TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
     } table[] = {
         {{}, V::Run, 0, 0}, {{"--fullscreen", "--scale", "2"}, V::Run, IDYES, 2},
         {{"--scale", "4", "--window", "--window"}, V::Run, IDNO, 4}, {{"--window", "--help"}, V::Help, IDNO, 0},
-        {{"--bogus", "--help"}, V::Bad}, {{"--window", "--fullscreen"}, V::Bad}, {{"--scale"}, V::Bad},
-        {{"--scale", "0"}, V::Bad}, {{"--scale", "5"}, V::Bad}, {{"--scale", "22"}, V::Bad}, {{"window"}, V::Bad},
+        {{"--bogus", "--help"}, V::Bad, 0, 0}, {{"--window", "--fullscreen"}, V::Bad, 0, 0}, {{"--scale"}, V::Bad, 0, 0},
+        {{"--scale", "0"}, V::Bad, 0, 0}, {{"--scale", "5"}, V::Bad, 0, 0}, {{"--scale", "22"}, V::Bad, 0, 0}, {{"window"}, V::Bad, 0, 0},
     };
     for (const auto& t : table) {
         std::vector<const char*> argv = {"demo"};
@@ -265,10 +265,11 @@ TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
         std::string error;
         EXPECT_EQ(ParseOptions(int(argv.size()), argv.data(), &options, &error), t.verdict) << said;
         EXPECT_EQ(error.empty(), t.verdict != V::Bad) << said;
-        if (t.verdict != V::Bad) EXPECT_EQ(std::vector<int>({options.answer, options.scale}), std::vector<int>({t.answer, t.scale})) << said;
+        if (t.verdict != V::Bad) {
+            EXPECT_EQ(std::vector<int>({options.answer, options.scale}), std::vector<int>({t.answer, t.scale})) << said;
+        }
     }
 }
-
 
 TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
     FrameDriver at60(60), at25(25), at7(7);
@@ -282,7 +283,9 @@ TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
         for (double s : {0.0, 0.001, 0.016, 0.017, 1.0, 8.3, 16.6, 50.1, 65.6}) {
             const int64_t n = d->FrameAtSeconds(s);
             EXPECT_GE(d->SecondsOfFrame(n) + 1e-9, s) << d->Fps() << " fps, " << s << " s";
-            if (n > 0) EXPECT_LT(d->SecondsOfFrame(n - 1), s) << d->Fps() << " fps, " << s << " s";
+            if (n > 0) {
+                EXPECT_LT(d->SecondsOfFrame(n - 1), s) << d->Fps() << " fps, " << s << " s";
+            }
         }
 }
 

@@ -14,7 +14,9 @@
 #include "tools/capture/capture_options.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/demo_timing.h"
+#include "tools/capture/frame_png.h"
 #include "tools/capture/frame_writer.h"
+#include "tools/capture/yuv420.h"
 #include "tools/common/png.h"
 
 namespace {
@@ -104,6 +106,36 @@ TEST(FrameWriter, WritesInOrderAndStopsAtTheFirstFailure) {
     EXPECT_EQ(why, "the pipe broke at 3");
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));  // nothing after the failure
     EXPECT_TRUE(writer.Failed());
+}
+
+// Frames as read back (4 bytes a pixel, bottom row first) on their way to the
+// video encoder (BT.601 video range YUV 4:2:0, top row first) and to PNG.
+TEST(FrameFormats, YuvOfKnownColoursTopRowFirstAndPngsOfEitherLayout) {
+    const int cases[][6] = {{0, 0, 0, 16, 128, 128},  {255, 255, 255, 235, 128, 128}, {255, 0, 0, 82, 90, 240},
+                            {0, 255, 0, 144, 54, 34}, {0, 0, 255, 41, 240, 110}};
+    for (const auto& c : cases) {
+        const uint8_t pixel[4] = {uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2]), 99};
+        uint8_t yuv[3];
+        RgbxBottomUpToYuv420(pixel, 1, 1, yuv);
+        EXPECT_EQ((std::vector<int>{yuv[0], yuv[1], yuv[2]}), (std::vector<int>{c[3], c[4], c[5]})) << c[0] << c[1] << c[2];
+    }
+    // 3 x 3: white bottom row, black above; chroma of the odd last row and
+    // column from the pixels there are.
+    std::vector<uint8_t> rgbx, rgb;
+    for (int n = 0; n < 9; ++n) {
+        const uint8_t v = n < 3 ? 255 : 0;
+        rgbx.insert(rgbx.end(), {v, v, v, 7});
+        rgb.insert(rgb.end(), {v, v, v});
+    }
+    std::vector<uint8_t> yuv(Yuv420Size(3, 3));
+    ASSERT_EQ(yuv.size(), 9u + 4u + 4u);
+    RgbxBottomUpToYuv420(rgbx.data(), 3, 3, yuv.data());
+    EXPECT_EQ((std::vector<int>(yuv.begin(), yuv.begin() + 9)), (std::vector<int>{16, 16, 16, 16, 16, 16, 235, 235, 235}));
+    EXPECT_EQ((std::vector<int>(yuv.begin() + 9, yuv.end())), std::vector<int>(8, 128));
+    std::vector<uint8_t> fromRgbx, fromRgb;
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgbx.data(), 4, true, &fromRgbx));
+    ASSERT_TRUE(EncodeFramePng(3, 3, rgb.data(), 3, true, &fromRgb));
+    EXPECT_EQ(fromRgbx, fromRgb);
 }
 
 // (BoxReduce and PictureFromBottomUp: through the reference frames, made before them.)

@@ -40,22 +40,32 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-bool EncodeFramePng(int width, int height, const uint8_t* rgb, bool bottomUp, std::vector<uint8_t>* png) {
-    if (width <= 0 || height <= 0) return false;
+bool EncodeFramePng(int width, int height, const uint8_t* pixels, int bytesPerPixel, bool bottomUp,
+                    std::vector<uint8_t>* png) {
+    if (width <= 0 || height <= 0 || (bytesPerPixel != 3 && bytesPerPixel != 4)) return false;
     thread_local Compressor compressor;
     thread_local std::vector<uint8_t> filtered, packed;
     if (!compressor.c) return false;
 
     // Filter Sub: each byte minus the same channel of the pixel to its left.
     const size_t row = size_t(width) * 3;
+    const size_t inRow = size_t(width) * size_t(bytesPerPixel);
     filtered.resize((row + 1) * size_t(height));
     for (int y = 0; y < height; ++y) {
-        const uint8_t* in = rgb + row * size_t(bottomUp ? height - 1 - y : y);
+        const uint8_t* in = pixels + inRow * size_t(bottomUp ? height - 1 - y : y);
         uint8_t* out = &filtered[(row + 1) * size_t(y)];
         out[0] = 1;
         ++out;
         out[0] = in[0], out[1] = in[1], out[2] = in[2];
-        for (size_t x = 3; x < row; ++x) out[x] = uint8_t(in[x] - in[x - 3]);
+        if (bytesPerPixel == 3) {
+            for (size_t x = 3; x < row; ++x) out[x] = uint8_t(in[x] - in[x - 3]);
+        } else {
+            for (int x = 1; x < width; ++x) {
+                const uint8_t* p = in + size_t(x) * 4;
+                uint8_t* o = out + size_t(x) * 3;
+                o[0] = uint8_t(p[0] - p[-4]), o[1] = uint8_t(p[1] - p[-3]), o[2] = uint8_t(p[2] - p[-2]);
+            }
+        }
     }
     packed.resize(libdeflate_zlib_compress_bound(compressor.c, filtered.size()));
     const size_t packedSize =
@@ -80,10 +90,10 @@ bool EncodeFramePng(int width, int height, const uint8_t* rgb, bool bottomUp, st
 
 bool WriteFramePng(const std::string& path, const Picture& picture) {
     std::vector<uint8_t> png;
-    return EncodeFramePng(picture.width, picture.height, picture.rgb.data(), false, &png) && WriteFile(path, png);
+    return EncodeFramePng(picture.width, picture.height, picture.rgb.data(), 3, false, &png) && WriteFile(path, png);
 }
 
-bool WriteFramePngBottomUp(const std::string& path, int width, int height, const uint8_t* rgb) {
+bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx) {
     std::vector<uint8_t> png;
-    return EncodeFramePng(width, height, rgb, true, &png) && WriteFile(path, png);
+    return EncodeFramePng(width, height, rgbx, 4, true, &png) && WriteFile(path, png);
 }

@@ -10,13 +10,17 @@
 
 struct Picture;
 
-// The PNG file of an RGB image into *png. rgb holds height rows of width
-// pixels; bottomUp says that the first row in memory is the picture's
-// bottom row (as OpenGL reads them). False when the image is empty.
-bool EncodeFramePng(int width, int height, const uint8_t* rgb, bool bottomUp, std::vector<uint8_t>* png);
+// The PNG file (RGB) of an image into *png. pixels holds height rows of
+// width pixels of bytesPerPixel bytes each, red, green and blue first (a
+// fourth byte is left out); bottomUp says that the first row in memory is
+// the picture's bottom row (as OpenGL reads them). False when the image is
+// empty or bytesPerPixel is not 3 or 4.
+bool EncodeFramePng(int width, int height, const uint8_t* pixels, int bytesPerPixel, bool bottomUp,
+                    std::vector<uint8_t>* png);
 
 // Writes an RGB picture (top row first). False on any failure.
 bool WriteFramePng(const std::string& path, const Picture& picture);
 
-// Writes OpenGL's bottom-row-first RGB bytes as a picture. False on any failure.
-bool WriteFramePngBottomUp(const std::string& path, int width, int height, const uint8_t* rgb);
+// Writes OpenGL's bottom-row-first pixels of 4 bytes (Sys_ReadSurfaceRgbx)
+// as a picture. False on any failure.
+bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx);
