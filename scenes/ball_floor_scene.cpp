@@ -9,6 +9,7 @@
 
 #include "fx/billboard.h"
 #include "scenes/overlays.h"
+#include "scenes/quad_strips.h"
 #include "scenes/spike_ball.h"
 
 void DrawShadowedSpikeBall(int32_t segments, int32_t bands, float radius, float amplitude,
@@ -41,14 +42,9 @@ namespace {
 constexpr int kFloorStrips = 100;
 constexpr int kFloorPairs = 100;
 
-struct FloorVertex {
-    float s, t;
-    float x, y, z;
-};
-
-const FloorVertex* FloorVertices() {
-    static std::vector<FloorVertex> vertices = [] {
-        std::vector<FloorVertex> out;
+const StripVertex* FloorVertices() {
+    static std::vector<StripVertex> vertices = [] {
+        std::vector<StripVertex> out;
         out.reserve(size_t(kFloorStrips) * kFloorPairs * 2);
         float v = 0.0f;
         for (int m = 0; m < kFloorStrips; ++m) {
@@ -70,16 +66,7 @@ const FloorVertex* FloorVertices() {
 
 void DrawFloor() {
     glNormal3f(0, 1, 0);
-    const FloorVertex* vertices = FloorVertices();
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(FloorVertex), &vertices[0].s);
-    glVertexPointer(3, GL_FLOAT, sizeof(FloorVertex), &vertices[0].x);
-    for (int m = 0; m < kFloorStrips; ++m) glDrawArrays(GL_QUAD_STRIP, m * kFloorPairs * 2, kFloorPairs * 2);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    const FloorVertex& last = vertices[kFloorStrips * kFloorPairs * 2 - 1];
-    glTexCoord2f(last.s, last.t);
+    DrawQuadStrips(FloorVertices(), kFloorStrips, kFloorPairs * 2);
 }
 
 }  // namespace

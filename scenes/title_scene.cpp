@@ -7,8 +7,9 @@
 #include <cmath>
 
 #include "scenes/overlays.h"
+#include "scenes/quad_strips.h"
 
-void BuildPlasmaSheet(int32_t t, PlasmaVertex* out) {
+void BuildPlasmaSheet(int32_t t, StripVertex* out) {
     const float phase = float(t) * 0.0125f;
     float y0 = -5.0f;
     float phi0 = phase;
@@ -22,13 +23,13 @@ void BuildPlasmaSheet(int32_t t, PlasmaVertex* out) {
         float u = 0.0f;
         for (int i = 0; i < kPlasmaColumns; ++i) {
             const float S = sinf(theta), C = cosf(theta);
-            PlasmaVertex& upper = *out++;
+            StripVertex& upper = *out++;
             upper.s = u + 0.1f * c1 * c1 * S;
             upper.t = v + 0.0125f + 0.1f * c1 * S * (c1 * S + C);
             upper.x = x;
             upper.y = y1;
             upper.z = 2.0f * c1 * S;
-            PlasmaVertex& lower = *out++;
+            StripVertex& lower = *out++;
             lower.s = u + 0.1f * c0 * c0 * S;
             lower.t = v + 0.1f * c0 * S * (c0 * S + C);
             lower.x = x;
@@ -45,7 +46,7 @@ void BuildPlasmaSheet(int32_t t, PlasmaVertex* out) {
 }
 
 void DrawPlasmaSheet(TextureId texture, int32_t t) {
-    static PlasmaVertex sheet[kPlasmaRows * kPlasmaColumns * 2];
+    static StripVertex sheet[kPlasmaRows * kPlasmaColumns * 2];
     BuildPlasmaSheet(t, sheet);
 
     glEnable(GL_TEXTURE_2D);
@@ -53,15 +54,7 @@ void DrawPlasmaSheet(TextureId texture, int32_t t) {
     glBindTexture(GL_TEXTURE_2D, texture);
     // Every vertex is white: the current colour serves them all.
     glColor3f(1, 1, 1);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(PlasmaVertex), &sheet[0].s);
-    glVertexPointer(3, GL_FLOAT, sizeof(PlasmaVertex), &sheet[0].x);
-    for (int j = 0; j < kPlasmaRows; ++j) glDrawArrays(GL_QUAD_STRIP, j * kPlasmaColumns * 2, kPlasmaColumns * 2);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    const PlasmaVertex& last = sheet[kPlasmaRows * kPlasmaColumns * 2 - 1];
-    glTexCoord2f(last.s, last.t);
+    DrawQuadStrips(sheet, kPlasmaRows, kPlasmaColumns * 2);
     glEnable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
 }

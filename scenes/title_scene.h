@@ -12,15 +12,11 @@
 #include <cstdint>
 
 #include "app/globals.h"  // TextureId
+#include "scenes/quad_strips.h"
 
 constexpr int kPlasmaRows = 80;     // quad strips
 constexpr int kPlasmaColumns = 80;  // vertex pairs per strip
 
-// One vertex of the sheet: texture coordinate and position.
-struct PlasmaVertex {
-    float s, t;
-    float x, y, z;
-};
 
 // One frame at part clock t (5 ms units). Ends with glFlush.
 void DrawTitleScene(int32_t t, TextureId plasmaTexture, TextureId titleTexture);
@@ -32,4 +28,4 @@ void DrawPlasmaSheet(TextureId texture, int32_t t);
 // The sheet at clock t in drawing order: for row j the pairs (upper, lower)
 // of columns 0 .. 79 at out[(j * kPlasmaColumns + i) * 2 + 0 / 1]; rows,
 // columns, angles and texture shifts advance by repeated float addition.
-void BuildPlasmaSheet(int32_t t, PlasmaVertex* out);
+void BuildPlasmaSheet(int32_t t, StripVertex* out);
