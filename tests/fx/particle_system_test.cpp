@@ -106,7 +106,9 @@ TEST(ParticleUpdateTest, EachLifeRuleMovesAgesRespawnsOrStops) {
         EXPECT_FLOAT_EQ(ps.lives[0], t.lifeAfter);
         EXPECT_EQ(ps.states[0], t.state);
         EXPECT_EQ(DemoRandState() != 1u, t.respawned);
-        if (!t.respawned) EXPECT_FLOAT_EQ(ps.velocities[0].y, t.spawnMode == 3 ? 0.0f : 0.25f * t.updates);
+        if (!t.respawned) {
+            EXPECT_FLOAT_EQ(ps.velocities[0].y, t.spawnMode == 3 ? 0.0f : 0.25f * t.updates);
+        }
         if (t.lifeMode != 2 || t.state != ParticleSystem::Dead) continue;
         ps.lives[0] = 10.0f;  // a dead particle is not revived by life alone
         ps.Update();

@@ -156,7 +156,9 @@ TEST_F(TextureLoaderTest, BadPicturesGiveABoxAndABlackTexelOrKeepWhatTheyCan) {
         ASSERT_EQ(image.width, t.width);
         ASSERT_EQ(image.height, t.height);
         EXPECT_NEAR(image.At(0, 0)[0], t.firstRed, 5);
-        if (!t.firstRed) EXPECT_EQ(image.rgb, std::vector<uint8_t>(image.rgb.size(), 0));
+        if (!t.firstRed) {
+            EXPECT_EQ(image.rgb, std::vector<uint8_t>(image.rgb.size(), 0));
+        }
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
     // The decoder itself sees the bad body fail, or the row above shows nothing.

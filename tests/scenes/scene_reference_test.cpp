@@ -111,7 +111,9 @@ TEST_F(SceneReference, EveryPartFromTheStartOfTheDemoToItsEnd) {
         ASSERT_LT(n, int64_t(parts.size())) << "sync " << j + 1;
         EXPECT_EQ(parts[n - 1], j + 1) << "sync " << j + 1;
         EXPECT_EQ(parts[n], j + 1) << "sync " << j + 1;
-        if (j < 7) EXPECT_EQ(parts[n + 1], j + 2) << "sync " << j + 1;
+        if (j < 7) {
+            EXPECT_EQ(parts[n + 1], j + 2) << "sync " << j + 1;
+        }
     }
     // 65.6 s is 11571839 bytes, reached at 65600 ms: frame 3936 is the last.
     EXPECT_EQ(parts.size(), 3937u);

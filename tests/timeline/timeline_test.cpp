@@ -382,7 +382,9 @@ TEST_F(AudioTest, ThePositionIsWhatIsHeardInRealTimeAndLoops) {
     for (const Clock::time_point t = Clock::now(); wraps < 2 && SecondsSince(t) < 5.0; Sleep(5)) {
         const uint32_t p = Sys_ChannelGetPosition(tone);
         EXPECT_LE(p, length);
-        if (p < previous && ++wraps) EXPECT_GE(highest, length - 8192);
+        if (p < previous && ++wraps) {
+            EXPECT_GE(highest, length - 8192);
+        }
         highest = std::max(highest, p), previous = p;
     }
     EXPECT_EQ(wraps, 2);
