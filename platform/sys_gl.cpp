@@ -10,6 +10,7 @@
 #include <SDL.h>
 
 #include "platform/sys_glext.h"
+#include "platform/sys_readback.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -156,16 +157,23 @@ uint32_t Sys_SurfaceFramebuffer() { return g_fbo; }
 
 void Sys_SetFrameHook(FrameHook hook) { g_frameHook = hook; }
 
-bool Sys_ReadSurface(uint8_t* rgb) {
+namespace {
+// The whole surface, bottom row first, rows packed to `alignment`.
+bool ReadSurfaceAs(GLenum format, GLint alignment, uint8_t* out) {
     if (!g_fbo) return false;
     GLint pack = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
-    glReadPixels(0, 0, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glReadPixels(0, 0, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, format, GL_UNSIGNED_BYTE, out);
     glPixelStorei(GL_PACK_ALIGNMENT, pack);
     return true;
 }
+}  // namespace
+
+bool Sys_ReadSurface(uint8_t* rgb) { return ReadSurfaceAs(GL_RGB, 1, rgb); }
+
+bool Sys_ReadSurfaceRgbx(uint8_t* rgbx) { return ReadSurfaceAs(GL_RGBA, 4, rgbx); }
 
 void Sys_SwapBuffers(HWND window) {
     if (!g_fbo) return;
