@@ -241,8 +241,8 @@ TEST(CaptureTool, ATwoSecondVideoHasItsFramesSizeAndSound) {
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"two.mp4"});  // no temporary left
     const Outcome video = RunCommand("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-                                 "stream=nb_read_frames,width,height,r_frame_rate -of csv=p=0 " + dir / "two.mp4");
-    EXPECT_EQ(video.output, "640,480,10/1,20\n");
+                                 "stream=nb_read_frames,width,height,r_frame_rate,color_space,color_range -of csv=p=0 " + dir / "two.mp4");
+    EXPECT_EQ(video.output, "640,480,tv,smpte170m,10/1,20\n");  // BT.601 video range, as converted
     const Outcome audio = RunCommand("ffprobe -v error -select_streams a -show_entries stream=codec_type:format=duration "
                                  "-of default=nw=1 " + dir / "two.mp4");
     EXPECT_NE(audio.output.find("codec_type=audio"), std::string::npos) << audio.output;

@@ -300,9 +300,13 @@ int main(int argc, char** argv) {
         std::snprintf(size, sizeof size, "%dx%d", width, height);
         std::snprintf(rate, sizeof rate, "%d", o.fps);
         // The frames go as YUV 4:2:0, top row first (RgbxBottomUpToYuv420).
+        // The file says they are BT.601 video range: untold, players take
+        // frames of 1280 x 960 and more for BT.709 and shift the colours.
         if (!encoder.Start({ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt",
                             "yuv420p", "-video_size", size, "-framerate", rate, "-i", "pipe:0", "-c:v", "libx264",
-                            "-preset", kX264Preset, "-crf", kX264Crf, "-pix_fmt", "yuv420p", videoPartial}))
+                            "-preset", kX264Preset, "-crf", kX264Crf, "-pix_fmt", "yuv420p", "-colorspace",
+                            "smpte170m", "-color_primaries", "smpte170m", "-color_trc", "smpte170m", "-color_range",
+                            "tv", videoPartial}))
             return Fail("cannot start " + ffmpeg);
     }
 
