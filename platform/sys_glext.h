@@ -16,8 +16,7 @@
     X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers)                \
     X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers)          \
     X(PFNGLBINDRENDERBUFFERPROC, glBindRenderbuffer)                \
-    X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)          \
-    X(PFNGLCLEARBUFFERFVPROC, glClearBufferfv)
+    X(PFNGLRENDERBUFFERSTORAGEPROC, glRenderbufferStorage)
 
 #define SYS_GL_DECLARE(type, name) extern type sys_##name;
 SYS_GL_ENTRY_POINTS(SYS_GL_DECLARE)
@@ -33,9 +32,17 @@ SYS_GL_ENTRY_POINTS(SYS_GL_DECLARE)
 #define glDeleteRenderbuffers sys_glDeleteRenderbuffers
 #define glBindRenderbuffer sys_glBindRenderbuffer
 #define glRenderbufferStorage sys_glRenderbufferStorage
-#define glClearBufferfv sys_glClearBufferfv
 
-// Looks every entry point up in the current context. False (and a line on
-// stderr) when one is missing.
+// Looks every entry point up in the current context. False when one is
+// missing: the context then has no framebuffer objects for the demo.
 bool Sys_LoadGLEntryPoints();
 #endif
+
+#include <cstdint>
+
+// What wglGetProcAddress answers for a function the driver lacks: null, or
+// on some drivers 1, 2, 3 or -1, which would crash the first call.
+inline bool Sys_GLEntryPointFound(const void* address) {
+    const intptr_t a = reinterpret_cast<intptr_t>(address);
+    return !(a == 0 || a == 1 || a == 2 || a == 3 || a == -1);
+}

@@ -4,8 +4,6 @@
 #include <GL/glext.h>
 #include <SDL.h>
 
-#include <cstdio>
-
 #include "platform/sys_glext.h"
 
 #define SYS_GL_DEFINE(type, name) type sys_##name = nullptr;
@@ -14,11 +12,11 @@ SYS_GL_ENTRY_POINTS(SYS_GL_DEFINE)
 
 bool Sys_LoadGLEntryPoints() {
     bool all = true;
-#define SYS_GL_LOAD(type, name)                                                      \
-    sys_##name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));               \
-    if (!sys_##name) {                                                               \
-        std::fprintf(stderr, "OpenGL: no %s in this context\n", #name);              \
-        all = false;                                                                 \
+#define SYS_GL_LOAD(type, name)                                       \
+    {                                                                 \
+        void* found = SDL_GL_GetProcAddress(#name);                   \
+        sys_##name = Sys_GLEntryPointFound(found) ? reinterpret_cast<type>(found) : nullptr; \
+        all = all && sys_##name;                                      \
     }
     SYS_GL_ENTRY_POINTS(SYS_GL_LOAD)
 #undef SYS_GL_LOAD
