@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -21,52 +22,141 @@ namespace {
 SDL_GLContext g_sdlContext = nullptr;
 FrameHook g_frameHook = nullptr;
 
-// The drawing surface.
+// The drawing surface: a framebuffer object of our own (g_fbo), or, where
+// the context has none, the window's back buffer at scale 1, the picture in
+// its lower left 640 x 480 pixels (g_windowSurface).
 GLuint g_fbo = 0;
 GLuint g_colour = 0;
 GLuint g_depth = 0;
+bool g_windowSurface = false;
 int g_scale = 1;
 int g_requestedScale = 0;  // 0: full screen chooses, windowed is 1
 
+// How the picture reaches the window: blitted, or copied into a texture
+// and drawn as a quad (no framebuffer objects, or a multisampled window,
+// which some drivers force and which a blit cannot be made into).
+bool g_blitToWindow = true;
+GLuint g_picture = 0;
+int g_pictureWidth = 0, g_pictureHeight = 0;  // the texture's size
+bool g_powerOfTwoOnly = true;
+
 int ClampScale(int scale) { return scale < 1 ? 1 : (scale > 4 ? 4 : scale); }
 
-// Makes the surface (anew, when one exists) at a scale, black, its viewport
-// the whole surface, lines as wide as one logical pixel.
+// The context's OpenGL version as major * 10 + minor ("2.1 Mesa 22" is 21).
+int GLVersion() {
+    const char* v = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (!v || std::sscanf(v, "%d.%d", &major, &minor) != 2) return 0;
+    return major * 10 + minor;
+}
+
+bool HasExtension(const char* name) {
+    const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (!list) return false;
+    const size_t n = std::strlen(name);
+    for (const char* at = std::strstr(list, name); at; at = std::strstr(at + 1, name))
+        if ((at == list || at[-1] == ' ') && (at[n] == ' ' || at[n] == '\0')) return true;
+    return false;
+}
+
+// Framebuffer objects with their blit: OpenGL 3.0, or an older context
+// with the extension that brought them under the same names. Only the
+// strings tell: a driver may still answer calls it does not offer.
+bool ContextHasFramebufferObjects() {
+#ifdef DEMO_GLES3
+    return true;  // OpenGL ES 3.0 has both
+#else
+    if (GLVersion() < 30 && !HasExtension("GL_ARB_framebuffer_object")) return false;
+#ifdef _WIN32
+    return Sys_LoadGLEntryPoints();
+#else
+    return true;
+#endif
+#endif
+}
+
+#ifdef DEMO_TEST_FAULTS
+// Test builds only: a surface larger than this scale cannot be made (its
+// colour buffer is asked for one pixel wider than the driver allows).
+int FaultSurfaceScaleLimit() {
+    const char* v = std::getenv("DEMO_FAULT_SURFACE_SCALE_LIMIT");
+    return v && *v ? std::atoi(v) : 0;
+}
+#endif
+
+// Black colour (and depth at its far end) in the bound framebuffer, whatever
+// the demo's clear colour, write masks and scissor.
+void ClearBlack(GLbitfield buffers) {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClear(buffers);
+    glPopAttrib();
+}
+
+// A new image starts black, like a fresh window; its viewport is the whole
+// surface. Nothing else sets the line width: every line the scenes and
+// effect objects draw (the wireframes among them) is one logical pixel wide.
+void StartSurface() {
+    ClearBlack(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale);
+    Sys_LineWidth(1.0f);
+}
+
+// Makes a surface at a scale. The new one is made complete before the old
+// one goes: when it cannot be (too large for the driver, out of memory),
+// nothing changes and the result is false.
 bool MakeSurface(int scale) {
-    if (g_fbo) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDeleteFramebuffers(1, &g_fbo);
-        glDeleteRenderbuffers(1, &g_colour);
-        glDeleteRenderbuffers(1, &g_depth);
-        g_fbo = g_colour = g_depth = 0;
-    }
-    g_scale = scale;
     const int w = kSurfaceWidth * scale, h = kSurfaceHeight * scale;
-    glGenFramebuffers(1, &g_fbo);
-    glGenRenderbuffers(1, &g_colour);
-    glGenRenderbuffers(1, &g_depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, g_colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, w, h);
-    glBindRenderbuffer(GL_RENDERBUFFER, g_depth);
+    int colourWidth = w;
+#ifdef DEMO_TEST_FAULTS
+    if (FaultSurfaceScaleLimit() > 0 && scale > FaultSurfaceScaleLimit()) {
+        GLint most = 0;
+        glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &most);
+        colourWidth = most + 1;
+    }
+#endif
+    GLuint fbo = 0, colour = 0, depth = 0;
+    glGenFramebuffers(1, &fbo);
+    glGenRenderbuffers(1, &colour);
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, colourWidth, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, g_colour);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, g_depth);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        std::fprintf(stderr, "drawing surface: framebuffer incomplete\n");
-        return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    // What failed leaves its error behind; the demo's frames must not see it.
+    while (glGetError() != GL_NO_ERROR) {
     }
-    // A new image starts black, like a fresh window.
-    const GLfloat black[4] = {0, 0, 0, 1};
-    const GLfloat far = 1.0f;
-    glClearBufferfv(GL_COLOR, 0, black);
-    glClearBufferfv(GL_DEPTH, 0, &far);
-    glViewport(0, 0, w, h);
-    // Nothing else sets the line width: every line the scenes and effect
-    // objects draw (the wireframes among them) is one logical pixel wide.
-    Sys_LineWidth(1.0f);
-    return true;
+    GLuint gone[3] = {fbo, colour, depth};
+    if (complete) {
+        gone[0] = g_fbo, gone[1] = g_colour, gone[2] = g_depth;
+        g_fbo = fbo, g_colour = colour, g_depth = depth;
+        g_scale = scale;
+    } else {
+        std::fprintf(stderr, "drawing surface: %d x %d cannot be made\n", w, h);
+        glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+    }
+    if (gone[0]) glDeleteFramebuffers(1, &gone[0]);
+    if (gone[1]) glDeleteRenderbuffers(1, &gone[1]);
+    if (gone[2]) glDeleteRenderbuffers(1, &gone[2]);
+    if (complete) StartSurface();
+    return complete;
+}
+
+// The first surface: at the scale asked for, else the largest smaller one
+// that can be made.
+bool MakeFirstSurface(int scale) {
+    for (int s = ClampScale(scale); s >= 1; --s)
+        if (MakeSurface(s)) return true;
+    return false;
 }
 
 // Headless, the first call makes the context and later calls keep it.
@@ -75,7 +165,7 @@ bool MakeHeadlessContext() {
     if (g_headlessMade) return true;
     if (!Sys_Native_MakeHeadlessContext()) return false;
     g_headlessMade = true;
-    return MakeSurface(Sys_Internal_HeadlessScale());
+    return MakeFirstSurface(Sys_Internal_HeadlessScale());
 }
 
 // True on Mesa's software rasterisers, where four times the pixels cost
@@ -88,17 +178,41 @@ bool SoftwareRenderer() {
     return false;
 }
 
+// The drawing goes to the window's back buffer (no framebuffer objects).
+void UseWindowSurface() {
+    g_windowSurface = true;
+    g_blitToWindow = false;
+    g_scale = 1;
+    StartSurface();
+}
+
 }  // namespace
 
 bool Sys_CreateGLContext(HWND window) {
     if (Sys_IsHeadless()) return MakeHeadlessContext();
     SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
     if (!sdl) return false;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    // No profile and no version asked for: SDL then makes the context the
+    // old way (wglCreateContext, glXCreateContext), which every driver
+    // offers, Windows' own OpenGL 1.1 included, at the newest version the
+    // driver has that runs OpenGL 1.1 programs.
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+#ifdef DEMO_TEST_FAULTS
+    // Test builds only: a multisampled window, as drivers told to force
+    // multisampling give.
+    if (std::getenv("DEMO_FAULT_MULTISAMPLED_WINDOW")) {
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
+    }
+#endif
     g_sdlContext = SDL_GL_CreateContext(sdl);
+    if (g_sdlContext && GLVersion() < 11) {
+        SDL_GL_DeleteContext(g_sdlContext);
+        g_sdlContext = nullptr;
+        SDL_SetError("OpenGL %s, the demo needs 1.1", reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+    }
     if (!g_sdlContext) {
         std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());
         // SDL's offscreen driver offers no desktop GL: draw headless there,
@@ -111,26 +225,40 @@ bool Sys_CreateGLContext(HWND window) {
         return g_requestedScale == 0 || Sys_SetSurfaceScale(g_requestedScale);
     }
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
-#ifdef _WIN32
-    if (!Sys_LoadGLEntryPoints()) return false;
-#endif
     SDL_GL_SetSwapInterval(1);
-    return MakeSurface(g_requestedScale ? g_requestedScale : 1);
+    g_powerOfTwoOnly = GLVersion() < 20 && !HasExtension("GL_ARB_texture_non_power_of_two");
+    // Where framebuffer objects are missing, or none can be made, the demo
+    // draws straight into the window, as OpenGL 1.1 programs do.
+    if (!ContextHasFramebufferObjects() || !MakeFirstSurface(g_requestedScale ? g_requestedScale : 1)) {
+        UseWindowSurface();
+        return true;
+    }
+    GLint samples = 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+    g_blitToWindow = samples == 0;
+    return true;
 }
 
 void Sys_RequestSurfaceScale(int scale) { g_requestedScale = scale <= 0 ? 0 : ClampScale(scale); }
 
 bool Sys_SetSurfaceScale(int scale) {
-    if (!g_fbo) return false;
     scale = ClampScale(scale);
+    if (!g_fbo) return g_windowSurface && scale == 1;
     if (scale == g_scale) return true;
     // The viewport stays where it was in logical pixels.
     GLint vp[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, vp);
     const int old = g_scale;
-    if (!MakeSurface(scale)) return false;
-    Sys_Viewport(vp[0] / old, vp[1] / old, vp[2] / old, vp[3] / old);
-    return true;
+    // Where the scale asked for cannot be made, a smaller one is tried, down
+    // to the one in use, which then stays.
+    for (int s = scale; s >= 1 && s != old; --s) {
+        if (!MakeSurface(s)) continue;
+        Sys_Viewport(vp[0] / old, vp[1] / old, vp[2] / old, vp[3] / old);
+        return s == scale;
+    }
+    return false;
 }
 
 int Sys_FullScreenScale(int screenWidth, int screenHeight, int requested, bool softwareRenderer) {
@@ -169,6 +297,114 @@ bool ReadSurfaceAs(GLenum format, GLint alignment, uint8_t* out) {
     glPixelStorei(GL_PACK_ALIGNMENT, pack);
     return true;
 }
+
+// Where the picture goes in a drawable of dw x dh: aspect kept, centred.
+struct Placement {
+    int x, y, w, h;
+    bool wholeMultiple;  // w and h the same whole multiple of the surface's size
+};
+
+Placement Place(int dw, int dh, bool fullscreen) {
+    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
+    int w = dw, h = dw * sh / sw;
+    if (h > dh) {
+        h = dh;
+        w = dh * sw / sh;
+    }
+    // Full screen, where 640 x 480 fits at least twice, the picture is
+    // the largest whole multiple of it: drawn at that scale it is shown
+    // pixel for pixel (1920 x 1080: 1280 x 960 and bars of 320 and 60).
+    // Below that it fills the screen's height or width, as it always did.
+    const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
+    if (fullscreen && fit >= 2) {
+        w = kSurfaceWidth * fit;
+        h = kSurfaceHeight * fit;
+    }
+    const bool whole = w % sw == 0 && h % sh == 0 && w / sw == h / sh;
+    return Placement{(dw - w) / 2, (dh - h) / 2, w, h, whole};
+}
+
+int PowerOfTwoAtLeast(int n) {
+    int p = 1;
+    while (p < n) p *= 2;
+    return p;
+}
+
+// Draws the picture texture's lower left sw x sh texels into the rectangle
+// of the bound framebuffer, with only this call's own state.
+void DrawPicture(int x, int y, int w, int h, GLint filter) {
+    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    const GLenum off[] = {GL_LIGHTING, GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE,
+                          GL_FOG, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
+                          GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q, GL_COLOR_MATERIAL, GL_POLYGON_STIPPLE,
+                          GL_COLOR_LOGIC_OP, GL_TEXTURE_1D, GL_CLIP_PLANE0, GL_CLIP_PLANE1,
+                          GL_CLIP_PLANE2, GL_CLIP_PLANE3, GL_CLIP_PLANE4, GL_CLIP_PLANE5};
+    for (GLenum cap : off) glDisable(cap);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, g_picture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glViewport(x, y, w, h);
+    const GLenum stacks[3] = {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW};
+    for (GLenum m : stacks) {
+        glMatrixMode(m);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    const float s = float(sw) / float(g_pictureWidth), t = float(sh) / float(g_pictureHeight);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(s, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(s, t);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, t);
+    glVertex2f(-1, 1);
+    glEnd();
+    for (GLenum m : stacks) {
+        glMatrixMode(m);
+        glPopMatrix();
+    }
+    glPopAttrib();
+}
+
+// Copies the surface into the picture texture (made at the first use).
+bool CopyPicture() {
+    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
+    const int tw = g_powerOfTwoOnly ? PowerOfTwoAtLeast(sw) : sw;
+    const int th = g_powerOfTwoOnly ? PowerOfTwoAtLeast(sh) : sh;
+    glPushAttrib(GL_TEXTURE_BIT | GL_PIXEL_MODE_BIT);
+    if (!g_picture || tw != g_pictureWidth || th != g_pictureHeight) {
+        if (!g_picture) glGenTextures(1, &g_picture);
+        glBindTexture(GL_TEXTURE_2D, g_picture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, tw, th, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+        g_pictureWidth = tw, g_pictureHeight = th;
+    }
+    glBindTexture(GL_TEXTURE_2D, g_picture);
+    if (g_windowSurface) glReadBuffer(GL_BACK);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, sw, sh);
+    glPopAttrib();
+    return glGetError() == GL_NO_ERROR;
+}
+
+// Blits the surface into the window's back buffer. False when the driver
+// refuses.
+bool BlitPicture(const Placement& p) {
+    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
+    glPushAttrib(GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
+    glBlitFramebuffer(0, 0, sw, sh, p.x, p.y, p.x + p.w, p.y + p.h, GL_COLOR_BUFFER_BIT,
+                      p.wholeMultiple ? GL_NEAREST : GL_LINEAR);
+    glPopAttrib();
+    return glGetError() == GL_NO_ERROR;
+}
+
 }  // namespace
 
 bool Sys_ReadSurface(uint8_t* rgb) { return ReadSurfaceAs(GL_RGB, 1, rgb); }
@@ -176,37 +412,45 @@ bool Sys_ReadSurface(uint8_t* rgb) { return ReadSurfaceAs(GL_RGB, 1, rgb); }
 bool Sys_ReadSurfaceRgbx(uint8_t* rgbx) { return ReadSurfaceAs(GL_RGBA, 4, rgbx); }
 
 void Sys_SwapBuffers(HWND window) {
-    if (!g_fbo) return;
+    if (!g_fbo && !g_windowSurface) return;
     SDL_Window* sdl = g_sdlContext ? static_cast<SDL_Window*>(Sys_NativeWindow(window)) : nullptr;
     if (sdl) {
-        // Present the surface, aspect kept, with black bars. Only calls that
-        // ignore the demo's GL state are used (no clear colour, no viewport).
+        // Present the surface, aspect kept, with black bars, without
+        // changing any of the demo's GL state. Whole multiples are shown
+        // sharp: every pixel drawn becomes an N x N block.
         int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(sdl, &dw, &dh);
-        const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
-        int w = dw, h = dw * sh / sw;
-        if (h > dh) {
-            h = dh;
-            w = dh * sw / sh;
+        const Placement p = Place(dw, dh, Sys_Internal_WindowIsFullscreen(window));
+        // Errors the frame left are no answer to the calls below.
+        while (glGetError() != GL_NO_ERROR) {
         }
-        // Full screen, where 640 x 480 fits at least twice, the picture is
-        // the largest whole multiple of it: drawn at that scale it is shown
-        // pixel for pixel (1920 x 1080: 1280 x 960 and bars of 320 and 60).
-        // Below that it fills the screen's height or width, as it always did.
-        const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
-        if (Sys_Internal_WindowIsFullscreen(window) && fit >= 2) {
-            w = kSurfaceWidth * fit;
-            h = kSurfaceHeight * fit;
+        // The window surface holds the picture in its corner: it is taken
+        // out before the back buffer is made black.
+        const bool copied = !g_blitToWindow && CopyPicture();
+        if (g_fbo) glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        ClearBlack(GL_COLOR_BUFFER_BIT);
+        if (g_blitToWindow && !BlitPicture(p)) {
+            // A window the driver made multisampled takes no blit: from now
+            // on the picture goes as a quad.
+            std::fprintf(stderr, "drawing surface: the window takes no blit, drawn as a quad from now on\n");
+            g_blitToWindow = false;
+            glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+            if (CopyPicture()) {
+                glBindFramebuffer(GL_FRAMEBUFFER, 0);
+                DrawPicture(p.x, p.y, p.w, p.h, p.wholeMultiple ? GL_NEAREST : GL_LINEAR);
+            }
+        } else if (copied) {
+            DrawPicture(p.x, p.y, p.w, p.h, p.wholeMultiple ? GL_NEAREST : GL_LINEAR);
         }
-        const int x = (dw - w) / 2, y = (dh - h) / 2;
-        const GLfloat black[4] = {0, 0, 0, 1};
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glClearBufferfv(GL_COLOR, 0, black);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
-        glBlitFramebuffer(0, 0, sw, sh, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
-                          (w == sw && h == sh) ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(sdl);
-        glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+        if (g_fbo) {
+            glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+        } else if (copied) {
+            // After a swap the back buffer holds anything: the surface keeps
+            // its contents, so the picture goes back into its corner.
+            ClearBlack(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            DrawPicture(0, 0, kSurfaceWidth, kSurfaceHeight, GL_NEAREST);
+        }
     }
     if (g_frameHook) g_frameHook();
 }

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# How the picture reaches the screen, under Xvfb with openbox:
+#   window_surface.sh DEMO fullscreen WxH [OPTION...]
+#       full screen, by option: the picture 1280 x 960 in the middle between
+#       black bars, without --scale every pixel of it a uniform 2 x 2 block
+#       (shown at twice the size it was drawn at, sharp); then part 8's dark
+#       blue in the corners and Escape: status 1; or, with PLAY_TO_END set,
+#       a picture (not black) every second until the demo ends: status 1
+#   window_surface.sh DEMO window [OPTION...]
+#       in the window: part 8's dark blue in the corners, Escape: status 1
+# The environment chooses what OpenGL the demo meets (Mesa's overrides for
+# an old one, the test build's faults for a multisampled window or a
+# surface that cannot be made); DEMO_STDERR, when set, must be found in the
+# demo's output.
+set -uo pipefail
+demo="$1" mode="$2"
+shift 2
+size=640x480
+[ "$mode" = fullscreen ] && { size="$1"; shift; }
+source "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$([ "$mode" = fullscreen ] && echo "$size" || echo 1024x768)"
+xsetroot -solid '#808080'
+[ "$mode" = fullscreen ] && start_wm
+
+export SDL_AUDIODRIVER=dummy
+if [ "$mode" = fullscreen ]; then start_demo "$demo" --fullscreen "$@"; else start_demo "$demo" --window "$@"; fi
+wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
+win=$(main_window)
+grep -q '"Error"' <(xwininfo -root -tree) && fail "an \"Error\" box"
+W=${size%x*} H=${size#*x}
+pw=640 ph=480
+[ "$mode" = fullscreen ] && pw=1280 ph=960
+x0=$(((W - pw) / 2)) y0=$(((H - ph) / 2))
+covers() { xwininfo -id "$win" | grep -q "geometry ${size}+0+0"; }
+wait_for 100 covers || fail "the window is not $size: $(xwininfo -id "$win")"
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win" ||
+  fail "could not focus the window"
+
+picture() { shot root "$work/screen.png" && convert "$work/screen.png" -crop "${pw}x${ph}+${x0}+${y0}" +repage "$1"; }
+# Shown at twice its size with nearest filtering, each drawn pixel is a 2 x 2
+# block: halved and doubled again, the picture is the same.
+blocks() {
+  convert "$1" -sample 50% -sample 200% "$work/blocks.png" &&
+    [ "$(compare -metric AE "$1" "$work/blocks.png" null: 2>&1)" = 0 ]
+}
+# The checks of the whole picture: black bars around it, and without
+# --scale (drawn at scale 1 on llvmpipe) every pixel a 2 x 2 block.
+whole_picture() {
+  local bar
+  brightest() { convert "$work/screen.png" -crop "$1" +repage -format '%[fx:int(255*maxima)]' info:; }
+  for bar in "${W}x${y0}+0+0" "${W}x${y0}+0+$((y0 + ph))" "${x0}x${H}+0+0" "${x0}x${H}+$((x0 + pw))+0"; do
+    [[ "$bar" == 0x* || "$bar" == *x0+* ]] && continue
+    [ "$(brightest "$bar")" -eq 0 ] || fail "bar $bar is not black"
+  done
+  [ "$1" -gt 0 ] || blocks "$work/part.png" ||
+    fail "the picture is not made of 2 x 2 blocks: $(compare -metric AE "$work/part.png" "$work/blocks.png" null: 2>&1) pixels differ"
+}
+if [ -n "${PLAY_TO_END:-}" ]; then
+  part_drawn() { picture "$work/part.png" && drawn "$work/part.png"; }
+  wait_for 50 part_drawn || fail "part 1 is not drawn"
+  [ "$mode" = fullscreen ] && whole_picture $#
+  # Every part as the music brings it: a look every second until the demo
+  # ends by itself, each picture not black.
+  looks=0
+  while kill -0 "$demo_pid" 2>/dev/null; do
+    picture "$work/part.png" 2>/dev/null || break
+    kill -0 "$demo_pid" 2>/dev/null || break
+    [ "$(convert "$work/part.png" -format '%[fx:int(255*maxima)]' info:)" -gt 20 ] ||
+      fail "a black picture at look $looks"
+    looks=$((looks + 1))
+    sleep 1
+  done
+  demo_ended "the end"
+  [ "$looks" -ge 10 ] || fail "only $looks looks at the demo before it ended"
+  echo "window surface $mode $size $*: $looks pictures, none black, status 1 at the end"
+  exit 0
+fi
+# Right at once (the music's first sync, at 8.3 s, steps on its own).
+for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
+sleep 1  # part 8 fades in from white for one second
+corners() {
+  picture "$work/part.png" || return 1
+  for corner in "0 0" "$((pw - 1)) 0" "0 $((ph - 1))" "$((pw - 1)) $((ph - 1))"; do
+    dark_blue "$work/part.png" $corner || return 1
+  done
+}
+wait_for 30 corners || fail "a corner of the picture at $x0,$y0 is not part 8's dark blue"
+[ "$mode" = fullscreen ] && whole_picture $#
+xdotool key Escape
+demo_ended "Escape"
+if [ -n "${DEMO_STDERR:-}" ]; then
+  grep -q "$DEMO_STDERR" "$work/out.log" || fail "the demo did not say \"$DEMO_STDERR\""
+fi
+echo "window surface $mode $size $*: all checks passed"
