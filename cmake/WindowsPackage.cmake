@@ -1,3 +1,11 @@
+# The application manifest (DPI awareness, supported Windows versions),
+# compiled in with windres.
+enable_language(RC)
+set(DEMO_MANIFEST ${CMAKE_SOURCE_DIR}/cmake/demo.manifest)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/demo.rc.in ${CMAKE_BINARY_DIR}/demo.rc @ONLY)
+target_sources(demo PRIVATE ${CMAKE_BINARY_DIR}/demo.rc)
+set_source_files_properties(${CMAKE_BINARY_DIR}/demo.rc PROPERTIES OBJECT_DEPENDS ${DEMO_MANIFEST})
+
 # demo-win64.zip: one folder with demo.exe, the DLLs it needs and the licence
 # texts of everything linked into it. The DLLs are also put beside demo.exe
 # in the build folder, so it runs from there.

@@ -15,6 +15,8 @@ test_packages=(googletest libgtest-dev libbenchmark-dev libmp3lame-dev fonts-dej
 wanted=("${run_packages[@]}")
 # The picture baker letters with FreeType.
 test_packages+=(libfreetype-dev)
+# The Windows manifest test reads the manifest out of demo.exe with xmllint.
+test_packages+=(libxml2-utils)
 # The Windows build: mingw-w64, nasm for libjpeg-turbo, dpkg-dev for apt-get
 # source; its tests run it under Wine.
 windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch)
