@@ -1,6 +1,5 @@
 // main.cpp -- the demo's entry: the options, then the demo itself. Without
 // options it asks its question and runs as it always did.
-#include <cstdio>
 #include <string>
 
 #include "app/shell.h"
@@ -10,11 +9,11 @@ int main(int argc, char** argv) {
     std::string error;
     switch (ParseOptions(argc, argv, &options, &error)) {
         case OptionsVerdict::Help:
-            std::fputs(kDemoUsage, stdout);
+            Sys_ShowText("demo", kDemoUsage, false);
             return 0;
         case OptionsVerdict::Bad:
-            // Refused before any window opens.
-            std::fprintf(stderr, "demo: %s\n%s", error.c_str(), kDemoUsage);
+            // Refused before the demo's own windows open.
+            Sys_ShowText("demo", ("demo: " + error + "\n" + kDemoUsage).c_str(), true);
             return 2;
         case OptionsVerdict::Run:
             break;

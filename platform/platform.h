@@ -265,6 +265,17 @@ struct ResourceEntry {
 void Sys_OverrideResources(const ResourceEntry* entries, size_t count);
 
 // ---------------------------------------------------------------------------
+// Text for the person who started the program (--help, a bad option)
+// ---------------------------------------------------------------------------
+
+// Writes text to standard output (error: standard error). On Windows, where
+// the demo is a program without a console of its own, the text goes where
+// those lead when they were redirected, else to the console of the program
+// that started the demo (a command prompt); started without one (from the
+// desktop), it shows in a message box with the caption.
+void Sys_ShowText(const char* caption, const char* text, bool error);
+
+// ---------------------------------------------------------------------------
 // Process end
 // ---------------------------------------------------------------------------
 

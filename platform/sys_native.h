@@ -38,3 +38,12 @@ void Sys_Native_RefuseFocus(void* sdlWindow);
 void Sys_Native_BeginBoxFocus(const char* caption);
 // Ends what Sys_Native_BeginBoxFocus started.
 void Sys_Native_EndBoxFocus();
+
+#ifdef _WIN32
+// Makes standard output (error: standard error) lead somewhere: where it was
+// redirected to, else the console of the parent process, attached. False
+// when there is neither (started from the desktop).
+bool Sys_Native_AttachConsole(bool error);
+// Brings a shown SDL window to the front with the keyboard.
+void Sys_Native_TakeForeground(void* sdlWindow);
+#endif

@@ -9,6 +9,7 @@
 // clash with the system's own.
 #include "platform/sys_native.h"
 
+#include <cstdio>
 #include <cstring>
 
 // The build defines these two so that <GL/gl.h> does without <windows.h>;
@@ -69,12 +70,21 @@ bool Sys_Native_CaptureScreen(int x, int y, int width, int height, uint8_t* bgrx
 
 bool Sys_Native_MakeHeadlessContext() { return false; }
 
-// The keyboard goes to the foreground window.
-uint64_t Sys_Native_FocusedWindow() { return uint64_t(reinterpret_cast<uintptr_t>(GetForegroundWindow())); }
+// The splash never takes the foreground (below), so there is nothing to
+// hand back; and SetForegroundWindow on another program's window would
+// spend this process's one right to take the foreground, which the demo's
+// own window needs when it shows.
+uint64_t Sys_Native_FocusedWindow() { return 0; }
 
-void Sys_Native_GiveFocus(uint64_t window) {
-    HWND hwnd = reinterpret_cast<HWND>(uintptr_t(window));
-    if (hwnd && IsWindow(hwnd)) SetForegroundWindow(hwnd);
+void Sys_Native_GiveFocus(uint64_t) {}
+
+void Sys_Native_TakeForeground(void* sdlWindow) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
+        info.subsystem != SDL_SYSWM_WINDOWS)
+        return;
+    SetForegroundWindow(info.info.win.window);
 }
 
 // Disabled (no keyboard or mouse input) and never activated: SDL shows a
@@ -100,3 +110,13 @@ void Sys_Native_RefuseFocus(void* sdlWindow) {
 // when it shows, so there is nothing to watch for.
 void Sys_Native_BeginBoxFocus(const char*) {}
 void Sys_Native_EndBoxFocus() {}
+
+bool Sys_Native_AttachConsole(bool error) {
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    HANDLE handle = GetStdHandle(which);
+    // Redirected to a file or a pipe: the C library writes there already.
+    if (handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN) return true;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return false;
+    // ERROR_ACCESS_DENIED: attached already.
+    return std::freopen("CONOUT$", "w", error ? stderr : stdout) != nullptr;
+}

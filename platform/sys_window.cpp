@@ -215,6 +215,9 @@ void Sys_ShowWindow(HWND window, bool show) {
             Sys_Native_GiveFocus(focused);
         } else if (show) {
             SDL_ShowWindow(w->sdl);
+#ifdef _WIN32
+            Sys_Native_TakeForeground(w->sdl);
+#endif
         } else {
             SDL_HideWindow(w->sdl);
         }
@@ -327,6 +330,22 @@ int Sys_MessageBox(HWND owner, const char* text, const char* caption, uint32_t t
     }
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+void Sys_ShowText(const char* caption, const char* text, bool error) {
+#ifdef _WIN32
+    if (!Sys_Native_AttachConsole(error)) {
+        SDL_ShowSimpleMessageBox(error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+        return;
+    }
+#else
+    (void)caption;
+#endif
+    std::FILE* out = error ? stderr : stdout;
+    std::fputs(text, out);
+    std::fflush(out);
 }
 
 // ---------------------------------------------------------------------------
