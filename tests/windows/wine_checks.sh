@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# demo.exe under Wine on Xvfb with openbox, where Windows differs from Linux:
+#   wine_checks.sh help EXE     --help in a file when standard output leads
+#                               to one; started as from the desktop, --help
+#                               and a bad option in a box "demo" that Return
+#                               closes; statuses 0 and 2
+#   wine_checks.sh nosound EXE  no sound output: the box "Shit !" stands
+#                               above the splash, has the keyboard, Return
+#                               answers it; then the demo's window has the
+#                               keyboard: Escape ends it with status 1
+#   wine_checks.sh oldgl EXE    Mesa offering OpenGL 2.1 without framebuffer
+#                               objects: a picture (not black) every second
+#                               until the demo ends by itself, status 1
+# Runs in the Wine prefix `wine_demo.sh boot` made ($WINEPREFIX).
+set -uo pipefail
+mode=$1 exe=$2
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/../support/xvfb.sh"
+trap '"$wineserver" -k 2>/dev/null; cleanup' EXIT
+start_xvfb 1024x768
+start_wm
+plaid
+box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }'; }
+box_shown() { local b; b=$(box "$1"); [ -n "$b" ] && xwininfo -id "$b" | grep -q IsViewable; }
+
+if [ "$mode" = help ]; then
+  timeout 120 "$wine" "$exe" --help >"$work/help.out" 2>&1; status=$?
+  [ "$status" -eq 0 ] || fail "--help into a file: status $status"
+  grep -q '^usage: demo' "$work/help.out" || fail "--help into a file: $(cat "$work/help.out")"
+  # Started as from the desktop (Wine's start: no standard handles, no
+  # console to attach to), waited for, its status passed on.
+  for option in --help --bogus; do
+    start_demo "$wine" start /wait /unix "$exe" "$option"
+    wait_for 300 box_shown demo || fail "$option with nowhere to write: no box \"demo\""
+    b=$(box demo)
+    timeout 10 xdotool windowactivate --sync "$b" key Return || fail "could not answer the box"
+    wait_for 100 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "$option: the box was answered, the demo goes on"
+    wait "$demo_pid"; status=$?
+    demo_pgid=0
+    expected=0
+    [ "$option" = --bogus ] && expected=2
+    [ "$status" -eq "$expected" ] || fail "$option from the desktop: status $status, expected $expected"
+  done
+  echo "wine: --help in a file and in a box, a bad option in a box with status 2"
+  exit 0
+fi
+
+if [ "$mode" = oldgl ]; then
+  export SDL_AUDIODRIVER=dummy MESA_GL_VERSION_OVERRIDE=2.1
+  export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object -GL_EXT_framebuffer_blit"
+  start_demo "$wine" "$exe" --window
+  wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
+  win=$(main_window)
+  [ -z "$(box Error)" ] || fail "an \"Error\" box"
+  shot "$win" "$work/part.png" 2>/dev/null
+  picture_drawn() { shot "$win" "$work/part.png" && drawn "$work/part.png"; }
+  wait_for 50 picture_drawn || fail "part 1 is not drawn"
+  # Every part as the music brings it: a look every second until the demo
+  # ends by itself, each picture not black.
+  looks=0
+  while kill -0 "$demo_pid" 2>/dev/null; do
+    shot "$win" "$work/part.png" 2>/dev/null || break
+    kill -0 "$demo_pid" 2>/dev/null || break
+    [ "$(convert "$work/part.png" -format '%[fx:int(255*maxima)]' info:)" -gt 20 ] ||
+      fail "a black picture at look $looks"
+    looks=$((looks + 1))
+    sleep 1
+  done
+  demo_ended "the end"
+  [ "$looks" -ge 10 ] || fail "only $looks looks at the demo before it ended"
+  echo "wine: OpenGL 2.1 without framebuffer objects: $looks pictures, none black, status 1 at the end"
+  exit 0
+fi
+
+if [ "$mode" = nosound ]; then
+  # No SDL_AUDIODRIVER, no sound server: SDL finds no output under Wine.
+  unset SDL_AUDIODRIVER
+  export PULSE_SERVER=unix:/nonexistent
+  start_demo "$wine" "$exe" --window
+  wait_for 600 box_shown 'Shit !' || fail "no \"Shit !\" box: $(xwininfo -root -tree | grep -c '"')"
+  splash=""
+  for w in $(xdotool search --name '^Fovex\.exe$' 2>/dev/null); do
+    xwininfo -id "$w" 2>/dev/null | grep -q IsViewable && splash=$w
+  done
+  [ -n "$splash" ] || fail "the splash is not up while the box shows"
+  # The top-level window (a child of the root) that holds a window: the
+  # window manager's frame, or the window itself.
+  top_of() {
+    local w=$1 parent
+    while parent=$(xwininfo -children -id "$w" 2>/dev/null | awk '/Parent window id:/ {print $4}'); do
+      [ "$parent" = "$(xwininfo -root | awk '/Window id:/ {print $4}')" ] && { echo "$w"; return; }
+      w=$parent
+    done
+  }
+  b=$(box 'Shit !')
+  # The root's children, the top-most first.
+  order=$(xwininfo -root -children | awk '/^ +0x/ {print $1}')
+  rank() { grep -n -x "$(printf '0x%x' "$(($1))")" <<<"$order" | cut -d: -f1; }
+  box_rank=$(rank "$(top_of "$b")") splash_rank=$(rank "$(top_of "$splash")")
+  [ -n "$box_rank" ] && [ -n "$splash_rank" ] || fail "the box or the splash is not on the screen's stack"
+  # A screenshot where box and splash overlap shows the box: its greys
+  # (Wine's dialog: grey face, black text, grey button) and none of the
+  # splash's colours (chroma up to 176 there).
+  geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, x + w, y + h}'; }
+  read -r bx0 by0 bx1 by1 < <(geometry "$b")
+  read -r sx0 sy0 sx1 sy1 < <(geometry "$splash")
+  x0=$((bx0 > sx0 ? bx0 : sx0)) y0=$((by0 > sy0 ? by0 : sy0))
+  x1=$((bx1 < sx1 ? bx1 : sx1)) y1=$((by1 < sy1 ? by1 : sy1))
+  [ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || fail "the box does not overlap the splash: nothing to see"
+  overlap="$((x1 - x0))x$((y1 - y0))+$x0+$y0"
+  import -window root "$work/screen.png" 2>/dev/null || fail "no screenshot"
+  chroma=$(convert "$work/screen.png" -crop "$overlap" +repage -colorspace HCL -channel G -separate +channel \
+    -format '%[fx:int(255*maxima)]' info:)
+  [ "$chroma" -lt 16 ] || fail "where the box overlaps the splash ($overlap) the screenshot shows colours (chroma $chroma)"
+  [ "$box_rank" -lt "$splash_rank" ] || fail "the box ($box_rank) stands below the splash ($splash_rank) on the screen"
+  timeout 10 xdotool key Return || fail "could not press Return"
+  wait_for 600 main_viewable || fail "Return did not answer the box: the window never showed"
+  win=$(main_window)
+  # The demo's window takes the keyboard when it shows: Escape, sent to
+  # whichever window has it, ends the demo.
+  part_drawn() { shot "$win" "$work/part.png" && drawn "$work/part.png"; }
+  wait_for 50 part_drawn || fail "part 1 is not drawn"
+  focused=$(xdotool getwindowfocus 2>/dev/null)
+  xdotool key Escape
+  demo_ended "Escape to the focused window $focused (the demo's is $win)"
+  echo "wine: the \"Shit !\" box above the splash (overlap $overlap, chroma $chroma), answered by Return; the window took the keyboard"
+  exit 0
+fi
+echo "usage: wine_checks.sh help|nosound|oldgl EXE" >&2
+exit 2
