@@ -51,9 +51,10 @@ if [ "$mode" = oldgl ]; then
   export SDL_AUDIODRIVER=dummy MESA_GL_VERSION_OVERRIDE=2.1
   export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object -GL_EXT_framebuffer_blit"
   start_demo "$wine" "$exe" --window
-  wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
+  shown_or_error() { main_viewable || [ -n "$(box Error)" ]; }
+  wait_for 600 shown_or_error || fail "window \"Demo v0.17\" never shown"
+  [ -z "$(box Error)" ] || fail "an \"Error\" box instead of the window"
   win=$(main_window)
-  [ -z "$(box Error)" ] || fail "an \"Error\" box"
   shot "$win" "$work/part.png" 2>/dev/null
   picture_drawn() { shot "$win" "$work/part.png" && drawn "$work/part.png"; }
   wait_for 50 picture_drawn || fail "part 1 is not drawn"
