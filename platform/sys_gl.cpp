@@ -84,6 +84,13 @@ int FaultSurfaceScaleLimit() {
 }
 #endif
 
+// Forgets the errors recorded so far (a few flags at most; a lost context
+// could answer forever).
+void DropErrors() {
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 // Black colour (and depth at its far end) in the bound framebuffer, whatever
 // the demo's clear colour, write masks and scissor.
 void ClearBlack(GLbitfield buffers) {
@@ -133,8 +140,7 @@ bool MakeSurface(int scale) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     // What failed leaves its error behind; the demo's frames must not see it.
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    DropErrors();
     GLuint gone[3] = {fbo, colour, depth};
     if (complete) {
         gone[0] = g_fbo, gone[1] = g_colour, gone[2] = g_depth;
@@ -422,8 +428,7 @@ void Sys_SwapBuffers(HWND window) {
         SDL_GL_GetDrawableSize(sdl, &dw, &dh);
         const Placement p = Place(dw, dh, Sys_Internal_WindowIsFullscreen(window));
         // Errors the frame left are no answer to the calls below.
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        DropErrors();
         // The window surface holds the picture in its corner: it is taken
         // out before the back buffer is made black.
         const bool copied = !g_blitToWindow && CopyPicture();
