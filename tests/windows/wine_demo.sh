@@ -94,8 +94,10 @@ if [ "$mode" = end ]; then
   wait_for 800 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "still running 80 s after the window showed"
   played=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
   demo_ended "the end, $played s after the window showed"
-  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 67.5) }' ||
-    fail "ended $played s after the window showed (the music's start), expected 64.5 to 67.5"
+  # From the first frame, not the start-up; a busy machine adds to the end
+  # (Wine's own shut-down), never takes away.
+  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 72) }' ||
+    fail "ended $played s after the window showed (the music's start), expected 64.5 to 72"
   echo "wine: played to its end"
   exit 0
 fi
