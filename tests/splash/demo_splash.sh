@@ -27,12 +27,11 @@ start_wm
 # The user's window (it ends with the X server), focused.
 xmessage -title "own window" -geometry +10+600 "the user's own window" &
 wait_for 100 sh -c 'xdotool search --name "^own window$" >/dev/null' || fail "no window of our own"
-xdotool windowactivate --sync "$(xdotool search --name '^own window$' | head -n1)" || fail "could not focus our own window"
+xdo windowactivate --sync "$(xdotool search --name '^own window$' | head -n1)" || fail "could not focus our own window"
 
 # No sound server: SDL's audio fails at once. Each start-up box takes the
 # focus by itself: a key answers it. The demo notes on its own clock when the
-# (silent) music starts and when it exits.
-export DEMO_TIMELINE_LOG="$work/timeline.log"
+# (silent) music starts and when it exits (DEMO_TIMELINE_LOG).
 PULSE_SERVER=unix:/nonexistent SDL_AUDIODRIVER=pulseaudio start_demo "$demo"
 question_focused || fail "the question has no focus"
 xdotool key Escape
