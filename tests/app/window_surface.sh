@@ -24,6 +24,7 @@ xsetroot -solid '#808080'
 
 export SDL_AUDIODRIVER=dummy
 if [ "$mode" = fullscreen ]; then start_demo "$demo" --fullscreen "$@"; else start_demo "$demo" --window "$@"; fi
+t0=$(music_start)
 wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
 win=$(main_window)
 grep -q '"Error"' <(xwininfo -root -tree) && fail "an \"Error\" box"
@@ -33,7 +34,7 @@ pw=640 ph=480
 x0=$(((W - pw) / 2)) y0=$(((H - ph) / 2))
 covers() { xwininfo -id "$win" | grep -q "geometry ${size}+0+0"; }
 wait_for 100 covers || fail "the window is not $size: $(xwininfo -id "$win")"
-xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win" ||
+xdo windowactivate --sync "$win" 2>/dev/null || xdo windowfocus --sync "$win" ||
   fail "could not focus the window"
 
 picture() { shot root "$work/screen.png" && convert "$work/screen.png" -crop "${pw}x${ph}+${x0}+${y0}" +repage "$1"; }
@@ -75,8 +76,8 @@ if [ -n "${PLAY_TO_END:-}" ]; then
   echo "window surface $mode $size $*: $looks pictures, none black, status 1 at the end"
   exit 0
 fi
-# Right at once (the music's first sync, at 8.3 s, steps on its own).
-for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
+# Right to part 8 just after one of the music's syncs, which step on their own.
+right_to_part8 "$t0"
 sleep 1  # part 8 fades in from white for one second
 corners() {
   picture "$work/part.png" || return 1
