@@ -106,8 +106,8 @@ fi
 echo "splash over the desktop: RMSE $splash against SPLASH.TGA composed over it"
 
 # Part 1 is drawn (not the desktop, not a black window). Right steps to part
-# 8 just after a sync, 8 s before the next one would end the demo from there
-# (the music starts just before the window shows). Part 8 fades from white
+# 7 and a sync moves it on to part 8, 8 s before the next one would end the
+# demo from there (the music starts just before the window shows). Part 8 fades from white
 # for a second, then shows its dark blue in the corner; Escape ends the demo
 # with status 1.
 part1() { shot "$win" "$work/part1.png" && drawn "$work/part1.png"; }
