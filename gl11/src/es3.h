@@ -78,6 +78,7 @@ typedef ptrdiff_t GLintptr;
     X(void, DeleteBuffers, (GLsizei n, const GLuint* b))                                                   \
     X(void, BindBuffer, (GLenum t, GLuint b))                                                              \
     X(void, BufferData, (GLenum t, GLsizeiptr n, const void* d, GLenum u))                                 \
+    X(void, BufferSubData, (GLenum t, GLintptr o, GLsizeiptr n, const void* d))                            \
     X(void, GenVertexArrays, (GLsizei n, GLuint* a))                                                       \
     X(void, BindVertexArray, (GLuint a))                                                                   \
     X(void, VertexAttribPointer, (GLuint i, GLint n, GLenum t, GLboolean norm, GLsizei s, const void* p))  \
