@@ -493,7 +493,8 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         Upload(ES_ARRAY_BUFFER, g_streamVbo, wide.data(), wide.size() * sizeof(Wide));
         PointAttributes(g_streamVbo, 0, sizeof(Wide), true);
         Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, tris.data(), tris.size() * 4);
-        es.DrawElements(GL_TRIANGLES, GLsizei(tris.size()), GL_UNSIGNED_INT, nullptr);
+        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
+                             nullptr);
         return;
     }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
@@ -508,7 +509,9 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
     if (idx) {
         if (ni == 0) return;
         Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
-        es.DrawElements(mode, GLsizei(ni), GL_UNSIGNED_INT, nullptr);
+        // The range tells the driver which vertices to shade, without a
+        // pass over the indices.
+        es.DrawRangeElements(mode, 0, GLuint(n - 1), GLsizei(ni), GL_UNSIGNED_INT, nullptr);
     } else {
         es.DrawArrays(mode, 0, GLsizei(n));
     }
@@ -634,8 +637,8 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     if (b.firstSet[kTex] == n) constants |= 8;
     PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
     es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
-    es.DrawElements(b.drawMode, GLsizei(b.indexCount), GL_UNSIGNED_INT,
-                    reinterpret_cast<const void*>(b.firstIndex * 4));
+    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(b.firstIndex * 4));
 }
 
 }  // namespace gl11
