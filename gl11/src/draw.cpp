@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 namespace gl11 {
 namespace {
@@ -21,20 +22,21 @@ enum Key : unsigned {
     kFlat = 32,
     kWide = 64,
     kTexMatrix = 128,  // texture matrix not the identity: projective lookups
-    kKeyCount = 256,
+    kPoints = 256,     // points: the shader gives their size
+    kLightShift = 9,   // bits 9-12: how many lights are on (the loop unrolled)
 };
 
 struct Program {
     GLuint id = 0;
     GLint mvp = -1, modelview = -1, normalMatrix = -1, texMatrix = -1, pointSize = -1;
-    GLint scene = -1, alpha = -1, shininess = -1, lightCount = -1, lightPos = -1, amb = -1, diff = -1, spec = -1,
+    GLint scene = -1, alpha = -1, shininess = -1, lightPos = -1, amb = -1, diff = -1, spec = -1,
           att = -1;
     GLint vpHalf = -1, halfWidth = -1, sampler = -1;
     uint32_t matrixSerial = 0, lightSerial = 0;
     float pointSizeSent = -1, lineWidthSent = -1;
 };
 
-Program g_programs[kKeyCount];
+std::unordered_map<unsigned, Program> g_programs;
 GLuint g_current = 0;
 GLuint g_vao = 0, g_streamVbo = 0, g_streamIbo = 0;
 
@@ -61,7 +63,6 @@ uniform float u_halfWidth;
 uniform vec3 u_scene;
 uniform float u_alpha;
 uniform float u_shininess;
-uniform int u_lightCount;
 uniform vec4 u_lightPos[8];
 uniform vec3 u_amb[8];
 uniform vec3 u_diff[8];
@@ -85,7 +86,9 @@ void main() {
     vec2 offset = abs(d.x) >= abs(d.y) ? vec2(0.0, a_other.w * u_halfWidth) : vec2(a_other.w * u_halfWidth, 0.0);
     gl_Position.xy += offset / u_vpHalf * gl_Position.w;
 #endif
+#ifdef POINTS
     gl_PointSize = u_pointSize;
+#endif
 #if defined(LIGHTING) || defined(GEN_S) || defined(GEN_T)
     vec4 eye = u_modelview * pos;
     vec3 n = u_normalMatrix * a_normal;
@@ -95,8 +98,7 @@ void main() {
 #endif
 #ifdef LIGHTING
     vec3 c = u_scene;
-    for (int i = 0; i < 8; ++i) {
-        if (i >= u_lightCount) break;
+    for (int i = 0; i < LIGHT_COUNT; ++i) {
         vec3 L = u_lightPos[i].xyz;
         float att = 1.0;
         if (u_lightPos[i].w != 0.0) {
@@ -182,12 +184,14 @@ Program* ProgramFor(unsigned key) {
     if (p.id) return &p;
     std::string defines = "#version 300 es\nprecision highp float;\n";
     if (key & kLighting) defines += "#define LIGHTING\n";
+    defines += "#define LIGHT_COUNT " + std::to_string(key >> kLightShift) + "\n";
     if (key & kTexture) defines += "#define TEXTURE\n";
     if (key & kGenS) defines += "#define GEN_S\n";
     if (key & kGenT) defines += "#define GEN_T\n";
     if (key & kNormalize) defines += "#define NORMALIZE\n";
     if (key & kWide) defines += "#define WIDE\n";
     if (key & kTexMatrix) defines += "#define TEX_MATRIX\n";
+    if (key & kPoints) defines += "#define POINTS\n";
     defines += (key & kFlat) ? "#define FLAT flat\n" : "#define FLAT\n";
     const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader);
     const GLuint fs = Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -216,7 +220,6 @@ Program* ProgramFor(unsigned key) {
     p.scene = at("u_scene");
     p.alpha = at("u_alpha");
     p.shininess = at("u_shininess");
-    p.lightCount = at("u_lightCount");
     p.lightPos = at("u_lightPos");
     p.amb = at("u_amb");
     p.diff = at("u_diff");
@@ -231,10 +234,15 @@ Program* ProgramFor(unsigned key) {
     return &p;
 }
 
-unsigned KeyFor(bool wide) {
+unsigned KeyFor(bool wide, bool points) {
     const ServerState& s = g.s;
     unsigned key = 0;
-    if (s.lighting) key |= kLighting;
+    if (s.lighting) {
+        key |= kLighting;
+        unsigned lights = 0;
+        for (bool on : s.lightOn) lights += on;
+        key |= lights << kLightShift;
+    }
     if (s.texture2D && BoundTexture()->Complete()) {
         key |= kTexture;
         if (std::memcmp(Top(2).m, Identity().m, sizeof(Mat4)) != 0) key |= kTexMatrix;
@@ -244,6 +252,7 @@ unsigned KeyFor(bool wide) {
     if (s.normalize && (key & (kLighting | kGenS | kGenT))) key |= kNormalize;
     if (s.shadeModel == GL_FLAT) key |= kFlat;
     if (wide) key |= kWide;
+    if (points) key |= kPoints;
     return key;
 }
 
@@ -264,7 +273,7 @@ void SendUniforms(Program& p, unsigned key) {
         }
         if (key & kWide) es.Uniform2f(p.vpHalf, float(s.viewport[2]) * 0.5f, float(s.viewport[3]) * 0.5f);
     }
-    if (p.pointSizeSent != s.pointSize) {
+    if ((key & kPoints) && p.pointSizeSent != s.pointSize) {
         p.pointSizeSent = s.pointSize;
         es.Uniform1f(p.pointSize, s.pointSize);
     }
@@ -301,7 +310,6 @@ void SendUniforms(Program& p, unsigned key) {
         es.Uniform3fv(p.scene, 1, scene);
         es.Uniform1f(p.alpha, m.diffuse[3]);
         es.Uniform1f(p.shininess, m.shininess);
-        es.Uniform1i(p.lightCount, count);
         if (count > 0) {
             es.Uniform4fv(p.lightPos, count, pos[0]);
             es.Uniform3fv(p.amb, count, amb[0]);
@@ -312,8 +320,8 @@ void SendUniforms(Program& p, unsigned key) {
     }
 }
 
-bool UseProgramFor(bool wide) {
-    const unsigned key = KeyFor(wide);
+bool UseProgramFor(bool wide, bool points = false) {
+    const unsigned key = KeyFor(wide, points);
     Program* p = ProgramFor(key);
     if (!p) return false;
     if (g_current != p->id) {
@@ -452,6 +460,11 @@ void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes) {
     es.BufferSubData(target, 0, GLsizeiptr(bytes), data);
 }
 
+struct QuadPattern {
+    GLuint buffer = 0;
+    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
+} g_quadPatterns[2];      // quads, quad strips
+
 // Draws now, with the current state.
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     if (n == 0) return;
@@ -497,13 +510,35 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
                              nullptr);
         return;
     }
+    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP) && g.s.polygonMode[0] == GL_FILL) {
+        // Quads of vertices in order: the triangles of n vertices are the
+        // first ones of a longer run's, kept in a buffer of their own.
+        const int which = mode == GL_QUADS ? 0 : 1;
+        QuadPattern& q = g_quadPatterns[which];
+        if (n > q.vertices) {
+            std::vector<uint32_t> pattern;
+            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
+            Triangles(mode, vertices, nullptr, &pattern);
+            if (!q.buffer) es.GenBuffers(1, &q.buffer);
+            es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
+            q.vertices = vertices;
+        }
+        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
+        if (count == 0 || !UseProgramFor(false)) return;
+        Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
+        PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+        es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
+        return;
+    }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
         Triangles(mode, idx ? ni : n, idx, &converted);
         mode = GL_TRIANGLES;
         idx = converted.data();
         ni = converted.size();
     }
-    if (!UseProgramFor(false)) return;
+    if (!UseProgramFor(false, mode == GL_POINTS)) return;
     Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
     PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
     if (idx) {
@@ -541,7 +576,7 @@ void EndBatch(std::vector<Vertex>&& vertices, GLenum mode, const size_t firstSet
 }  // namespace
 
 bool InitDrawing() {
-    for (Program& p : g_programs) p = Program();
+    g_programs.clear();
     g_current = 0;
     es.GenVertexArrays(1, &g_vao);
     es.BindVertexArray(g_vao);
@@ -549,8 +584,10 @@ bool InitDrawing() {
     es.GenBuffers(1, &g_streamIbo);
     g_attributes = AttributeState();
     g_streamCapacity[0] = g_streamCapacity[1] = 0;
+    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
     // The common programs built now, not in the middle of a frame.
-    for (unsigned key : {0u, unsigned(kLighting), unsigned(kTexture), unsigned(kLighting | kTexture)})
+    const unsigned lit = kLighting | 1u << kLightShift;  // one light, as most programs have
+    for (unsigned key : {0u, lit, unsigned(kTexture), lit | kTexture})
         if (!ProgramFor(key)) return false;
     es.UseProgram(0);
     g_current = 0;
@@ -624,7 +661,7 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
         DrawNow(b.mode, v.data(), n, nullptr, 0);
         return;
     }
-    if (!UseProgramFor(false)) return;
+    if (!UseProgramFor(false, b.drawMode == GL_POINTS)) return;
     es.BindBuffer(ES_ARRAY_BUFFER, list.vbo);
     // Attributes the list never set take the current value for every vertex.
     unsigned constants = 0;
