@@ -4,7 +4,7 @@
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean
+.PHONY: run test build build-test build-es3 windows assets clean
 
 build:
 	tools/bootstrap.sh run
@@ -20,6 +20,13 @@ build-test:
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
 	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
 	cmake --build build-test -j $(JOBS)
+
+# The demo and the capture tool drawing through gl11/ (OpenGL 1.1 on
+# OpenGL ES 3.0): build-es3/demo and build-es3/demo-capture.
+build-es3:
+	tools/bootstrap.sh run
+	cmake -S . -B build-es3 -DCMAKE_BUILD_TYPE=Release -DDEMO_GLES3=ON
+	cmake --build build-es3 -j $(JOBS) --target demo demo-capture
 
 # The libraries are cross-built once into build-deps-win/ (kept by make clean).
 windows:
@@ -39,4 +46,4 @@ assets:
 	cmake --build build -j $(JOBS) --target assets
 
 clean:
-	rm -rf build build-test build-win
+	rm -rf build build-test build-win build-es3
