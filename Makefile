@@ -2,9 +2,11 @@
 # make test   -- install what is missing, build with sanitizers, run every test
 # make assets -- regenerate the pictures and the music under resources/
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
+# make web    -- build-web/: the demo as a static page (WebAssembly, WebGL 2), and build-web/demo-web.zip
+# make serve-web -- make web, then serve build-web/ on http://127.0.0.1:8000/
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean
+.PHONY: run test build build-test windows assets clean web serve-web
 
 build:
 	tools/bootstrap.sh run
@@ -38,5 +40,19 @@ assets:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 	cmake --build build -j $(JOBS) --target assets
 
+# The browser build. Its libraries are built once into build-deps-web/ (kept
+# by make clean); Debian's emcc finds its JavaScript modules through NODE_PATH.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web:
+	tools/bootstrap.sh web
+	$(WEB_ENV) tools/web/build-deps.sh build-deps-web
+	$(WEB_ENV) emcmake cmake -S . -B build-web/cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DDEMO_WEB_DEPS=$(CURDIR)/build-deps-web/prefix -DDEMO_WEB_OUT=$(CURDIR)/build-web >/dev/null
+	$(WEB_ENV) cmake --build build-web/cmake -j $(JOBS)
+
+serve-web: web
+	@echo "Serving build-web/ on http://127.0.0.1:8000/ (Ctrl-C stops)"
+	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
+
 clean:
-	rm -rf build build-test build-win
+	rm -rf build build-test build-win build-web
