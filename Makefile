@@ -6,7 +6,7 @@
 # make serve-web -- make web, then serve build-web/ on http://127.0.0.1:8000/
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean web serve-web
+.PHONY: run test build build-test build-es3 windows assets clean web serve-web
 
 build:
 	tools/bootstrap.sh run
@@ -22,6 +22,13 @@ build-test:
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
 	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
 	cmake --build build-test -j $(JOBS)
+
+# The demo and the capture tool drawing through gl11/ (OpenGL 1.1 on
+# OpenGL ES 3.0): build-es3/demo and build-es3/demo-capture.
+build-es3:
+	tools/bootstrap.sh run
+	cmake -S . -B build-es3 -DCMAKE_BUILD_TYPE=Release -DDEMO_GLES3=ON
+	cmake --build build-es3 -j $(JOBS) --target demo demo-capture
 
 # The libraries are cross-built once into build-deps-win/ (kept by make clean).
 windows:
@@ -55,4 +62,4 @@ serve-web: web
 	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
 
 clean:
-	rm -rf build build-test build-win build-web
+	rm -rf build build-test build-win build-es3 build-web

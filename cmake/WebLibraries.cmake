@@ -15,8 +15,3 @@ foreach(lib TurboJPEG:turbojpeg MPG123:mpg123)
     IMPORTED_LOCATION "${DEMO_WEB_DEPS}/lib/lib${file}.a"
     INTERFACE_INCLUDE_DIRECTORIES "${DEMO_WEB_DEPS}/include")
 endforeach()
-if(NOT DEMO_GLES3)
-  # Until the OpenGL 1.1 layer is in: emscripten's own emulation, which
-  # links but does not draw every scene.
-  target_link_options(demo_core PUBLIC -sLEGACY_GL_EMULATION=1)
-endif()

@@ -11,6 +11,9 @@
 
 #include "platform/sys_glext.h"
 #include "platform/sys_readback.h"
+#ifdef DEMO_GLES3
+#include "platform/sys_gles.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -94,7 +97,11 @@ bool Sys_CreateGLContext(HWND window) {
     if (Sys_IsHeadless()) return MakeHeadlessContext();
     SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
     if (!sdl) return false;
+#ifdef DEMO_GLES3
+    Sys_Gles_RequestWindowContext();
+#else
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
@@ -113,6 +120,9 @@ bool Sys_CreateGLContext(HWND window) {
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
 #ifdef _WIN32
     if (!Sys_LoadGLEntryPoints()) return false;
+#endif
+#ifdef DEMO_GLES3
+    if (!Sys_Gles_StartLayer()) return false;
 #endif
     SDL_GL_SetSwapInterval(1);
     return MakeSurface(g_requestedScale ? g_requestedScale : 1);
