@@ -54,11 +54,6 @@ void Web_DeleteSurface(uint32_t fbo, uint32_t colour, uint32_t depth) {
     glDeleteRenderbuffers(1, &depth);
 }
 
-int Web_MaxRenderbufferSize() {
-    GLint size = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &size);
-    return size;
-}
 
 void Web_Present(uint32_t fbo, int sw, int sh, int x, int y, int w, int h) {
     const GLfloat black[4] = {0, 0, 0, 1};
@@ -135,6 +130,10 @@ bool MakeContext() {
 
 }  // namespace
 
+// The largest renderbuffer side WebGL allows here (asked of the browser,
+// not of the layer, which knows only OpenGL 1.1's state).
+EM_JS(int, web_max_renderbuffer_size, (), { return GLctx.getParameter(GLctx.MAX_RENDERBUFFER_SIZE); });
+
 // Waits for the browser's next animation frame: the canvas is shown then.
 EM_ASYNC_JS(void, web_wait_frame, (), { await DemoPage.nextFrame(); });
 
@@ -169,7 +168,7 @@ void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight) {
     if (!g_fbo) return;
     // The browser does not say whether it draws in software: the scale
     // follows the screen (where the GPU allows a surface that large).
-    const int largest = Web_MaxRenderbufferSize();
+    const int largest = web_max_renderbuffer_size();
     int scale = Sys_FullScreenScale(screenWidth, screenHeight, g_requestedScale, false);
     while (scale > 1 && (kSurfaceWidth * scale > largest || kSurfaceHeight * scale > largest)) --scale;
     Sys_SetSurfaceScale(scale);

@@ -49,6 +49,7 @@ const DemoPage = {
   atDone(ok, seconds, frame, why) {
     this.at = { ok, seconds, frame, why };
     this.status = 'at-done';
+    el('loading').hidden = true;
     if (!ok) this.fail('No frame at ' + this.atSeconds() + ' s: ' + why + '.');
   },
 
