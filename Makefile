@@ -20,7 +20,7 @@ run: build
 build-test:
 	tools/bootstrap.sh test
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
-	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
+	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe -DDEMO_WEB_DIR=$(CURDIR)/build-web
 	cmake --build build-test -j $(JOBS)
 
 # The demo and the capture tool drawing through gl11/ (OpenGL 1.1 on
@@ -38,8 +38,8 @@ windows:
 	  -DDEMO_WIN_DEPS=$(CURDIR)/build-deps-win/prefix
 	cmake --build build-win -j $(JOBS)
 
-# The tests run the Windows build too (under Wine).
-test: windows build-test
+# The tests run the Windows build too (under Wine), and the browser build (in chromium).
+test: windows web build-test
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 assets:

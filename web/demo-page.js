@@ -35,6 +35,7 @@ const DemoPage = {
   at: null,           // ?at= result: { ok, seconds, frame, why }
   endedAtMusicSeconds: null,
   frames: 0,          // animation frames the demo has waited for
+  times: {},          // performance.now() of the steps, for the benchmark: question, answer, firstFrame
 
   // --- ?at= -----------------------------------------------------------------
   atSeconds() {
@@ -86,6 +87,7 @@ const DemoPage = {
     return new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
   },
   nextFrame() {
+    if (!this.frames) this.times.firstFrame = performance.now();
     return new Promise((done) => requestAnimationFrame(() => { this.frames++; done(); }));
   },
   // The page stands where the desktop would be: its size in CSS pixels and
@@ -141,6 +143,7 @@ const DemoPage = {
   // --- the question and notices --------------------------------------------
   question(text, caption) {
     this.status = 'question';
+    this.times.question = performance.now();
     el('loading').hidden = true;
     el('question-caption').textContent = caption;
     el('question-text').textContent = text;
@@ -149,6 +152,7 @@ const DemoPage = {
     return new Promise((resolve) => {
       this.answer = (yes) => {
         this.answer = null;
+        this.times.answer = performance.now();
         el('question').hidden = true;
         el('loading').hidden = false;
         this.status = 'loading';
