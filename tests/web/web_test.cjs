@@ -4,6 +4,7 @@
 //   node web_test.cjs page     SITE   the question, Escape = No, part 1, Right x7 = part 8, Escape = the end
 //   node web_test.cjs music    SITE   the AudioContext runs; untouched, the parts follow the music to the end
 //   node web_test.cjs nowebgl2 SITE   a browser without WebGL 2 gets the page's message
+//   node web_test.cjs nosound  SITE   sound that cannot start: the message on the page, the silent timeline
 //   node web_test.cjs at       SITE CAPTURE FPS   ?at= frames against demo-capture's stills
 //
 // Every check fails the run with a message; any console error or page error
@@ -41,7 +42,7 @@ function serve(site) {
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-async function withPage(site, body, { noWebgl2 = false } = {}) {
+async function withPage(site, body, { noWebgl2 = false, noAudio = false } = {}) {
   const server = await serve(site);
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
@@ -51,6 +52,7 @@ async function withPage(site, body, { noWebgl2 = false } = {}) {
   const problems = [];
   try {
     const page = await browser.newPage();
+    await page.setViewport({ width: 1000, height: 700, hasTouch: true });
     page.on('console', (m) => { if (m.type() === 'error') problems.push('console error: ' + m.text()); });
     page.on('pageerror', (e) => problems.push('page error: ' + e.message));
     if (noWebgl2) {
@@ -59,6 +61,11 @@ async function withPage(site, body, { noWebgl2 = false } = {}) {
         HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
           return type === 'webgl2' ? null : getContext.call(this, type, ...rest);
         };
+      });
+    }
+    if (noAudio) {
+      await page.evaluateOnNewDocument(() => {
+        window.AudioContext = function () { throw new Error('no audio output'); };
       });
     }
     const base = `http://127.0.0.1:${server.address().port}/`;
@@ -134,6 +141,13 @@ async function testPage(site) {
     const s = await framesPass(page, 3);
     if (s.part !== 1) fail(`part ${s.part} after the answer, not 1`);
     if ((await litPixels(page)) < 100000) fail('part 1 draws a (nearly) black picture');
+    // A tap on the right half steps forward, on the left half back.
+    await page.touchscreen.tap(900, 300);
+    await framesPass(page, 2);
+    if ((await state(page)).part !== 2) fail('a tap on the right half did not step to part 2');
+    await page.touchscreen.tap(100, 300);
+    await framesPass(page, 2);
+    if ((await state(page)).part !== 1) fail('a tap on the left half did not step back to part 1');
     for (let i = 0; i < 7; i++) await page.keyboard.press('ArrowRight');
     await framesPass(page, 2);
     const s8 = await state(page);
@@ -144,7 +158,7 @@ async function testPage(site) {
     if (await visible(page, 'canvas')) fail('the canvas is still shown after the end');
     const again = await page.$eval('#again', (a) => a.getAttribute('href'));
     if (!again) fail('the ended page has no way to play again');
-    console.log('page: question, No, part 1, part 8, ended');
+    console.log('page: question, No, part 1, taps, part 8, ended');
   });
 }
 
@@ -198,6 +212,24 @@ async function testNoWebgl2(site) {
     if (!/WebGL 2/.test(text)) fail(`the message reads "${text}"`);
     console.log('nowebgl2: message shown');
   }, { noWebgl2: true });
+}
+
+// --- sound that cannot start ------------------------------------------------------
+async function testNoSound(site) {
+  await withPage(site, async (page, base) => {
+    await answerNo(page, base);
+    const notices = await page.$eval('#notices', (e) => e.textContent);
+    if (!notices.includes('Shit !: Could not initialize BASS, switching to no-sound')) {
+      fail(`no message about the sound on the page: "${notices}"`);
+    }
+    // Silent, the music's timeline still moves the parts.
+    const a = await state(page);
+    await new Promise((r) => setTimeout(r, 1500));
+    const b = await state(page);
+    const moved = (b.music - a.music) / BYTES_PER_SECOND, passed = (b.now - a.now) / 1000;
+    if (!(Math.abs(moved - passed) < 0.2)) fail(`the silent timeline moved ${moved.toFixed(3)} s in ${passed.toFixed(3)} s`);
+    console.log(`nosound: message shown; silent timeline ${moved.toFixed(3)} s in ${passed.toFixed(3)} s`);
+  }, { noAudio: true });
 }
 
 // --- ?at= against the capture tool ---------------------------------------------
@@ -305,6 +337,7 @@ async function main() {
   if (what === 'page') await testPage(site);
   else if (what === 'music') await testMusic(site);
   else if (what === 'nowebgl2') await testNoWebgl2(site);
+  else if (what === 'nosound') await testNoSound(site);
   else if (what === 'at') await testAt(site, rest[0], Number(rest[1]), rest.slice(2).map(Number));
   else fail(`unknown test ${what}`);
 }
