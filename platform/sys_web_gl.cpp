@@ -134,6 +134,8 @@ bool MakeContext() {
 // not of the layer, which knows only OpenGL 1.1's state).
 EM_JS(int, web_max_renderbuffer_size, (), { return GLctx.getParameter(GLctx.MAX_RENDERBUFFER_SIZE); });
 
+EM_JS(int, web_software_renderer, (), { return DemoPage.softwareRenderer(GLctx) ? 1 : 0; });
+
 // Waits for the browser's next animation frame: the canvas is shown then.
 EM_ASYNC_JS(void, web_wait_frame, (), { await DemoPage.nextFrame(); });
 
@@ -166,10 +168,10 @@ int Sys_FullScreenScale(int screenWidth, int screenHeight, int requested, bool s
 
 void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight) {
     if (!g_fbo) return;
-    // The browser does not say whether it draws in software: the scale
-    // follows the screen (where the GPU allows a surface that large).
+    // As on the desktop: 1 on a software renderer (where the browser names
+    // it), else as large as the screen and the GPU's largest surface allow.
     const int largest = web_max_renderbuffer_size();
-    int scale = Sys_FullScreenScale(screenWidth, screenHeight, g_requestedScale, false);
+    int scale = Sys_FullScreenScale(screenWidth, screenHeight, g_requestedScale, web_software_renderer() != 0);
     while (scale > 1 && (kSurfaceWidth * scale > largest || kSurfaceHeight * scale > largest)) --scale;
     Sys_SetSurfaceScale(scale);
 }

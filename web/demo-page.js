@@ -93,9 +93,18 @@ const DemoPage = {
   // The page stands where the desktop would be: its size in CSS pixels and
   // its background colour (R << 16 | G << 8 | B).
   screenSize() { return [window.innerWidth, window.innerHeight]; },
+  // The screen in device pixels: what full screen will cover, known before
+  // the browser has entered it.
   screenPixels() {
     const r = window.devicePixelRatio || 1;
-    return [Math.round(window.innerWidth * r), Math.round(window.innerHeight * r)];
+    return [Math.round(screen.width * r), Math.round(screen.height * r)];
+  },
+  // The browser's renderer, where it tells it: a software one draws full
+  // screen at 1 x, as on the desktop.
+  softwareRenderer(gl) {
+    const info = gl.getExtension('WEBGL_debug_renderer_info');
+    const name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+    return /SwiftShader|llvmpipe|softpipe|swrast/i.test(name);
   },
   backgroundRgb() {
     const m = getComputedStyle(document.body).backgroundColor.match(/\d+/g) || [0, 0, 0];
@@ -107,7 +116,9 @@ const DemoPage = {
   fullScreen(on) {
     this.fullScreenWanted = on;
     document.body.classList.toggle('fullscreen', on);
-    if (on && !document.fullscreenElement && document.documentElement.requestFullscreen) {
+    if (on && !document.fullscreenElement && !this.fullScreenAsked && document.documentElement.requestFullscreen) {
+      // Once: the answer's gesture asks; a later call without one would be refused.
+      this.fullScreenAsked = true;
       document.documentElement.requestFullscreen().catch(() => {});
     } else if (!on && document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
@@ -125,7 +136,7 @@ const DemoPage = {
       return;
     }
     const r = window.devicePixelRatio || 1;
-    const [W, H] = this.screenPixels();
+    const W = Math.round(window.innerWidth * r), H = Math.round(window.innerHeight * r);
     const k = Math.floor(Math.min(W / 640, H / 480));
     let w = 640 * k, h = 480 * k;
     if (k < 1) {  // a screen smaller than 640 x 480: fit it, aspect kept

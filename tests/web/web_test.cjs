@@ -4,6 +4,7 @@
 //   node web_test.cjs page     SITE   the question, Escape = No, part 1, Right x7 = part 8, Escape = the end
 //   node web_test.cjs music    SITE   the AudioContext runs; untouched, the parts follow the music to the end
 //   node web_test.cjs nowebgl2 SITE   a browser without WebGL 2 gets the page's message
+//   node web_test.cjs fullscreen SITE Yes: full screen at the largest whole multiple, Escape ends it
 //   node web_test.cjs nosound  SITE   sound that cannot start: the message on the page, the silent timeline
 //   node web_test.cjs at       SITE CAPTURE FPS   ?at= frames against demo-capture's stills
 //
@@ -42,17 +43,19 @@ function serve(site) {
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-async function withPage(site, body, { noWebgl2 = false, noAudio = false } = {}) {
+async function withPage(site, body, { noWebgl2 = false, noAudio = false, screen = null } = {}) {
   const server = await serve(site);
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
     headless: true,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader']
+      .concat(screen ? [`--screen-info={${screen}}`] : []),
+    defaultViewport: screen ? null : undefined,
   });
   const problems = [];
   try {
     const page = await browser.newPage();
-    await page.setViewport({ width: 1000, height: 700, hasTouch: true });
+    if (!screen) await page.setViewport({ width: 1000, height: 700, hasTouch: true });
     page.on('console', (m) => { if (m.type() === 'error') problems.push('console error: ' + m.text()); });
     page.on('pageerror', (e) => problems.push('page error: ' + e.message));
     if (noWebgl2) {
@@ -214,6 +217,30 @@ async function testNoWebgl2(site) {
   }, { noWebgl2: true });
 }
 
+// --- Yes: full screen ------------------------------------------------------------
+async function testFullScreen(site) {
+  await withPage(site, async (page, base) => {
+    await page.goto(base, { waitUntil: 'load' });
+    await waitFor(page, 'the question', (s) => s.status === 'question', 60);
+    await page.keyboard.press('Enter');
+    await waitFor(page, 'the demo running after Yes', (s) => s.status === 'running' && s.frames > 0, 60);
+    await framesPass(page, 3);
+    // 1920 x 1200: the largest whole multiple of 640 x 480 is 1280 x 960, centred.
+    const look = await page.evaluate(() => {
+      const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+      return { full: !!document.fullscreenElement, size: [c.width, c.height, r.left, r.top, r.width, r.height].join(),
+        cursor: getComputedStyle(c).cursor };
+    });
+    if (!look.full) fail('Yes did not go full screen');
+    if (look.size !== '1280,960,320,120,1280,960') fail(`full screen canvas (size, place) ${look.size}, not 1280 x 960 at 320, 120`);
+    if (look.cursor !== 'none') fail(`the cursor is ${look.cursor} over the picture`);
+    await page.keyboard.press('Escape');
+    await waitFor(page, 'the ended page after Escape in full screen', (t) => t.status === 'ended', 10);
+    if (await page.evaluate(() => !!document.fullscreenElement)) fail('still full screen after the end');
+    console.log('fullscreen: Yes, 1280 x 960 centred, Escape ends it');
+  }, { screen: '1920x1200' });
+}
+
 // --- sound that cannot start ------------------------------------------------------
 async function testNoSound(site) {
   await withPage(site, async (page, base) => {
@@ -338,6 +365,7 @@ async function main() {
   else if (what === 'music') await testMusic(site);
   else if (what === 'nowebgl2') await testNoWebgl2(site);
   else if (what === 'nosound') await testNoSound(site);
+  else if (what === 'fullscreen') await testFullScreen(site);
   else if (what === 'at') await testAt(site, rest[0], Number(rest[1]), rest.slice(2).map(Number));
   else fail(`unknown test ${what}`);
 }
