@@ -12,8 +12,5 @@
 // Stops the music for good (the end of the program).
 void Sys_Web_StopAudio();
 
-// True while the window is in full screen (Sys_ChangeDisplayMode(true)).
-bool Sys_Web_FullScreen();
-
 // The client size a window was made with; false for an unknown window.
 bool Sys_Web_WindowSize(HWND window, int* width, int* height);

@@ -27,7 +27,9 @@
 
 namespace {
 
-bool Web_MakeSurface(int width, int height, uint32_t* fbo, uint32_t* colour, uint32_t* depth) {
+// A framebuffer object of width x height (RGB8 colour, 24-bit depth),
+// cleared to black and far, left bound. False when incomplete.
+bool MakeFramebuffer(int width, int height, uint32_t* fbo, uint32_t* colour, uint32_t* depth) {
     glGenFramebuffers(1, fbo);
     glGenRenderbuffers(1, colour);
     glGenRenderbuffers(1, depth);
@@ -47,15 +49,16 @@ bool Web_MakeSurface(int width, int height, uint32_t* fbo, uint32_t* colour, uin
     return true;
 }
 
-void Web_DeleteSurface(uint32_t fbo, uint32_t colour, uint32_t depth) {
+void DeleteFramebuffer(uint32_t fbo, uint32_t colour, uint32_t depth) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDeleteFramebuffers(1, &fbo);
     glDeleteRenderbuffers(1, &colour);
     glDeleteRenderbuffers(1, &depth);
 }
 
-
-void Web_Present(uint32_t fbo, int sw, int sh, int x, int y, int w, int h) {
+// Copies the surface (sw x sh) into the canvas at (x, y, w, h), black
+// around it, then binds the surface again.
+void BlitToCanvas(uint32_t fbo, int sw, int sh, int x, int y, int w, int h) {
     const GLfloat black[4] = {0, 0, 0, 1};
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glClearBufferfv(GL_COLOR, 0, black);
@@ -65,7 +68,8 @@ void Web_Present(uint32_t fbo, int sw, int sh, int x, int y, int w, int h) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
 }
 
-void Web_ReadSurfacePixels(uint32_t fbo, int width, int height, uint8_t* rgba) {
+// WebGL reads RGBA only: 4 bytes a pixel, bottom row first.
+void ReadFramebufferRgba(uint32_t fbo, int width, int height, uint8_t* rgba) {
     GLint pack = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -86,10 +90,10 @@ int g_requestedScale = 0;  // 0: full screen chooses, windowed is 1
 int ClampScale(int scale) { return scale < 1 ? 1 : (scale > 4 ? 4 : scale); }
 
 bool MakeSurface(int scale) {
-    if (g_fbo) Web_DeleteSurface(g_fbo, g_colour, g_depth);
+    if (g_fbo) DeleteFramebuffer(g_fbo, g_colour, g_depth);
     g_fbo = g_colour = g_depth = 0;
     g_scale = scale;
-    if (!Web_MakeSurface(kSurfaceWidth * scale, kSurfaceHeight * scale, &g_fbo, &g_colour, &g_depth)) {
+    if (!MakeFramebuffer(kSurfaceWidth * scale, kSurfaceHeight * scale, &g_fbo, &g_colour, &g_depth)) {
         std::fprintf(stderr, "drawing surface: framebuffer incomplete\n");
         return false;
     }
@@ -192,7 +196,7 @@ namespace {
 // The whole surface as RGBA, bottom row first (WebGL reads RGBA only).
 bool ReadSurfaceRgba(uint8_t* out) {
     if (!g_fbo) return false;
-    Web_ReadSurfacePixels(g_fbo, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, out);
+    ReadFramebufferRgba(g_fbo, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, out);
     return true;
 }
 }  // namespace
@@ -224,7 +228,7 @@ void Sys_SwapBuffers(HWND window) {
         w = kSurfaceWidth * fit;
         h = kSurfaceHeight * fit;
     }
-    Web_Present(g_fbo, sw, sh, (dw - w) / 2, (dh - h) / 2, w, h);
+    BlitToCanvas(g_fbo, sw, sh, (dw - w) / 2, (dh - h) / 2, w, h);
     if (g_frameHook) g_frameHook();
     if (!Sys_IsHeadless()) web_wait_frame();
 }

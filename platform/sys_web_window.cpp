@@ -40,7 +40,6 @@ MessageBoxHook g_boxHook = nullptr;
 bool g_headless = false;
 int g_headlessScale = 1;
 HWND g_mainWindow = 0;  // the window the page's events go to
-bool g_fullscreen = false;
 
 WindowRecord* Find(HWND window) {
     if (window == 0 || window > g_windows.size()) return nullptr;
@@ -210,7 +209,6 @@ void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480) {
     WindowRecord* w = Find(window);
     if (!w) return;
     w->fullscreen = fullscreen640x480;
-    g_fullscreen = fullscreen640x480;
     if (g_headless) return;
     // The page lays the canvas out: full screen at the largest whole multiple
     // of 640 x 480 that fits, centred, no cursor; else 640 x 480 on the page.
@@ -221,8 +219,6 @@ void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480) {
         Sys_Internal_FitSurfaceToScreen(width, height);
     }
 }
-
-bool Sys_Web_FullScreen() { return g_fullscreen; }
 
 bool Sys_Internal_WindowIsFullscreen(HWND window) {
     WindowRecord* w = Find(window);

@@ -217,6 +217,10 @@ const DemoPage = {
 
   // --- the end ------------------------------------------------------------------
   ended(status) {
+    // Where the music stood at the end, in seconds (the tests read it); the
+    // platform has stopped it just before.
+    this.endedAtMusicSeconds = this.audio.seconds();
+    this.audio.close();
     this.status = 'ended';
     this.exitStatus = status;
     el('canvas').hidden = true;
@@ -233,12 +237,14 @@ const DemoPage = {
   // --- music --------------------------------------------------------------------
   audio: {
     ctx: null,
-    streams: new Map(),  // handle -> { buffer, node, start, rate }
+    rate: 44100,         // the context's sample rate (kept after it closes)
+    streams: new Map(),  // handle -> { buffer, node, start, last }
     // Made inside the viewer's answer, so that the browser lets it run.
     prepare() {
       if (this.ctx || typeof AudioContext === 'undefined') return;
       try {
         this.ctx = new AudioContext({ sampleRate: 44100 });
+        this.rate = this.ctx.sampleRate;
         this.ctx.resume().catch(() => {});
       } catch (e) {
         this.ctx = null;
@@ -295,9 +301,9 @@ const DemoPage = {
       }
       return Math.max(0, Math.floor((t - s.start) * this.ctx.sampleRate));
     },
-    // Seconds of music heard (the first stream), for the page's tests.
+    // Seconds of music heard of the first stream, for the page's tests.
     seconds() {
-      for (const s of this.streams.values()) return (s.last || 0) / (this.ctx ? this.ctx.sampleRate : 44100);
+      for (const [handle] of this.streams) return this.framesPlayed(handle) / this.rate;
       return 0;
     },
     pause(pause) {
@@ -321,17 +327,6 @@ const DemoPage = {
   },
 };
 window.DemoPage = DemoPage;
-
-// Where the music stood when the demo ended, in seconds (tests read it).
-const endedBefore = DemoPage.ended;
-DemoPage.ended = function (status) {
-  let frames = 0, rate = 44100;
-  for (const [handle] of this.audio.streams) { frames = this.audio.framesPlayed(handle); break; }
-  if (this.audio.ctx) rate = this.audio.ctx.sampleRate;
-  this.audio.close();
-  this.endedAtMusicSeconds = frames / rate;
-  endedBefore.call(this, status);
-};
 
 function webgl2Available() {
   try {
