@@ -81,9 +81,10 @@ off_t SeekMemory(void* handle, off_t offset, int whence) {
     return target;
 }
 
-// Decodes the whole stream to 16-bit stereo at the output's frequency.
-// False when the bytes are not an MP3 stream.
-bool DecodeAll(const uint8_t* data, size_t size, std::vector<int16_t>* pcm) {
+// Decodes the whole stream to 16-bit stereo at the output's frequency, or,
+// without pcm (the silent device), only scans it for its length in sample
+// frames. False when the bytes are not an MP3 stream.
+bool DecodeAll(const uint8_t* data, size_t size, std::vector<int16_t>* pcm, size_t* frames) {
     if (!g_mpg123Ready) {
         mpg123_init();
         g_mpg123Ready = true;
@@ -99,8 +100,12 @@ bool DecodeAll(const uint8_t* data, size_t size, std::vector<int16_t>* pcm) {
     long rate = 0;
     int channels = 0, encoding = 0;
     ok = ok && mpg123_getformat(decoder, &rate, &channels, &encoding) == MPG123_OK;
-    pcm->clear();
-    if (ok) {
+    *frames = 0;
+    if (ok && !pcm) {
+        ok = mpg123_scan(decoder) == MPG123_OK && mpg123_length(decoder) > 0;
+        if (ok) *frames = size_t(mpg123_length(decoder));
+    } else if (ok) {
+        pcm->clear();
         const off_t samples = mpg123_length(decoder);
         if (samples > 0) pcm->reserve(size_t(samples) * 2);
         std::vector<int16_t> chunk(16384);
@@ -116,6 +121,7 @@ bool DecodeAll(const uint8_t* data, size_t size, std::vector<int16_t>* pcm) {
             }
         }
         ok = ok && !pcm->empty();
+        *frames = pcm->size() / 2;
     }
     if (decoder) {
         mpg123_close(decoder);
@@ -168,15 +174,17 @@ HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t lengt
     int slot = 0;
     while (slot < kMaxStreams && g_audio.streams[slot].used) ++slot;
     if (slot == kMaxStreams) return 0;
+    // The samples are needed only where they are heard.
     std::vector<int16_t> pcm;
-    if (!DecodeAll(static_cast<const uint8_t*>(data) + offset, length, &pcm)) return 0;
-    const size_t frames = pcm.size() / 2;
+    size_t frames = 0;
+    const bool heard = g_audio.output == Output::Device;
+    if (!DecodeAll(static_cast<const uint8_t*>(data) + offset, length, heard ? &pcm : nullptr, &frames)) return 0;
     if (uint64_t(frames) * kBytesPerFrame > UINT32_MAX) return 0;
     Stream& s = g_audio.streams[slot];
     s = Stream{};
     s.used = true;
     s.lengthBytes = uint32_t(frames * kBytesPerFrame);
-    if (g_audio.output == Output::Device) web_audio_load(slot + 1, pcm.data(), int(frames));
+    if (heard) web_audio_load(slot + 1, pcm.data(), int(frames));
     return HSTREAM(slot + 1);
 }
 
