@@ -35,7 +35,7 @@ const DemoPage = {
   at: null,           // ?at= result: { ok, seconds, frame, why }
   endedAtMusicSeconds: null,
   frames: 0,          // animation frames the demo has waited for
-  times: {},          // performance.now() of the steps, for the benchmark: question, answer, firstFrame
+  times: {},          // performance.now() of the steps (benchmark, tests): question, answer, splash..., firstFrame
 
   // --- ?at= -----------------------------------------------------------------
   atSeconds() {
@@ -68,6 +68,7 @@ const DemoPage = {
   showWindow(splash, show) {
     if (splash) {
       el('splash').hidden = !show;
+      this.times[show ? 'splashShown' : 'splashHidden'] = performance.now();
       return;
     }
     el('canvas').hidden = !show;
@@ -82,6 +83,7 @@ const DemoPage = {
     const c = el('splash');
     const image = new ImageData(new Uint8ClampedArray(rgba), width, height);
     c.getContext('2d').putImageData(image, 0, 0);
+    this.times.splashPainted = performance.now();
     el('loading').hidden = true;
     // Two animation frames: the splash is on screen before loading goes on.
     return new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));

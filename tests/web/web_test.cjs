@@ -143,6 +143,19 @@ async function testPage(site) {
     if (await page.evaluate(() => document.body.classList.contains('fullscreen'))) fail('No gave full screen');
     const s = await framesPass(page, 3);
     if (s.part !== 1) fail(`part ${s.part} after the answer, not 1`);
+    // The splash stood over the page while the demo loaded: shown, painted
+    // with its soft edge over the page's colour, gone before the first frame.
+    const splash = await page.evaluate(() => {
+      const c = document.getElementById('splash'), t = DemoPage.times;
+      const px = (x, y) => Array.from(c.getContext('2d').getImageData(x, y, 1, 1).data.slice(0, 3)).join();
+      const bg = getComputedStyle(document.body).backgroundColor.match(/\d+/g).join();
+      return { order: t.splashShown <= t.splashPainted && t.splashPainted <= t.splashHidden && t.splashHidden <= t.firstFrame,
+        hidden: c.hidden, size: [c.width, c.height].join(), corner: px(0, 0), centre: px(160, 120), bg };
+    });
+    if (!splash.order || !splash.hidden) fail(`the splash was not shown, painted and hidden before part 1: ${JSON.stringify(splash)}`);
+    if (splash.size !== '320,240' || splash.corner !== splash.bg || splash.centre === splash.bg) {
+      fail(`the splash is not the picture over the page: ${JSON.stringify(splash)}`);
+    }
     if ((await litPixels(page)) < 100000) fail('part 1 draws a (nearly) black picture');
     // A tap on the right half steps forward, on the left half back.
     await page.touchscreen.tap(900, 300);
@@ -161,7 +174,7 @@ async function testPage(site) {
     if (await visible(page, 'canvas')) fail('the canvas is still shown after the end');
     const again = await page.$eval('#again', (a) => a.getAttribute('href'));
     if (!again) fail('the ended page has no way to play again');
-    console.log('page: question, No, part 1, taps, part 8, ended');
+    console.log('page: question, No, splash, part 1, taps, part 8, ended');
   });
 }
 
