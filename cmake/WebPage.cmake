@@ -8,9 +8,17 @@ target_link_libraries(demo PRIVATE demo_core)
 set_target_properties(demo PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${DEMO_WEB_OUT}")
 # The frame loop and the question run as on the desktop: Asyncify lets a
 # swap wait for the browser's next frame and a box for its answer without
-# changing the loop. WebGL 2 only; the page checks for it first.
+# changing the loop. Calls through pointers are taken not to wait, or every
+# function of the OpenGL layer (which calls WebGL through pointers) would be
+# instrumented and slowed; the window procedures, which do wait (the splash
+# paints, Escape ends the program), are reached through the window and
+# message calls named here and whatever they are inlined into (the splash's
+# constructor, start-up, the frame pass). WebGL 2 only; the page checks for
+# it first.
+set(web_waits_through "'*Sys_*Window*','*Sys_*Message*','*SplashWindow*','*StartUp*','*RunFramePass*','*RunDemo*','main'")
 target_link_options(demo PRIVATE
-  -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
+  -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IGNORE_INDIRECT=1
+  "-sASYNCIFY_ADD=[${web_waits_through}]"
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864 -sTOTAL_STACK=1048576
   -sENVIRONMENT=web -sEXIT_RUNTIME=0
