@@ -352,7 +352,11 @@ function start() {
     el('no-webgl2').hidden = false;
     return;
   }
-  if (params.has('at')) el('canvas').hidden = false;
+  if (params.has('at')) {
+    // One exact moment: the demo's canvas is the page's only one.
+    el('splash').remove();
+    el('canvas').hidden = false;
+  }
   window.Module = {
     canvas: el('canvas'),
     print: (text) => console.log(text),
