@@ -6,6 +6,13 @@ if(NOT DEMO_TESTS OR DEMO_GLES3 OR WIN32)
   return()
 endif()
 
+# The libraries' imported targets, seen from here.
+find_package(Threads REQUIRED)
+pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
+pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+
 get_target_property(core_sources demo_core SOURCES)
 list(FILTER core_sources EXCLUDE REGEX "sys_native_egl\\.cpp$")
 add_library(demo_core_es3 STATIC ${core_sources} ${CMAKE_SOURCE_DIR}/platform/sys_gles.cpp)

@@ -20,7 +20,8 @@ enum Key : unsigned {
     kNormalize = 16,
     kFlat = 32,
     kWide = 64,
-    kKeyCount = 128,
+    kTexMatrix = 128,  // texture matrix not the identity: projective lookups
+    kKeyCount = 256,
 };
 
 struct Program {
@@ -68,7 +69,11 @@ uniform vec3 u_spec[8];
 uniform vec3 u_att[8];
 #endif
 FLAT out vec4 v_colour;
+#ifdef TEX_MATRIX
 out vec4 v_tex;
+#else
+out vec2 v_tex;
+#endif
 void main() {
     vec4 pos = vec4(a_pos, 1.0);
     gl_Position = u_mvp * pos;
@@ -124,21 +129,34 @@ void main() {
     tc.y = sphere.y;
 #endif
 #endif
+#ifdef TEX_MATRIX
     v_tex = u_texMatrix * tc;
+#else
+    v_tex = tc.xy;
+#endif
 }
 )";
 
+// Kept as plain as Mesa's own fixed-function shaders (a texel times the
+// colour, read straight from the interpolated coordinate), so that llvmpipe
+// takes its fast paths for them alike.
 const char* kFragmentShader = R"(
 FLAT in vec4 v_colour;
+#ifdef TEX_MATRIX
 in vec4 v_tex;
+#else
+in vec2 v_tex;
+#endif
 uniform sampler2D u_texture;
 out vec4 o_colour;
 void main() {
-    vec4 c = v_colour;
-#ifdef TEXTURE
-    c *= textureProj(u_texture, v_tex.xyw);
+#if defined(TEXTURE) && defined(TEX_MATRIX)
+    o_colour = textureProj(u_texture, v_tex.xyw) * v_colour;
+#elif defined(TEXTURE)
+    o_colour = texture(u_texture, v_tex) * v_colour;
+#else
+    o_colour = v_colour;
 #endif
-    o_colour = c;
 }
 )";
 
@@ -169,6 +187,7 @@ Program* ProgramFor(unsigned key) {
     if (key & kGenT) defines += "#define GEN_T\n";
     if (key & kNormalize) defines += "#define NORMALIZE\n";
     if (key & kWide) defines += "#define WIDE\n";
+    if (key & kTexMatrix) defines += "#define TEX_MATRIX\n";
     defines += (key & kFlat) ? "#define FLAT flat\n" : "#define FLAT\n";
     const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader);
     const GLuint fs = Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader);
@@ -218,6 +237,7 @@ unsigned KeyFor(bool wide) {
     if (s.lighting) key |= kLighting;
     if (s.texture2D && BoundTexture()->Complete()) {
         key |= kTexture;
+        if (std::memcmp(Top(2).m, Identity().m, sizeof(Mat4)) != 0) key |= kTexMatrix;
         if (s.texGenS && s.texGenMode[0] == GL_SPHERE_MAP) key |= kGenS;
         if (s.texGenT && s.texGenMode[1] == GL_SPHERE_MAP) key |= kGenT;
     }

@@ -7,7 +7,7 @@
  * (gl11.h) once the ES 3.0 context is current.
  *
  * Implemented (with their GL 1.1 meaning):
- *  - matrix stacks (modelview 32, projection 4, texture 4 deep; overflow and
+ *  - matrix stacks (modelview and projection 32, texture 10 deep, as Mesa; overflow and
  *    underflow give GL_STACK_OVERFLOW / GL_STACK_UNDERFLOW and change nothing),
  *    glLoadIdentity, glLoadMatrixf, glMultMatrixf, glTranslatef, glRotatef,
  *    glScalef, glOrtho, glFrustum; gluPerspective, gluLookAt (glu.h)
