@@ -5,6 +5,7 @@
 //   node web_test.cjs music    SITE   the AudioContext runs; untouched, the parts follow the music to the end
 //   node web_test.cjs nowebgl2 SITE   a browser without WebGL 2 gets the page's message
 //   node web_test.cjs fullscreen SITE Yes: full screen at the largest whole multiple, Escape ends it
+//   node web_test.cjs hidden   SITE   a hidden tab draws nothing, the music goes on, back at the music's part
 //   node web_test.cjs nosound  SITE   sound that cannot start: the message on the page, the silent timeline
 //   node web_test.cjs at       SITE CAPTURE FPS   ?at= frames against demo-capture's stills
 //
@@ -254,6 +255,29 @@ async function testFullScreen(site) {
   }, { screen: '1920x1200' });
 }
 
+// --- a hidden tab ------------------------------------------------------------------
+async function testHiddenTab(site) {
+  await withPage(site, async (page, base) => {
+    await answerNo(page, base);
+    const before = await state(page);
+    const other = await page.browser().newPage();
+    await other.bringToFront();
+    // Hidden past the first sync time (8.3 s): no frames, the music goes on.
+    await new Promise((r) => setTimeout(r, 1000));
+    const hidden = await state(page);
+    await new Promise((r) => setTimeout(r, Math.max(0, 9.5 - hidden.music / BYTES_PER_SECOND) * 1000));
+    const late = await state(page);
+    if (await page.evaluate(() => document.visibilityState) !== 'hidden') fail('the tab did not go hidden');
+    if (late.frames !== hidden.frames) fail(`frames drawn in a hidden tab: ${hidden.frames} -> ${late.frames}`);
+    if (!(late.music - hidden.music > 7 * BYTES_PER_SECOND)) fail('the music stood still in the hidden tab');
+    await other.close();
+    await page.bringToFront();
+    const back = await waitFor(page, 'part 2 after coming back', (t) => t.part === 2 && t.frames > late.frames, 20);
+    console.log(`hidden: frames ${before.frames} -> ${late.frames} while hidden, music ${(late.music / BYTES_PER_SECOND).toFixed(2)} s, ` +
+      `back in part ${back.part}`);
+  });
+}
+
 // --- sound that cannot start ------------------------------------------------------
 async function testNoSound(site) {
   await withPage(site, async (page, base) => {
@@ -383,6 +407,7 @@ async function main() {
   else if (what === 'nowebgl2') await testNoWebgl2(site);
   else if (what === 'nosound') await testNoSound(site);
   else if (what === 'fullscreen') await testFullScreen(site);
+  else if (what === 'hidden') await testHiddenTab(site);
   else if (what === 'at') await testAt(site, rest[0], Number(rest[1]), rest.slice(2).map(Number));
   else fail(`unknown test ${what}`);
 }
