@@ -84,6 +84,7 @@ const DemoPage = {
     const image = new ImageData(new Uint8ClampedArray(rgba), width, height);
     c.getContext('2d').putImageData(image, 0, 0);
     this.times.splashPainted = performance.now();
+    this.splashSeen = !c.hidden && c.getBoundingClientRect().width === width;
     el('loading').hidden = true;
     // Two animation frames: the splash is on screen before loading goes on.
     return new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
