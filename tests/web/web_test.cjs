@@ -206,13 +206,15 @@ async function testMusic(site) {
     }
     const parts = changes.map((c) => c[0]).join();
     if (parts !== '2,3,4,5,6,7,8') fail(`parts came as ${parts}`);
-    // Each change seen within a few polls and frames after its sync time.
-    const syncs = [8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7];
+    // Each change seen after its sync time and before the next one (how much
+    // after depends on the frame rate and the polling, which load changes).
+    const syncs = [8.3, 16.6, 25.1, 33.5, 41.7, 50.1, 57.7, 65.6];
     changes.forEach(([part, at], i) => {
-      if (!(at >= syncs[i] && at < syncs[i] + 0.75)) fail(`part ${part} came at ${at.toFixed(3)} s of music, not ${syncs[i]}`);
+      if (!(at >= syncs[i] && at < syncs[i + 1])) fail(`part ${part} came at ${at.toFixed(3)} s of music, not after ${syncs[i]}`);
     });
     const endedAt = await page.evaluate(() => DemoPage.endedAtMusicSeconds);
-    if (!(Math.abs(endedAt - 65.6) < 0.5)) fail(`the end came at ${endedAt} s of music, not about 65.6`);
+    // The end: the first frame at or after 65.6 s of music, then its Right.
+    if (!(endedAt >= 65.6 && endedAt < 66.6)) fail(`the end came at ${endedAt} s of music, not about 65.6`);
     console.log(`music: ${heard.toFixed(3)} s in ${passed.toFixed(3)} s; parts at ` +
       changes.map((c) => `${c[0]}@${c[1].toFixed(2)}`).join(' ') + `; ended at ${endedAt.toFixed(3)} s`);
   });
@@ -269,7 +271,8 @@ async function testHiddenTab(site) {
     const late = await state(page);
     if (await page.evaluate(() => document.visibilityState) !== 'hidden') fail('the tab did not go hidden');
     if (late.frames !== hidden.frames) fail(`frames drawn in a hidden tab: ${hidden.frames} -> ${late.frames}`);
-    if (!(late.music - hidden.music > 7 * BYTES_PER_SECOND)) fail('the music stood still in the hidden tab');
+    const heard = (late.music - hidden.music) / BYTES_PER_SECOND, passed = (late.now - hidden.now) / 1000;
+    if (!(Math.abs(heard - passed) < 0.3)) fail(`the music moved ${heard.toFixed(3)} s in ${passed.toFixed(3)} s in the hidden tab`);
     await other.close();
     await page.bringToFront();
     const back = await waitFor(page, 'part 2 after coming back', (t) => t.part === 2 && t.frames > late.frames, 20);
