@@ -324,21 +324,42 @@ bool UseProgramFor(bool wide) {
     return true;
 }
 
-// Points the attributes at vertices of `stride` bytes from `base` in the
-// bound array buffer.
-void PointAttributes(size_t base, GLsizei stride, bool wide) {
-    const auto at = [&](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
-    es.VertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, pos)));
-    es.VertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, normal)));
-    es.VertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, colour)));
-    es.VertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, tex)));
-    for (GLuint i = 0; i < 4; ++i) es.EnableVertexAttribArray(i);
-    if (wide) {
-        es.VertexAttribPointer(4, 4, GL_FLOAT, GL_FALSE, stride, at(sizeof(Vertex)));
-        es.EnableVertexAttribArray(4);
-    } else {
-        es.DisableVertexAttribArray(4);
+// What the vertex array object holds now, so that unchanged attributes are
+// not set again (every change costs the driver a validation).
+struct AttributeState {
+    GLuint buffer = 0;
+    size_t base = SIZE_MAX;
+    GLsizei stride = 0;
+    unsigned arrays = 0;      // bit i: attribute i comes from the buffer
+    float constant[4][4] = {};  // attributes 1-3 when they do not
+} g_attributes;
+
+// Points the attributes at vertices of `stride` bytes from `base` in
+// `buffer` (bound as the array buffer); attributes in `constants` (bits 1-3)
+// take the values given instead.
+void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants = 0,
+                     const float values[4][4] = nullptr) {
+    AttributeState& a = g_attributes;
+    if (a.buffer != buffer || a.base != base || a.stride != stride) {
+        const auto at = [&](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
+        es.VertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, pos)));
+        es.VertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, normal)));
+        es.VertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, colour)));
+        es.VertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, tex)));
+        if (wide) es.VertexAttribPointer(4, 4, GL_FLOAT, GL_FALSE, stride, at(sizeof(Vertex)));
+        a.buffer = buffer, a.base = base, a.stride = stride;
     }
+    const unsigned arrays = (wide ? 0x1Fu : 0x0Fu) & ~constants;
+    for (GLuint i = 0; i < 5; ++i) {
+        const unsigned bit = 1u << i;
+        if ((arrays & bit) && !(a.arrays & bit)) es.EnableVertexAttribArray(i);
+        if (!(arrays & bit) && (a.arrays & bit)) es.DisableVertexAttribArray(i);
+        if ((constants & bit) && std::memcmp(a.constant[i - 1], values[i - 1], sizeof a.constant[0]) != 0) {
+            std::memcpy(a.constant[i - 1], values[i - 1], sizeof a.constant[0]);
+            es.VertexAttrib4f(i, values[i - 1][0], values[i - 1][1], values[i - 1][2], values[i - 1][3]);
+        }
+    }
+    a.arrays = arrays;
 }
 
 bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
@@ -416,10 +437,19 @@ void LinePairs(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
     if (mode == GL_LINE_LOOP && n > 1) out->push_back(at(n - 1)), out->push_back(at(0));
 }
 
+// The stream buffers keep their storage and are written over for each draw:
+// new storage per draw costs the driver an allocation (and the kernel page
+// faults) every time, where the vertices are read at the draw call anyway.
+size_t g_streamCapacity[2] = {0, 0};
+
 void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes) {
+    size_t& capacity = g_streamCapacity[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
     es.BindBuffer(target, buffer);
-    // New storage each time: the driver never waits for the last draw.
-    es.BufferData(target, GLsizeiptr(bytes), data, ES_STREAM_DRAW);
+    if (bytes > capacity) {
+        capacity = bytes > 2 * capacity ? bytes : 2 * capacity;
+        es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
+    }
+    es.BufferSubData(target, 0, GLsizeiptr(bytes), data);
 }
 
 // Draws now, with the current state.
@@ -461,9 +491,10 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         }
         if (tris.empty() || !UseProgramFor(true)) return;
         Upload(ES_ARRAY_BUFFER, g_streamVbo, wide.data(), wide.size() * sizeof(Wide));
-        PointAttributes(0, sizeof(Wide), true);
+        PointAttributes(g_streamVbo, 0, sizeof(Wide), true);
         Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, tris.data(), tris.size() * 4);
-        es.DrawElements(GL_TRIANGLES, GLsizei(tris.size()), GL_UNSIGNED_INT, nullptr);
+        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
+                             nullptr);
         return;
     }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
@@ -474,11 +505,13 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
     }
     if (!UseProgramFor(false)) return;
     Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-    PointAttributes(0, sizeof(Vertex), false);
+    PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
     if (idx) {
         if (ni == 0) return;
         Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
-        es.DrawElements(mode, GLsizei(ni), GL_UNSIGNED_INT, nullptr);
+        // The range tells the driver which vertices to shade, without a
+        // pass over the indices.
+        es.DrawRangeElements(mode, 0, GLuint(n - 1), GLsizei(ni), GL_UNSIGNED_INT, nullptr);
     } else {
         es.DrawArrays(mode, 0, GLsizei(n));
     }
@@ -514,6 +547,8 @@ bool InitDrawing() {
     es.BindVertexArray(g_vao);
     es.GenBuffers(1, &g_streamVbo);
     es.GenBuffers(1, &g_streamIbo);
+    g_attributes = AttributeState();
+    g_streamCapacity[0] = g_streamCapacity[1] = 0;
     // The common programs built now, not in the middle of a frame.
     for (unsigned key : {0u, unsigned(kLighting), unsigned(kTexture), unsigned(kLighting | kTexture)})
         if (!ProgramFor(key)) return false;
@@ -566,6 +601,8 @@ void FinishList(DisplayList* list) {
 }
 
 void FreeList(DisplayList* list) {
+    // A buffer made later may take the name again.
+    if (list->vbo && g_attributes.buffer == list->vbo) g_attributes.buffer = 0, g_attributes.base = SIZE_MAX;
     if (list->vbo) es.DeleteBuffers(1, &list->vbo);
     if (list->ibo) es.DeleteBuffers(1, &list->ibo);
     list->vbo = list->ibo = 0;
@@ -589,23 +626,19 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     }
     if (!UseProgramFor(false)) return;
     es.BindBuffer(ES_ARRAY_BUFFER, list.vbo);
-    PointAttributes(b.firstVertex * sizeof(Vertex), sizeof(Vertex), false);
     // Attributes the list never set take the current value for every vertex.
-    if (b.firstSet[kNormal] == n) {
-        es.DisableVertexAttribArray(1);
-        es.VertexAttrib4f(1, g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f);
-    }
-    if (b.firstSet[kColour] == n) {
-        es.DisableVertexAttribArray(2);
-        es.VertexAttrib4f(2, g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]);
-    }
-    if (b.firstSet[kTex] == n) {
-        es.DisableVertexAttribArray(3);
-        es.VertexAttrib4f(3, g.s.tex[0], g.s.tex[1], 0.0f, 1.0f);
-    }
+    unsigned constants = 0;
+    float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
+                          {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
+                          {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
+                          {0, 0, 0, 1}};
+    if (b.firstSet[kNormal] == n) constants |= 2;
+    if (b.firstSet[kColour] == n) constants |= 4;
+    if (b.firstSet[kTex] == n) constants |= 8;
+    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
     es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
-    es.DrawElements(b.drawMode, GLsizei(b.indexCount), GL_UNSIGNED_INT,
-                    reinterpret_cast<const void*>(b.firstIndex * 4));
+    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(b.firstIndex * 4));
 }
 
 }  // namespace gl11

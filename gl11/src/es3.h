@@ -78,6 +78,7 @@ typedef ptrdiff_t GLintptr;
     X(void, DeleteBuffers, (GLsizei n, const GLuint* b))                                                   \
     X(void, BindBuffer, (GLenum t, GLuint b))                                                              \
     X(void, BufferData, (GLenum t, GLsizeiptr n, const void* d, GLenum u))                                 \
+    X(void, BufferSubData, (GLenum t, GLintptr o, GLsizeiptr n, const void* d))                            \
     X(void, GenVertexArrays, (GLsizei n, GLuint* a))                                                       \
     X(void, BindVertexArray, (GLuint a))                                                                   \
     X(void, VertexAttribPointer, (GLuint i, GLint n, GLenum t, GLboolean norm, GLsizei s, const void* p))  \
@@ -86,6 +87,7 @@ typedef ptrdiff_t GLintptr;
     X(void, VertexAttrib4f, (GLuint i, GLfloat x, GLfloat y, GLfloat z, GLfloat w))                        \
     X(void, DrawArrays, (GLenum m, GLint f, GLsizei n))                                                    \
     X(void, DrawElements, (GLenum m, GLsizei n, GLenum t, const void* i))                                  \
+    X(void, DrawRangeElements, (GLenum m, GLuint lo, GLuint hi, GLsizei n, GLenum t, const void* i))       \
     X(void, GenFramebuffers, (GLsizei n, GLuint* f))                                                       \
     X(void, DeleteFramebuffers, (GLsizei n, const GLuint* f))                                              \
     X(void, BindFramebuffer, (GLenum t, GLuint f))                                                         \
