@@ -4,9 +4,8 @@
 // question, the splash, the parts, the end). With ?at=SECONDS it draws the
 // one frame of that demo time on the capture tool's clock (FrameDriver at
 // ?fps=, 60 by default, as demo-capture) and stops. The state the page's
-// tests look at is exported below.
-#include <emscripten.h>
-
+// tests look at is exported below (kept and exported by the linker: the
+// "used" attribute is what emscripten's keep-alive marker stands for).
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "app/shell.h"
 #include "platform/platform.h"
 #include "platform/sys_audio.h"
+#include "platform/sys_web_page.h"
 #include "timeline/music_player.h"
 #include "timeline/sync_file.h"
 
@@ -38,27 +38,23 @@ FrameDriver* g_driver = nullptr;
 
 }  // namespace
 
-EM_JS(double, web_at_seconds, (), { return DemoPage.atSeconds(); });
-EM_JS(int, web_at_fps, (), { return DemoPage.atFps(); });
-EM_JS(void, web_at_done, (int ok, double seconds, int frame, const char* why), {
-    DemoPage.atDone(!!ok, seconds, frame, UTF8ToString(why));
-});
+#define WEB_EXPORT __attribute__((used))
 
 extern "C" {
 
 // The part now playing (1 to 8).
-EMSCRIPTEN_KEEPALIVE int web_current_part() { return app.currentPart; }
+WEB_EXPORT int web_current_part() { return app.currentPart; }
 
 // The music's position in decoded bytes (176400 a second), 0 without music.
-EMSCRIPTEN_KEEPALIVE uint32_t web_music_position() {
+WEB_EXPORT uint32_t web_music_position() {
     return assets.musicPlayer ? Sys_ChannelGetPosition(assets.musicPlayer->stream) : 0;
 }
 
 // The drawing surface's real size and its pixels as RGBA, bottom row first,
 // into a buffer of width * height * 4 bytes. False before a context exists.
-EMSCRIPTEN_KEEPALIVE int web_surface_width() { return kSurfaceWidth * Sys_SurfaceScale(); }
-EMSCRIPTEN_KEEPALIVE int web_surface_height() { return kSurfaceHeight * Sys_SurfaceScale(); }
-EMSCRIPTEN_KEEPALIVE int web_read_surface(uint8_t* rgba);
+WEB_EXPORT int web_surface_width() { return kSurfaceWidth * Sys_SurfaceScale(); }
+WEB_EXPORT int web_surface_height() { return kSurfaceHeight * Sys_SurfaceScale(); }
+WEB_EXPORT int web_read_surface(uint8_t* rgba);
 
 }  // extern "C"
 
@@ -66,27 +62,27 @@ EMSCRIPTEN_KEEPALIVE int web_read_surface(uint8_t* rgba);
 int web_read_surface(uint8_t* rgba) { return Sys_ReadSurfaceRgbx(rgba) ? 1 : 0; }
 
 int main() {
-    const double at = web_at_seconds();
+    const double at = Sys_Web_AtSeconds();
     if (at < 0) RunDemo();
 
     const double last = LastSyncSeconds();
     if (at > last) {
         char why[96];
         std::snprintf(why, sizeof why, "the demo ends at %.3f s", last);
-        web_at_done(0, at, -1, why);
+        Sys_Web_AtDone(false, at, -1, why);
         return 0;
     }
-    static FrameDriver driver(web_at_fps(), 1);
+    static FrameDriver driver(Sys_Web_AtFps(), 1);
     g_driver = &driver;
     if (!driver.Start()) {
-        web_at_done(0, at, -1, "the demo did not start");
+        Sys_Web_AtDone(false, at, -1, "the demo did not start");
         return 0;
     }
     const int64_t frame = driver.FrameAtSeconds(at);
     if (!driver.RunUntil(frame + 1)) {
-        web_at_done(0, at, int(frame), "the demo ended before that frame");
+        Sys_Web_AtDone(false, at, int(frame), "the demo ended before that frame");
         return 0;
     }
-    web_at_done(1, driver.SecondsOfFrame(frame), int(frame), "");
+    Sys_Web_AtDone(true, driver.SecondsOfFrame(frame), int(frame), "");
     return 0;
 }
