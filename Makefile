@@ -2,9 +2,11 @@
 # make test   -- install what is missing, build with sanitizers, run every test
 # make assets -- regenerate the pictures and the music under resources/
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
+# make web    -- build-web/: the demo as a static page (WebAssembly, WebGL 2), and build-web/demo-web.zip
+# make serve-web -- make web, then serve build-web/ on http://127.0.0.1:8000/
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test build-es3 windows assets clean
+.PHONY: run test build build-test build-es3 windows assets clean web serve-web
 
 build:
 	tools/bootstrap.sh run
@@ -18,7 +20,7 @@ run: build
 build-test:
 	tools/bootstrap.sh test
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
-	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
+	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe -DDEMO_WEB_DIR=$(CURDIR)/build-web
 	cmake --build build-test -j $(JOBS)
 
 # The demo and the capture tool drawing through gl11/ (OpenGL 1.1 on
@@ -36,8 +38,8 @@ windows:
 	  -DDEMO_WIN_DEPS=$(CURDIR)/build-deps-win/prefix
 	cmake --build build-win -j $(JOBS)
 
-# The tests run the Windows build too (under Wine).
-test: windows build-test
+# The tests run the Windows build too (under Wine), and the browser build (in chromium).
+test: windows web build-test
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 assets:
@@ -45,5 +47,19 @@ assets:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 	cmake --build build -j $(JOBS) --target assets
 
+# The browser build. Its libraries are built once into build-deps-web/ (kept
+# by make clean); Debian's emcc finds its JavaScript modules through NODE_PATH.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web:
+	tools/bootstrap.sh web
+	$(WEB_ENV) tools/web/build-deps.sh build-deps-web
+	$(WEB_ENV) emcmake cmake -S . -B build-web/cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DDEMO_WEB_DEPS=$(CURDIR)/build-deps-web/prefix -DDEMO_WEB_OUT=$(CURDIR)/build-web >/dev/null
+	$(WEB_ENV) cmake --build build-web/cmake -j $(JOBS)
+
+serve-web: web
+	@echo "Serving build-web/ on http://127.0.0.1:8000/ (Ctrl-C stops)"
+	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
+
 clean:
-	rm -rf build build-test build-win build-es3
+	rm -rf build build-test build-win build-es3 build-web
