@@ -94,10 +94,11 @@ if [ "$mode" = end ]; then
   wait_for 800 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "still running 80 s after the window showed"
   played=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
   demo_ended "the end, $played s after the window showed"
-  # From the first frame, not the start-up; a busy machine adds to the end
-  # (Wine's own shut-down), never takes away.
-  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 72) }' ||
-    fail "ended $played s after the window showed (the music's start), expected 64.5 to 72"
+  # The release build keeps no timeline of its own: the wall clock from the
+  # window, seen late on a busy machine (less), to the end, seen late too and
+  # after Wine's own shut-down (more). A clock or sync fault is far outside.
+  awk -v t="$played" 'BEGIN { exit !(t >= 60 && t <= 75) }' ||
+    fail "ended $played s after the window showed (the music's start), expected 60 to 75"
   echo "wine: played to its end"
   exit 0
 fi
