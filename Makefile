@@ -2,9 +2,11 @@
 # make test   -- install what is missing, build with sanitizers, run every test
 # make assets -- regenerate the pictures and the music under resources/
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
+# make package -- build-pkg/demo017_VERSION_amd64.deb, the Debian package
+# make release -- dist/: the package, the Windows and browser zips, the video, the contact sheet, SHA256SUMS
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean
+.PHONY: run test build build-test windows assets clean package release
 
 build:
 	tools/bootstrap.sh run
@@ -18,7 +20,7 @@ run: build
 build-test:
 	tools/bootstrap.sh test
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
-	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
+	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe -DDEMO_PACKAGE_BUILD=$(CURDIR)/build-pkg
 	cmake --build build-test -j $(JOBS)
 
 # The libraries are cross-built once into build-deps-win/ (kept by make clean).
@@ -29,8 +31,8 @@ windows:
 	  -DDEMO_WIN_DEPS=$(CURDIR)/build-deps-win/prefix
 	cmake --build build-win -j $(JOBS)
 
-# The tests run the Windows build too (under Wine).
-test: windows build-test
+# The tests run the Windows build too (under Wine), and check the Debian package.
+test: windows package build-test
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 assets:
@@ -39,4 +41,24 @@ assets:
 	cmake --build build -j $(JOBS) --target assets
 
 clean:
-	rm -rf build build-test build-win
+	rm -rf build build-test build-win build-pkg
+
+# The Debian package, built as Debian builds its own: with dpkg-buildflags
+# (hardening, paths relative to the source) in build-pkg/, and dated by the
+# last commit, so that the same commit gives the same bytes.
+package release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct)
+package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package:
+	tools/bootstrap.sh package
+	cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DDEMO_PACKAGE=ON \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build build-pkg -j $(JOBS) --target package_files
+	cd build-pkg && cpack
+
+# Everything a release hands out, in dist/ (see tools/release/release.sh).
+# The browser build joins it where this Makefile has a web target.
+release: package windows build
+	if grep -q '^web:' Makefile; then $(MAKE) web; fi
+	tools/release/release.sh dist
