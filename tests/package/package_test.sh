@@ -55,7 +55,7 @@ done
 
 desktop=$root/usr/share/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
-grep -qx 'Exec=demo017' "$desktop" && grep -qx 'Icon=demo017' "$desktop" || fail "the entry does not start demo017 with its icon"
+grep -qx 'Exec=/usr/games/demo017' "$desktop" && grep -qx 'Icon=demo017' "$desktop" || fail "the entry does not start demo017 with its icon"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 
 lintian --allow-root --info --display-info --pedantic "$deb" >"$work/lintian.txt" 2>&1; status=$?
