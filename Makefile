@@ -59,6 +59,9 @@ package:
 
 # Everything a release hands out, in dist/ (see tools/release/release.sh).
 # The browser build joins it where this Makefile has a web target.
-release: package windows build
+# The Windows zip is packed again so that it too is dated by the last commit.
+release: package build
+	rm -f build-win/demo-win64.zip
+	$(MAKE) windows
 	if grep -q '^web:' Makefile; then $(MAKE) web; fi
 	tools/release/release.sh dist
