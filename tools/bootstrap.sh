@@ -22,10 +22,11 @@ windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpk
 if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}" "${windows_packages[@]}" wine64); fi
 if [ "${1:-run}" = "windows" ]; then wanted+=("${windows_packages[@]}"); fi
 if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi
-# The Debian package: dpkg-dev for dpkg-shlibdeps and dpkg-buildflags,
+# The Debian package: dpkg-dev for dpkg-shlibdeps and dpkg-buildflags, file
+# for CPack to find the executables it runs dpkg-shlibdeps on,
 # ImageMagick for its icons; its tests check it with lintian, the desktop
 # entry and metainfo validators and man.
-package_packages=(dpkg-dev imagemagick)
+package_packages=(dpkg-dev file imagemagick)
 if [ "${1:-run}" = "package" ]; then wanted+=("${package_packages[@]}"); fi
 if [ "${1:-run}" = "test" ]; then
   wanted+=("${package_packages[@]}" lintian desktop-file-utils appstream man-db)
