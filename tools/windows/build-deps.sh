@@ -33,7 +33,8 @@ fi
 
 # The version the archive offers now (the highest one, as apt-get source takes).
 src_version() { apt-cache showsrc "$1" | awk '/^Version:/ {print $2}' | sort -V | tail -n1; }
-key="script $(sha256sum "$0" "$toolchain" | sha256sum | cut -c1-16)"
+# The contents only: the same script in another checkout finds the same cache.
+key="script $(cat "$0" "$toolchain" | sha256sum | cut -c1-16)"
 for p in "${packages[@]}"; do key+=$'\n'"$p $(src_version "$p")"; done
 if [ -f "$prefix/VERSIONS" ] && [ "$(cat "$prefix/VERSIONS")" = "$key" ]; then
   exit 0
