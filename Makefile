@@ -59,9 +59,10 @@ package:
 
 # Everything a release hands out, in dist/ (see tools/release/release.sh).
 # The browser build joins it where this Makefile has a web target.
-# The Windows zip is packed again so that it too is dated by the last commit.
+# demo.exe is linked and the Windows zip packed again, so that they too are
+# dated by the last commit (ld stamps the PE header with SOURCE_DATE_EPOCH).
 release: package build
-	rm -f build-win/demo-win64.zip
+	rm -f build-win/demo.exe build-win/demo-win64.zip
 	$(MAKE) windows
 	if grep -q '^web:' Makefile; then $(MAKE) web; fi
 	tools/release/release.sh dist
