@@ -46,7 +46,7 @@ clean:
 # The Debian package, built as Debian builds its own: with dpkg-buildflags
 # (hardening, paths relative to the source) in build-pkg/, and dated by the
 # last commit, so that the same commit gives the same bytes.
-package release: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct)
+package release: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
 package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package:
 	tools/bootstrap.sh package
