@@ -6,7 +6,7 @@
 # make release -- dist/: the package, the Windows and browser zips, the video, the contact sheet, SHA256SUMS
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean package release
+.PHONY: run test build build-test windows assets clean
 
 build:
 	tools/bootstrap.sh run
@@ -46,6 +46,7 @@ clean:
 # The Debian package, built as Debian builds its own: with dpkg-buildflags
 # (hardening, paths relative to the source) in build-pkg/, and dated by the
 # last commit, so that the same commit gives the same bytes.
+.PHONY: package release
 package release: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
 package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package:
