@@ -11,6 +11,7 @@
 // stream's decoded count before that buffer plus the time since the
 // callback, up to the stream's bytes in the buffer; it never goes back.
 #include "platform/sys_audio.h"
+#include "platform/sys_internal.h"
 
 #include <SDL.h>
 #include <mpg123.h>
@@ -389,6 +390,7 @@ bool Sys_StreamPlay(HSTREAM handle, bool flush, uint32_t flags) {
         if (handle == 0 && !g_audio.failedStreamPlaying) {
             g_audio.failedStreamPlaying = true;
             g_audio.failedStreamTick = ClockNow();
+            Sys_Internal_TraceEvent("music");
         }
         return false;
     }
@@ -405,6 +407,7 @@ bool Sys_StreamPlay(HSTREAM handle, bool flush, uint32_t flags) {
     s->playing = true;
     s->loop = (flags & kAudioSampleLoop) != 0;
     Unlock();
+    Sys_Internal_TraceEvent("music");
     return true;
 }
 

@@ -1,9 +1,11 @@
 // sys_core.cpp -- the tick count, embedded resources and process exit.
 #include "platform/platform.h"
+#include "platform/sys_internal.h"
 
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,7 +58,23 @@ void Sys_OverrideResources(const ResourceEntry* entries, size_t count) {
 
 void Sys_SetExitHook(ExitHook hook) { g_exitHook = hook; }
 
+#ifdef DEMO_TEST_HOOKS
+void Sys_Internal_TraceEvent(const char* event) {
+    const char* path = std::getenv("DEMO_TIMELINE_LOG");
+    if (!path || !*path) return;
+    if (FILE* f = std::fopen(path, "a")) {
+        std::fprintf(f, "%u %s\n", unsigned(Sys_GetTickCount()), event);
+        std::fclose(f);
+    }
+}
+#else
+void Sys_Internal_TraceEvent(const char*) {}
+#endif
+
 void Sys_Exit(int status) {
+    char event[32];
+    std::snprintf(event, sizeof event, "exit %d", status);
+    Sys_Internal_TraceEvent(event);
     if (g_exitHook) g_exitHook(status);
     std::exit(status);
 }

@@ -10,3 +10,8 @@ bool Sys_Internal_WindowIsFullscreen(HWND window);
 // Full screen on a screen of this size: the drawing surface takes the scale
 // Sys_FullScreenScale gives for it and the renderer.
 void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);
+
+// Test builds (DEMO_TEST_HOOKS) with DEMO_TIMELINE_LOG naming a file: appends
+// "<Sys_GetTickCount ms> <event>", so that a test can time the demo on its
+// own clock. Elsewhere it does nothing.
+void Sys_Internal_TraceEvent(const char* event);

@@ -10,6 +10,7 @@ start_xvfb 1600x1200
 xsetroot -solid '#808080'  # a grey desktop, not black
 
 export SDL_AUDIODRIVER=dummy
+step "the question answered No"
 start_demo "$demo"
 answer_question Escape
 wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
@@ -20,55 +21,65 @@ xwininfo -id "$win" | grep -q 'geometry 640x480+0+0' || fail "not 640 x 480 at t
 part1() { shot "$win" "$work/part1.png" && drawn "$work/part1.png"; }
 wait_for 30 part1 || fail "part 1 is not drawn: $(convert "$work/part1.png" -format '%k colours' info:)"
 
-# Right to part 8 before the first sync (8.3 s): after its one-second fade
-# from white its dark blue shows around the ball.
-xdotool windowfocus --sync "$win" || fail "could not focus the window"
-for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
+step "part 1 drawn"
+# Right to part 8 just after a sync: after its one-second fade from white
+# its dark blue shows around the ball, and the next sync, which ends the
+# demo from there, is 8 s away.
+xdo windowfocus --sync "$win" || fail "could not focus the window"
+right_to_part8 "$(music_start)"
 sleep 1
 part8() { shot "$win" "$work/small.png" && dark_blue "$work/small.png" 8 8; }
 wait_for 20 part8 || fail "part 8 is not the dark blue: $(pixel "$work/small.png" 8 8)"
 
+step "part 8 reached"
 # Resized anyway (no window manager keeps it at 640 x 480), the window shows
 # the whole picture, aspect kept: twice its size between bars of 60 pixels.
-xdotool windowsize --sync "$win" 1400 960 || fail "could not resize the window"
+xdo windowsize --sync "$win" 1400 960 || fail "could not resize the window"
 black() { [ "$(convert "$work/big.png" -crop "$1" +repage -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)" = 0 ]; }
-bars_black() { shot "$win" "$work/big.png" && black 60x960+0+0 && black 60x960+1340+0; }
-wait_for 20 bars_black || fail "the resized window has no black bars of 60 pixels"
-[ "$(convert "$work/big.png" -format '%wx%h' info:)" = 1400x960 ] || fail "the window was not resized"
 # The same picture at half the size: the letters of "THE END" (the box round
-# the near-white pixels of their band) stand still while the ball moves.
-convert "$work/big.png" -crop 1280x960+60+0 +repage -resize 50% "$work/half.png"
-letters() { convert "$1" -crop 640x40+0+325 +repage -threshold 85% -format '%@' info:; }
-before=$(letters "$work/small.png") after=$(letters "$work/half.png")
-read -r w1 x1 w2 x2 <<<"$(echo "$before $after" | sed 's/x[0-9]*+/ /g; s/+[0-9]*//g')"
-[ $((w1 - w2)) -le 4 ] && [ $((w2 - w1)) -le 4 ] && [ $((x1 - x2)) -le 2 ] && [ $((x2 - x1)) -le 2 ] ||
-  fail "the resized window shows another picture: \"THE END\" at $after, before at $before"
+# the near-white pixels of their band) stand still while the ball moves. A
+# window just resized is black all over until the next frame is shown.
+letters() { convert "$1" -crop 640x40+0+325 +repage -threshold 85% -format '%@' info: 2>/dev/null; }
+before=$(letters "$work/small.png") after=""
+resized() {
+  shot "$win" "$work/big.png" && black 60x960+0+0 && black 60x960+1340+0 &&
+    [ "$(convert "$work/big.png" -format '%wx%h' info:)" = 1400x960 ] &&
+    convert "$work/big.png" -crop 1280x960+60+0 +repage -resize 50% "$work/half.png" &&
+    after=$(letters "$work/half.png") &&
+    read -r w1 x1 w2 x2 <<<"$(echo "$before $after" | sed 's/x[0-9]*+/ /g; s/+[0-9]*//g')" &&
+    [ $((w1 - w2)) -le 4 ] && [ $((w2 - w1)) -le 4 ] && [ $((x1 - x2)) -le 2 ] && [ $((x2 - x1)) -le 2 ]
+}
+wait_for 50 resized ||
+  fail "the resized window is not the picture between black bars of 60 pixels: \"THE END\" at $after, before at $before"
 xdotool key Right
 demo_ended "Right at part 8"
 
+step "resized"
 # The options answer the question in advance: no box would hold start-up.
 start_demo "$demo" --window
 wait_for 600 main_viewable || fail "--window: window \"Demo v0.17\" never shown"
 win=$(main_window)
 xwininfo -id "$win" | grep -q 'geometry 640x480+0+0' || fail "--window: $(xwininfo -id "$win")"
-xdotool windowfocus --sync "$win" key Escape || fail "could not focus the window"
+xdo windowfocus --sync "$win" key Escape || fail "could not focus the window"
 demo_ended "--window, Escape"
 
 # A bad option is refused before anything opens (a box would hang here).
 timeout 20 "$demo" --window --bogus >"$work/bogus.out" 2>"$work/bogus.err"; status=$?
 [ "$status" -eq 2 ] || fail "--bogus: status $status, expected 2"
 grep -q '^usage: demo' "$work/bogus.err" && [ ! -s "$work/bogus.out" ] || fail "--bogus: no usage on stderr"
-"$demo" --help >"$work/help.out" 2>&1 && grep -q '^usage: demo' "$work/help.out" || fail "--help"
+timeout 20 "$demo" --help >"$work/help.out" 2>&1 && grep -q '^usage: demo' "$work/help.out" || fail "--help"
 
+step "options"
 # No usable OpenGL (Mesa held to 1.0): the error box and status 1, not a
 # black window with music playing.
 MESA_GL_VERSION_OVERRIDE=1.0 start_demo "$demo" --window
 error_box() { xwininfo -root -tree 2>/dev/null | awk '/"Error"/ {print $1; exit}'; }
 wait_for 300 sh -c "$(declare -f error_box); test -n \"\$(error_box)\"" || fail "no \"Error\" box without OpenGL"
 grep -q 'SDL GL context' "$work/out.log" || fail "the box is not about the OpenGL context"
-xdotool windowfocus --sync "$(error_box)" key Return || fail "could not answer the error box"
+xdo windowfocus --sync "$(error_box)" key Return || fail "could not answer the error box"
 demo_ended "without OpenGL"
 
+step "no OpenGL"
 # No display server: the question must not block, and the demo must not pick
 # SDL's offscreen driver by itself.
 start_demo env -u DISPLAY -u WAYLAND_DISPLAY "$demo"

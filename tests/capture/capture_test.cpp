@@ -61,6 +61,7 @@ TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
         {"--from", "1", "--stills", "2"},                 // --from without -o
         {"-o", "stills/", "--to", "2", "--stills", "1"},  // -o is only the stills' folder
         {"-o", "out.mp4", "--frobnicate"}, {"-o", "out.mp4", "extra"},
+        {"--stills", "0.1,0.1004"}, {"--stills", "2", "--sheet", "./still-2.000.png"},  // one file twice
     };
     for (const auto& args : bad) {
         CaptureOptions o;
@@ -132,6 +133,20 @@ TEST(FrameFormats, YuvOfKnownColoursTopRowFirstAndPngsOfEitherLayout) {
     RgbxBottomUpToYuv420(rgbx.data(), 3, 3, yuv.data());
     EXPECT_EQ((std::vector<int>(yuv.begin(), yuv.begin() + 9)), (std::vector<int>{16, 16, 16, 16, 16, 16, 235, 235, 235}));
     EXPECT_EQ((std::vector<int>(yuv.begin() + 9, yuv.end())), std::vector<int>(8, 128));
+    // 4 x 4, top down: a red and blue checker, green; black, white. Each
+    // chroma sample is the mean of its own 2 x 2 block, in place: a flip, a
+    // mirror, swapped planes or one pixel for the block would not be.
+    const uint8_t R[4] = {255, 0, 0}, B[4] = {0, 0, 255}, G[4] = {0, 255, 0}, K[4] = {0, 0, 0}, W[4] = {255, 255, 255};
+    const uint8_t* const picture[4][4] = {{R, B, G, G}, {B, R, G, G}, {K, K, W, W}, {K, K, W, W}};
+    std::vector<uint8_t> quads;
+    for (int y = 3; y >= 0; --y)  // bottom row first
+        for (const uint8_t* p : picture[y]) quads.insert(quads.end(), p, p + 4);
+    yuv.resize(Yuv420Size(4, 4));
+    RgbxBottomUpToYuv420(quads.data(), 4, 4, yuv.data());
+    EXPECT_EQ(std::vector<int>(yuv.begin(), yuv.end()),
+              (std::vector<int>{82, 41, 144, 144, 41, 82, 144, 144, 16, 16, 235, 235, 16, 16, 235, 235,  // Y
+                                165, 54, 128, 128,                                                      // U
+                                175, 34, 128, 128}));                                                   // V
     std::vector<uint8_t> fromRgbx, fromRgb;
     ASSERT_TRUE(EncodeFramePng(3, 3, rgbx.data(), 4, true, &fromRgbx));
     ASSERT_TRUE(EncodeFramePng(3, 3, rgb.data(), 3, true, &fromRgb));
@@ -237,9 +252,20 @@ TEST(CaptureTool, ALargerScaleFrameReducedMatchesTheNormalOne) {
 
 TEST(CaptureTool, ATwoSecondVideoHasItsFramesSizeAndSound) {
     const TempFolder dir;
-    const Outcome run = Capture("--fps 10 --to 2 -o " + dir / "two.mp4");
+    const Outcome run = Capture("--fps 10 --to 2 --stills 1.5 -o two.mp4", "cd " + dir.path + " &&");
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"two.mp4"});  // no temporary left
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"still-1.500.png", "two.mp4"}));  // no temporary left
+    // Frame 15 as a player shows it: the still's picture, upright, in its
+    // colours, within what the encoder loses.
+    const Outcome decoded = RunCommand("ffmpeg -v error -i " + dir / "two.mp4" +
+                                       " -vf 'select=eq(n\\,15)' -frames:v 1 -f rawvideo -pix_fmt rgb24 " + dir / "15.rgb");
+    ASSERT_EQ(decoded.status, 0) << decoded.output;
+    const Picture still = LoadPng(dir / "still-1.500.png");
+    const std::vector<uint8_t> frame = ReadBytes(dir / "15.rgb");
+    ASSERT_EQ(frame.size(), still.rgb.size());
+    double sum = 0;
+    for (size_t i = 0; i < frame.size(); ++i) sum += std::abs(int(still.rgb[i]) - int(frame[i]));
+    EXPECT_LT(sum / double(still.rgb.size()), 2.0);
     const Outcome video = RunCommand("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
                                  "stream=nb_read_frames,width,height,r_frame_rate,color_space,color_range -of csv=p=0 " + dir / "two.mp4");
     EXPECT_EQ(video.output, "640,480,tv,smpte170m,10/1,20\n");  // BT.601 video range, as converted
@@ -257,6 +283,8 @@ TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
     const TempFolder dir;
     { std::ofstream(dir / "plain-file") << "x"; }
     { std::ofstream(dir / "ffmpeg") << "#!/bin/sh\ncat >/dev/null\nexit 1\n"; }  // an encoder that fails
+    { std::ofstream(dir / "old.mp4") << "old"; }  // a file the user had
+    std::filesystem::create_directories(dir / "still-0.100.png/in-the-way");  // a still that cannot be put in place
     std::filesystem::permissions(dir / "ffmpeg", std::filesystem::perms::owner_all);
     const std::string in = "cd " + dir.path + " && PATH=" + dir.path + ":$PATH";
     const struct {
@@ -272,13 +300,27 @@ TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
         {"-o plain-file/out.mp4 --to 1", in, 1, "cannot write"}, {"-o plain-file/frames/ --to 1", in, 1, "cannot write"},
         {"--sheet plain-file/sheet.png", in, 1, ""}, {"-o out.mp4 --to 1", "cd " + dir.path + " && PATH=/nonexistent", 1, "ffmpeg"},
         {"--fps 10 --to 0.5 --stills 0.1 -o out.mp4", in, 1, ""},
+        {"--stills 0.1,0.1", "", 2, "--stills 0.1 and 0.1 both make still-0.100.png"},
+        {"-o x.mp4 --to 65.7", "", 2, "--to 65.700: the demo's last frame is at 65.600 s"},
+        // All or nothing: the video is made, the still cannot go in place, so
+        // neither appears and the user's old.mp4 is kept.
+        {"--fps 10 --to 0.5 --stills 0.1 -o old.mp4", "cd " + dir.path + " &&", 1,
+         "cannot write still-0.100.png: Is a directory"},
+        // A standard input that is closed is no pipe to the encoder.
+        {"--fps 10 --to 0.3 -o closed.mp4 <&-", "cd " + dir.path + " &&", 0, ""},
+        // A full disk (here: the file size limit) named, with the path as given.
+        {"--fps 10 --from 1 --to 1.3 -o frames/", "cd " + dir.path + " && ulimit -f 40 &&", 1,
+         "cannot write frames/frame-000010.png: File too large"},
     };
     for (const auto& t : table) {
         const Outcome run = Capture(t.args, t.env);
         EXPECT_EQ(run.status, t.status) << t.args << "\n" << run.output;
         EXPECT_NE(run.output.find(t.says), std::string::npos) << t.args << "\n" << run.output;
     }
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"ffmpeg", "plain-file"}));
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"closed.mp4", "ffmpeg", "frames", "old.mp4", "plain-file",
+                                                     "still-0.100.png"}));
+    EXPECT_EQ(ReadBytes(dir / "old.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_TRUE(dir.Names("frames").empty());
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #   shot WINDOW FILE, pixel FILE X Y ("r,g,b"), dark_blue FILE X Y (part 8's clear
 #   colour), drawn FILE (a picture: more colours than a desktop or a black window)
 #   wait_for N CMD... CMD every 0.1 s, N times at most;  fail MSG (with the demo's output)
+#   xdo ARG...        xdotool, given up after 30 s;  step TEXT  a timed line in the log
+#   music_start       when the music started (its line in the demo's timeline)
+#   right_to_part8 T0 Right to part 8 just after a sync (the music started at T0)
 # Everything started here ends with the script, also when a signal (ctest's
 # timeout) ends it.
 work=$(mktemp -d)
@@ -39,9 +42,19 @@ trap 'exit 130' INT
 
 fail() {
   echo "FAIL: $*"
+  [ "$demo_pgid" -gt 0 ] && { kill -0 "$demo_pid" 2>/dev/null && echo "(the demo still runs)" || echo "(the demo has ended)"; }
+  [ -s "${DEMO_TIMELINE_LOG:-}" ] && echo "timeline: $(tr '\n' ' ' <"$DEMO_TIMELINE_LOG") (started at $(date -r "$DEMO_TIMELINE_LOG" +%T.%N))"
   [ -s "$work/out.log" ] && cat "$work/out.log"
   exit 1
 }
+
+# xdotool with --sync waits for the X server's answer without end when the
+# window never gets there: at most 30 s, then a failure that says where.
+xdo() { timeout 30 xdotool "$@"; }
+
+# A line in the test's log, so that a run stopped by ctest's timeout shows
+# how far it came.
+step() { echo "[$(date +%T)] $*"; }
 
 wait_for() {
   local n=$1; shift
@@ -69,7 +82,10 @@ start_wm() {
 
 plaid() { xsetroot -mod 5 3 -fg '#d02040' -bg '#30c0a0' || fail "xsetroot"; }
 
+# The demo's own timeline (test builds): "<tick> music", "<tick> exit N".
+export DEMO_TIMELINE_LOG="$work/timeline.log"
 start_demo() {
+  : >"$DEMO_TIMELINE_LOG"
   setsid "$@" >"$work/out.log" 2>&1 &
   demo_pid=$!
   demo_pgid=$demo_pid
@@ -79,11 +95,34 @@ question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exi
 has_question() { test -n "$(question)"; }
 answer_question() {
   wait_for 300 has_question || fail "no \"Question\" box appeared"
-  xdotool windowfocus --sync "$(question)" key "$1" || fail "could not answer the box"
+  xdo windowfocus --sync "$(question)" key "$1" || fail "could not answer the box"
 }
 
 main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
 main_viewable() { local w; w=$(main_window); [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'; }
+
+# When the music started (date +%s%N): the time the demo wrote "music" to its
+# timeline.
+music_start() {
+  wait_for 600 grep -q ' music$' "$DEMO_TIMELINE_LOG" || fail "the music never started"
+  date -r "$DEMO_TIMELINE_LOG" +%s%N
+}
+
+# Steps the focused demo, untouched since the music started at $1 (date
+# +%s%N), to part 8 just after one of the music's sync times: each sync has
+# moved it one part on, and the next one, which ends the demo from part 8,
+# is about 8 s away however busy the machine is.
+right_to_part8() {
+  local part=2 s
+  for s in 8.3 16.6 25.1 33.5 41.7 50.1 57.7; do
+    local wait
+    wait=$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="$s" 'BEGIN { printf "%.3f", s + 0.3 - (now - t0) / 1e9 }')
+    if awk -v w="$wait" 'BEGIN { exit !(w >= 0) }'; then sleep "$wait"; break; fi
+    part=$((part + 1))
+  done
+  [ "$part" -le 8 ] || fail "the demo's music is past its last part change"
+  for ((; part < 8; part++)); do xdotool key Right; sleep 0.1; done
+}
 
 demo_ended() {
   wait_for 150 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "$1: the demo did not end"
@@ -93,7 +132,8 @@ demo_ended() {
   [ "$status" -eq 1 ] || fail "$1: exit status $status, expected 1"
 }
 
-shot() { import -window "$1" "$2" 2>/dev/null; }
+# (import of a window that is gone would wait for a click)
+shot() { timeout 20 import -window "$1" "$2" 2>/dev/null; }
 pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
 }

@@ -94,8 +94,10 @@ if [ "$mode" = end ]; then
   wait_for 800 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "still running 80 s after the window showed"
   played=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
   demo_ended "the end, $played s after the window showed"
-  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 67.5) }' ||
-    fail "ended $played s after the window showed (the music's start), expected 64.5 to 67.5"
+  # From the first frame, not the start-up; a busy machine adds to the end
+  # (Wine's own shut-down), never takes away.
+  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 72) }' ||
+    fail "ended $played s after the window showed (the music's start), expected 64.5 to 72"
   echo "wine: played to its end"
   exit 0
 fi
@@ -103,13 +105,15 @@ fi
 [ -n "$splash" ] || fail "no screenshot of $seen showed the splash over the desktop${diff:+ (last RMSE $diff)}"
 echo "splash over the desktop: RMSE $splash against SPLASH.TGA composed over it"
 
-# Part 1 is drawn (not the desktop, not a black window); Right seven times
-# steps to part 8, which fades from white for a second, then shows its dark
-# blue in the corner; Escape ends the demo with status 1.
+# Part 1 is drawn (not the desktop, not a black window). Right steps to part
+# 8 just after a sync, 8 s before the next one would end the demo from there
+# (the music starts just before the window shows). Part 8 fades from white
+# for a second, then shows its dark blue in the corner; Escape ends the demo
+# with status 1.
 part1() { shot "$win" "$work/part1.png" && drawn "$work/part1.png"; }
 wait_for 30 part1 || fail "part 1 is not drawn"
 timeout 10 xdotool windowfocus --sync "$win" || fail "could not focus the window"
-for i in 1 2 3 4 5 6 7; do xdotool key Right; sleep 0.1; done
+right_to_part8 "$start"
 sleep 1
 part8() { shot "$win" "$work/part8.png" && dark_blue "$work/part8.png" 8 8; }
 wait_for 20 part8 || fail "part 8 is not the dark blue: $(pixel "$work/part8.png" 8 8)"

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+
+#include "tools/common/files.h"
 
 namespace {
 
@@ -34,6 +37,14 @@ bool ParseSeconds(const std::string& text, double* out) {
 bool EndsWith(const std::string& s, const char* tail) {
     const std::string t(tail);
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+// A path as the file system resolves it, so that "a/../b.png" and "./b.png"
+// are seen to be the same file.
+std::string SamePlace(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+    return ec ? std::filesystem::path(path).lexically_normal().string() : p.string();
 }
 
 bool IsFolder(const std::string& path) {
@@ -136,6 +147,25 @@ bool ParseCaptureArgs(int argc, const char* const* argv, CaptureOptions* o, std:
         *error = "--to must be later than --from";
         return false;
     }
+    // Each still and the sheet need a file of their own: the same time twice,
+    // or two times that round to one name, would overwrite each other.
+    const std::string folder = o->outputIsFolder ? o->output : ".";
+    std::vector<std::string> names;
+    for (double s : o->stills) names.push_back(SamePlace(JoinPath(folder, StillFileName(s))));
+    if (!o->sheet.empty()) names.push_back(SamePlace(o->sheet));
+    for (size_t i = 0; i < names.size(); ++i)
+        for (size_t k = i + 1; k < names.size(); ++k) {
+            if (names[i] != names[k]) continue;
+            char text[200];
+            if (k < o->stills.size())
+                std::snprintf(text, sizeof text, "--stills %g and %g both make %s", o->stills[i], o->stills[k],
+                              StillFileName(o->stills[k]).c_str());
+            else
+                std::snprintf(text, sizeof text, "--sheet %s is also the still of %g s", o->sheet.c_str(),
+                              o->stills[i]);
+            *error = text;
+            return false;
+        }
     if (o->output.empty() && o->stills.empty() && o->sheet.empty()) {
         *error = "nothing to write: give -o, --stills or --sheet";
         return false;
@@ -151,14 +181,14 @@ std::string CaptureUsage() {
            "  -o DIR/         numbered PNG frames, DIR/frame-000000.png ...; with --stills or\n"
            "                  --sheet, only the folder for the stills (no frames are written)\n"
            "  --fps N         frames per second, 1 to 240 (default 60)\n"
-           "  --from S --to S only the frames from S up to S seconds of the demo (default: all;\n"
-           "                  a --to past the demo's end is its end)\n"
+           "  --from S --to S only the frames from S up to S seconds of the demo (default: all)\n"
            "  --stills S,...  one PNG per time, still-S.png, in the -o folder or the current one\n"
            "  --sheet F.png   a contact sheet: one frame from the middle of each of the 8 parts\n"
            "  --scale N       render at N times 640 x 480, 1 to 4 (default 1)\n"
            "  --no-progress   no progress line on standard error\n"
-           "Times after the demo's last frame are refused. The video, the stills and the sheet\n"
-           "appear only when the whole run succeeds.\n"
+           "  -h, --help      this text\n"
+           "Times after the demo's last frame (--from, --to, --stills) are refused. The video,\n"
+           "the stills and the sheet appear together, only when the whole run succeeds.\n"
            "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
 }
 

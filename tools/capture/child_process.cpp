@@ -1,6 +1,7 @@
 // child_process.cpp -- posix_spawn with a pipe to the child's stdin.
 #include "tools/capture/child_process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -53,12 +54,24 @@ ChildPipe::~ChildPipe() { Finish(); }
 bool ChildPipe::Start(const std::vector<std::string>& args) {
     if (pid_ >= 0 || args.empty()) return false;
     int fds[2];
-    if (pipe(fds) != 0) return false;
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    // With a standard descriptor closed (a tool started with <&-), the pipe
+    // would take its number and the child's dup2 onto 0 would undo itself:
+    // both ends go above 2 first.
+    for (int& fd : fds) {
+        if (fd > 2) continue;
+        const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        close(fd);
+        fd = moved;
+    }
+    if (fds[0] < 0 || fds[1] < 0) {
+        for (int fd : fds)
+            if (fd >= 0) close(fd);
+        return false;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);  // both ends close on exec
     std::vector<char*> argv = Argv(args);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);

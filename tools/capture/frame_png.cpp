@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tools/capture/contact_sheet.h"
+#include "tools/common/files.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ void Chunk(std::vector<uint8_t>* png, const char type[4], const uint8_t* data, s
     std::memcpy(p + 4, type, 4);
     if (size) std::memcpy(p + 8, data, size);
     PutBe32(p + 8 + size, uint32_t(libdeflate_crc32(0, p + 4, size + 4)));
-}
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
 }
 
 }  // namespace
@@ -88,12 +82,26 @@ bool EncodeFramePng(int width, int height, const uint8_t* pixels, int bytesPerPi
     return true;
 }
 
-bool WriteFramePng(const std::string& path, const Picture& picture) {
-    std::vector<uint8_t> png;
-    return EncodeFramePng(picture.width, picture.height, picture.rgb.data(), 3, false, &png) && WriteFile(path, png);
+namespace {
+
+bool WriteEncoded(const std::string& path, bool encoded, const std::vector<uint8_t>& png, std::string* why) {
+    if (!encoded) {
+        if (why) *why = "the picture could not be encoded";
+        return false;
+    }
+    return WriteWholeFile(path, png.data(), png.size(), why);
 }
 
-bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx) {
+}  // namespace
+
+bool WriteFramePng(const std::string& path, const Picture& picture, std::string* why) {
     std::vector<uint8_t> png;
-    return EncodeFramePng(width, height, rgbx, 4, true, &png) && WriteFile(path, png);
+    const bool encoded = EncodeFramePng(picture.width, picture.height, picture.rgb.data(), 3, false, &png);
+    return WriteEncoded(path, encoded, png, why);
+}
+
+bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx,
+                               std::string* why) {
+    std::vector<uint8_t> png;
+    return WriteEncoded(path, EncodeFramePng(width, height, rgbx, 4, true, &png), png, why);
 }

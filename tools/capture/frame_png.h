@@ -18,9 +18,11 @@ struct Picture;
 bool EncodeFramePng(int width, int height, const uint8_t* pixels, int bytesPerPixel, bool bottomUp,
                     std::vector<uint8_t>* png);
 
-// Writes an RGB picture (top row first). False on any failure.
-bool WriteFramePng(const std::string& path, const Picture& picture);
+// Writes an RGB picture (top row first). False on any failure, with the
+// reason in *why when given.
+bool WriteFramePng(const std::string& path, const Picture& picture, std::string* why = nullptr);
 
 // Writes OpenGL's bottom-row-first pixels of 4 bytes (Sys_ReadSurfaceRgbx)
-// as a picture. False on any failure.
-bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx);
+// as a picture. False on any failure, with the reason in *why when given.
+bool WriteFramePngRgbxBottomUp(const std::string& path, int width, int height, const uint8_t* rgbx,
+                               std::string* why = nullptr);

@@ -1,8 +1,8 @@
 // main.cpp -- demo-capture: the demo rendered frame by frame, headless, on a
 // clock of exactly 1/fps per frame, to a video, PNG frames, stills or a
-// contact sheet. Every output is written under a temporary name and renamed
-// when it is complete, so a failed or interrupted capture leaves nothing
-// under the final name.
+// contact sheet. The video, the stills and the sheet are written under
+// temporary names and put in place together when all are complete, so a
+// failed or interrupted capture leaves nothing new and loses nothing old.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +28,9 @@
 #include "tools/capture/demo_timing.h"
 #include "tools/capture/frame_png.h"
 #include "tools/capture/frame_writer.h"
+#include "tools/capture/output_set.h"
 #include "tools/capture/yuv420.h"
+#include "tools/common/files.h"
 #include "tools/common/png.h"
 
 namespace fs = std::filesystem;
@@ -53,27 +55,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-// Temporary files of this run, removed unless they were renamed into place.
-struct TempFiles {
-    std::vector<std::string> paths;
-    std::string Add(const std::string& path) {
-        paths.push_back(path);
-        return path;
-    }
-    ~TempFiles() {
-        for (const std::string& p : paths) unlink(p.c_str());
-    }
-};
-
-// "dir/name.mp4" -> "dir/name.partial-1234.mp4": beside the final name, on
-// the same file system, keeping the extension that tells ffmpeg the format.
-std::string PartialName(const std::string& path, const char* what) {
-    const fs::path p(path);
-    return (p.parent_path() / (p.stem().string() + "." + what + "-" + std::to_string(getpid()) +
-                               p.extension().string()))
-        .string();
 }
 
 // Can a file be made at path? Makes and removes it.
@@ -121,10 +102,10 @@ Picture PictureFromRgbxBottomUp(int width, int height, const uint8_t* rgbx) {
 // temporary name renamed into place. Runs on the frame writer's thread.
 bool WriteFrameAtomically(const std::string& path, int width, int height, const std::vector<uint8_t>& rgbx,
                           std::string* why) {
-    const std::string partial = PartialName(path, "partial");
-    if (!WriteFramePngRgbxBottomUp(partial, width, height, rgbx.data())) {
+    const std::string partial = TemporaryName(path, "partial");
+    if (!WriteFramePngRgbxBottomUp(partial, width, height, rgbx.data(), why)) {
         unlink(partial.c_str());
-        *why = "cannot write " + path;
+        *why = "cannot write " + path + ": " + *why;
         return false;
     }
     if (!Rename(partial, path, why)) {
@@ -199,6 +180,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write
+    std::signal(SIGXFSZ, SIG_IGN);  // a file over the size limit, likewise
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
 
@@ -248,43 +230,48 @@ int main(int argc, char** argv) {
         if (!*text && fromFrame > lastFrame)
             std::snprintf(text, sizeof text, "--from %.3f: the demo's last frame is at %.3f s", o.from,
                           driver.SecondsOfFrame(lastFrame));
+        // --to S takes the frames before S: one past the last frame is the end.
+        if (!*text && o.to >= 0 && toFrame > expectedEnd)
+            std::snprintf(text, sizeof text, "--to %.3f: the demo's last frame is at %.3f s", o.to,
+                          driver.SecondsOfFrame(lastFrame));
         if (*text) {
             std::fprintf(stderr, "demo-capture: %s\n%s", text, CaptureUsage().c_str());
             return 2;
         }
     }
-    int64_t total = toTheEnd ? expectedEnd : lastNeeded + 1;
-    if (!toTheEnd && expectedEnd > 0 && total > expectedEnd) total = expectedEnd;
+    const int64_t total = toTheEnd ? expectedEnd : lastNeeded + 1;
 
-    // Check every output can be written before the long work starts.
-    TempFiles temps;
+    // Check every output can be written before the long work starts. The
+    // video, the stills and the sheet are finished under temporary names
+    // and put in place together only when the whole run has succeeded.
+    OutputSet outputs;
     const std::string stillFolder = o.outputIsFolder ? o.output : std::string(".");
     std::string why;
     if (o.outputIsFolder) {
         std::error_code ec;
         fs::create_directories(o.output, ec);
-        if (ec || !CanCreate(PartialName(o.output + "/probe", "partial"), &why))
+        if (ec || !CanCreate(TemporaryName(JoinPath(o.output, "probe"), "partial"), &why))
             return Fail("cannot write " + std::string(frames ? "frames" : "stills") + " into " + o.output + ": " +
                         (ec ? ec.message() : why));
     }
-    if (!o.stills.empty() && !o.outputIsFolder && !CanCreate(PartialName("./probe", "partial"), &why))
+    if (!o.stills.empty() && !o.outputIsFolder && !CanCreate(TemporaryName("probe", "partial"), &why))
         return Fail("cannot write stills into the current folder: " + why);
-    // Stills (and the sheet) are written under temporary names and renamed
-    // only when the whole run has succeeded.
-    std::vector<std::string> pngPaths, pngPartials;
-    for (double s : o.stills) {
-        pngPaths.push_back(stillFolder + "/" + StillFileName(s));
-        pngPartials.push_back(temps.Add(PartialName(pngPaths.back(), "partial")));
-    }
-    if (!o.sheet.empty() && !CanCreate(PartialName(o.sheet, "partial"), &why))
-        return Fail("cannot write " + o.sheet + ": " + why);
-
     ChildPipe encoder;
     std::string videoPartial, finalPartial;
     if (video) {
-        videoPartial = temps.Add(PartialName(o.output, "video"));
-        finalPartial = temps.Add(PartialName(o.output, "partial"));
+        videoPartial = outputs.AddScratch(TemporaryName(o.output, "video"));
+        finalPartial = outputs.Add(o.output);
         if (!CanCreate(finalPartial, &why)) return Fail("cannot write " + o.output + ": " + why);
+    }
+    std::vector<std::string> pngPaths, pngPartials;
+    for (double s : o.stills) {
+        pngPaths.push_back(JoinPath(stillFolder, StillFileName(s)));
+        pngPartials.push_back(outputs.Add(pngPaths.back()));
+    }
+    if (!o.sheet.empty()) {
+        pngPaths.push_back(o.sheet);
+        pngPartials.push_back(outputs.Add(o.sheet));
+        if (!CanCreate(pngPartials.back(), &why)) return Fail("cannot write " + o.sheet + ": " + why);
     }
 
     const auto startUp = Clock::now();
@@ -370,7 +357,7 @@ int main(int argc, char** argv) {
                 });
                 ++videoFrames;
             } else if (frames && inRange) {
-                const std::string path = o.output + "/" + FrameFileName(n);
+                const std::string path = JoinPath(o.output, FrameFileName(n));
                 writer.Submit(frame, [path, width, height](const std::vector<uint8_t>& f, std::string* why) {
                     return WriteFrameAtomically(path, width, height, f, why);
                 });
@@ -378,8 +365,8 @@ int main(int argc, char** argv) {
             }
             for (size_t i = 0; i < stillFrames.size() && status == 0; ++i) {
                 if (stillFrames[i] != n) continue;
-                if (!WritePngRgb(pngPartials[i], picture.width, picture.height, picture.rgb.data()))
-                    status = Fail("cannot write " + pngPaths[i]);
+                if (!WritePngRgb(pngPartials[i], picture.width, picture.height, picture.rgb.data(), &why))
+                    status = Fail("cannot write " + pngPaths[i] + ": " + why);
                 stillTaken[i] = true;
             }
             if (status != 0) break;
@@ -428,10 +415,8 @@ int main(int argc, char** argv) {
         std::vector<int> parts;
         for (const PartSpan& s : spans) parts.push_back(s.part);
         const Picture sheet = MakeContactSheet(sheetPictures, parts);
-        pngPaths.push_back(o.sheet);
-        pngPartials.push_back(temps.Add(PartialName(o.sheet, "partial")));
-        if (!WritePngRgb(pngPartials.back(), sheet.width, sheet.height, sheet.rgb.data()))
-            status = Fail("cannot write " + o.sheet);
+        if (!WritePngRgb(pngPartials.back(), sheet.width, sheet.height, sheet.rgb.data(), &why))
+            status = Fail("cannot write " + o.sheet + ": " + why);
     }
 
     if (video) {
@@ -444,14 +429,14 @@ int main(int argc, char** argv) {
             if (Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_MP3", &music) && music.size > 0) {
                 char audioPath[] = "/tmp/demo-capture-XXXXXX.mp3";
                 const int fd = mkstemps(audioPath, 4);
-                bool ok = fd >= 0;
-                if (ok) {
-                    temps.Add(audioPath);
-                    ok = write(fd, music.data, music.size) == ssize_t(music.size);
+                if (fd < 0) {
+                    why = std::strerror(errno);
+                } else {
                     close(fd);
+                    outputs.AddScratch(audioPath);
                 }
-                if (!ok) {
-                    status = Fail("cannot write the music to a temporary file");
+                if (fd < 0 || !WriteWholeFile(audioPath, music.data, music.size, &why)) {
+                    status = Fail(std::string("cannot write the music to ") + audioPath + ": " + why);
                 } else {
                     char start[32], length[32];
                     std::snprintf(start, sizeof start, "%.6f", driver.SecondsOfFrame(fromFrame));
@@ -467,16 +452,10 @@ int main(int argc, char** argv) {
                 if (!Rename(videoPartial, finalPartial, &why)) status = Fail("cannot write " + o.output + ": " + why);
             }
         }
-        if (status == 0 && !Rename(finalPartial, o.output, &why))
-            status = Fail("cannot write " + o.output + ": " + why);
     }
 
-    // The stills and the sheet, now that everything else succeeded; all or none.
-    for (size_t i = 0; i < pngPaths.size() && status == 0; ++i) {
-        if (Rename(pngPartials[i], pngPaths[i], &why)) continue;
-        status = Fail("cannot write " + pngPaths[i] + ": " + why);
-        for (size_t k = 0; k < i; ++k) unlink(pngPaths[k].c_str());
-    }
+    // The video, the stills and the sheet, now that everything succeeded.
+    if (status == 0 && !outputs.Commit(&why)) status = Fail(why);
 
     // What the run cost, per part, and against the demo's own time: the
     // whole run from start-up to the finished output.

@@ -5,23 +5,38 @@
 
 #include <cstring>
 
+#include "tools/common/files.h"
+
 namespace {
 
 // rowStride in bytes; a negative stride walks the rows from the last one up.
-bool WriteRgb(const std::string& path, int width, int height, const uint8_t* rgb, int rowStride) {
+// Encoded in memory and written in one go, so a failed write says why.
+bool WriteRgb(const std::string& path, int width, int height, const uint8_t* rgb, int rowStride,
+              std::string* why = nullptr) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb, rowStride, nullptr) != 0;
+    png_alloc_size_t size = 0;
+    std::vector<uint8_t> bytes;
+    if (!png_image_write_get_memory_size(image, size, 0, rgb, rowStride, nullptr)) {
+        if (why) *why = image.message;
+        return false;
+    }
+    bytes.resize(size);
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb, rowStride, nullptr)) {
+        if (why) *why = image.message;
+        return false;
+    }
+    return WriteWholeFile(path, bytes.data(), size, why);
 }
 
 }  // namespace
 
-bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgb) {
-    return WriteRgb(path, width, height, rgb, width * 3);
+bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgb, std::string* why) {
+    return WriteRgb(path, width, height, rgb, width * 3, why);
 }
 
 bool WritePngRgbBottomUp(const std::string& path, int width, int height, const uint8_t* rgb) {

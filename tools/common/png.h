@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-// Writes width x height RGB pixels, top row first. False on any failure.
-bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgbTopDown);
+// Writes width x height RGB pixels, top row first. False on any failure,
+// with the reason in *why when given.
+bool WritePngRgb(const std::string& path, int width, int height, const uint8_t* rgbTopDown,
+                 std::string* why = nullptr);
 
 // Same, for rows stored bottom row first (as glReadPixels gives them).
 bool WritePngRgbBottomUp(const std::string& path, int width, int height, const uint8_t* rgbBottomUp);
