@@ -662,7 +662,8 @@ void gl11_glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
     if (InBegin()) return;
     // As Mesa builds it: rotations about one axis exactly, others from the
     // normalised axis.
-    const float s = float(std::sin(angle * M_PI / 180.0)), c = float(std::cos(angle * M_PI / 180.0));
+    const double pi = 3.14159265358979323846;  // M_PI, which strict C++ does not promise
+    const float s = float(std::sin(angle * pi / 180.0)), c = float(std::cos(angle * pi / 180.0));
     Mat4 r = Identity();
     float* m = r.m;
 #define M(row, col) m[(col)*4 + (row)]
