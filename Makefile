@@ -2,9 +2,13 @@
 # make test   -- install what is missing, build with sanitizers, run every test
 # make assets -- regenerate the pictures and the music under resources/
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
+# make web    -- build-web/: the demo as a static page (WebAssembly, WebGL 2), and build-web/demo-web.zip
+# make serve-web -- make web, then serve build-web/ on http://127.0.0.1:8000/
+# make package -- build-pkg/demo017_VERSION_amd64.deb, the Debian package
+# make release -- dist/: the package, the Windows and browser zips, the video, the contact sheet, SHA256SUMS
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build build-test windows assets clean
+.PHONY: run test build build-test build-es3 windows assets clean web serve-web
 
 build:
 	tools/bootstrap.sh run
@@ -18,8 +22,16 @@ run: build
 build-test:
 	tools/bootstrap.sh test
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_TESTS=ON \
-	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe
+	  -DDEMO_WIN_EXE=$(CURDIR)/build-win/demo.exe -DDEMO_WEB_DIR=$(CURDIR)/build-web \
+	  -DDEMO_PACKAGE_BUILD=$(CURDIR)/build-pkg
 	cmake --build build-test -j $(JOBS)
+
+# The demo and the capture tool drawing through gl11/ (OpenGL 1.1 on
+# OpenGL ES 3.0): build-es3/demo and build-es3/demo-capture.
+build-es3:
+	tools/bootstrap.sh run
+	cmake -S . -B build-es3 -DCMAKE_BUILD_TYPE=Release -DDEMO_GLES3=ON
+	cmake --build build-es3 -j $(JOBS) --target demo demo-capture
 
 # The libraries are cross-built once into build-deps-win/ (kept by make clean).
 windows:
@@ -29,8 +41,9 @@ windows:
 	  -DDEMO_WIN_DEPS=$(CURDIR)/build-deps-win/prefix
 	cmake --build build-win -j $(JOBS)
 
-# The tests run the Windows build too (under Wine).
-test: windows build-test
+# The tests run the Windows build too (under Wine), the browser build (in
+# chromium), and check the Debian package.
+test: windows web package build-test
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 assets:
@@ -38,5 +51,42 @@ assets:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 	cmake --build build -j $(JOBS) --target assets
 
+# The browser build. Its libraries are built once into build-deps-web/ (kept
+# by make clean); Debian's emcc finds its JavaScript modules through NODE_PATH.
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web:
+	tools/bootstrap.sh web
+	$(WEB_ENV) tools/web/build-deps.sh build-deps-web
+	$(WEB_ENV) emcmake cmake -S . -B build-web/cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DDEMO_WEB_DEPS=$(CURDIR)/build-deps-web/prefix -DDEMO_WEB_OUT=$(CURDIR)/build-web >/dev/null
+	$(WEB_ENV) cmake --build build-web/cmake -j $(JOBS)
+
+serve-web: web
+	@echo "Serving build-web/ on http://127.0.0.1:8000/ (Ctrl-C stops)"
+	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
+
 clean:
-	rm -rf build build-test build-win
+	rm -rf build build-test build-win build-es3 build-web build-pkg
+
+# The Debian package, built as Debian builds its own: with dpkg-buildflags
+# (hardening, paths relative to the source) in build-pkg/, and dated by the
+# last commit, so that the same commit gives the same bytes.
+.PHONY: package release
+package release: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
+package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package:
+	tools/bootstrap.sh package
+	cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DDEMO_PACKAGE=ON \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build build-pkg -j $(JOBS) --target package_files
+	cd build-pkg && cpack
+
+# Everything a release hands out, in dist/ (see tools/release/release.sh).
+# demo.exe is linked and the Windows zip packed again, so that they too are
+# dated by the last commit (ld stamps the PE header with SOURCE_DATE_EPOCH).
+release: package build web
+	rm -f build-win/demo.exe build-win/demo-win64.zip
+	$(MAKE) windows
+	tools/release/release.sh dist

@@ -10,6 +10,11 @@ function(embed_resources target manifest)
   if(WIN32)
     set(section ".section .rdata,\"dr\"")
     set(ending "")
+  elseif(EMSCRIPTEN)
+    # WebAssembly's assembler names a data section without flags and wants
+    # each symbol's size.
+    set(section ".section .rodata.demo_resources,\"\",@")
+    set(ending "")
   else()
     set(section ".section .rodata.demo_resources,\"a\"")
     set(ending "    .section .note.GNU-stack,\"\",@progbits\n")
@@ -49,6 +54,11 @@ function(embed_resources target manifest)
       "    .global demo_resource_${index}_end\n"
       "demo_resource_${index}_end:\n"
       "    .byte 0\n")
+    if(EMSCRIPTEN)
+      string(APPEND asm
+        "    .size demo_resource_${index}_begin, demo_resource_${index}_end - demo_resource_${index}_begin\n"
+        "    .size demo_resource_${index}_end, 1\n")
+    endif()
     string(APPEND decls
       "extern \"C\" const uint8_t demo_resource_${index}_begin[];\n"
       "extern \"C\" const uint8_t demo_resource_${index}_end[];\n")

@@ -1,8 +1,8 @@
-// sys_core.cpp -- the tick count, embedded resources and process exit.
+// sys_core.cpp -- the tick count, embedded resources and process exit, the
+// same on every system (the browser ends the program its own way:
+// Sys_Internal_EndProcess in sys_web_core.cpp).
 #include "platform/platform.h"
 #include "platform/sys_internal.h"
-
-#include <SDL.h>
 
 #include <chrono>
 #include <cstdio>
@@ -76,5 +76,9 @@ void Sys_Exit(int status) {
     std::snprintf(event, sizeof event, "exit %d", status);
     Sys_Internal_TraceEvent(event);
     if (g_exitHook) g_exitHook(status);
-    std::exit(status);
+    Sys_Internal_EndProcess(status);
 }
+
+#ifndef __EMSCRIPTEN__
+void Sys_Internal_EndProcess(int status) { std::exit(status); }
+#endif

@@ -11,6 +11,9 @@
 
 #include "platform/sys_glext.h"
 #include "platform/sys_readback.h"
+#ifdef DEMO_GLES3
+#include "platform/sys_gles.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -198,10 +201,14 @@ bool Sys_CreateGLContext(HWND window) {
     if (Sys_IsHeadless()) return MakeHeadlessContext();
     SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
     if (!sdl) return false;
+#ifdef DEMO_GLES3
+    Sys_Gles_RequestWindowContext();
+#else
     // No profile and no version asked for: SDL then makes the context the
     // old way (wglCreateContext, glXCreateContext), which every driver
     // offers, Windows' own OpenGL 1.1 included, at the newest version the
     // driver has that runs OpenGL 1.1 programs.
+#endif
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
@@ -231,6 +238,9 @@ bool Sys_CreateGLContext(HWND window) {
         return g_requestedScale == 0 || Sys_SetSurfaceScale(g_requestedScale);
     }
     SDL_GL_MakeCurrent(sdl, g_sdlContext);
+#ifdef DEMO_GLES3
+    if (!Sys_Gles_StartLayer()) return false;
+#endif
     SDL_GL_SetSwapInterval(1);
     g_powerOfTwoOnly = GLVersion() < 20 && !HasExtension("GL_ARB_texture_non_power_of_two");
     // Where framebuffer objects are missing, or none can be made, the demo

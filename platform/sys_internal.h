@@ -15,3 +15,8 @@ void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);
 // "<Sys_GetTickCount ms> <event>", so that a test can time the demo on its
 // own clock. Elsewhere it does nothing.
 void Sys_Internal_TraceEvent(const char* event);
+
+// The end of the program after Sys_Exit's hook: exit() on the desktop; in
+// the browser, which cannot exit, the music stops and the page says the demo
+// has ended, and nothing after it runs.
+[[noreturn]] void Sys_Internal_EndProcess(int status);

@@ -4,6 +4,8 @@
 #   tools/bootstrap.sh test  -- to build and run every test (and make assets)
 #   tools/bootstrap.sh video -- to build the demo and capture it as a video
 #   tools/bootstrap.sh windows -- to cross-build the demo for Windows
+#   tools/bootstrap.sh web  -- to build the demo for the browser
+#   tools/bootstrap.sh package -- to build the Debian package
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config
@@ -23,6 +25,24 @@ windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpk
 if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}" "${windows_packages[@]}" wine64); fi
 if [ "${1:-run}" = "windows" ]; then wanted+=("${windows_packages[@]}"); fi
 if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi
+# The browser build: emscripten, and dpkg-dev and patch for apt-get source;
+# its tests drive Debian's chromium with puppeteer-core from npm.
+web_packages=(emscripten dpkg-dev patch python3)
+if [ "${1:-run}" = "web" ]; then wanted+=("${web_packages[@]}"); fi
+if [ "${1:-run}" = "test" ]; then
+  wanted+=("${web_packages[@]}" chromium)
+  # A node that came with its own npm (not Debian's) needs no npm package.
+  command -v npm >/dev/null || wanted+=(npm)
+fi
+# The Debian package: dpkg-dev for dpkg-shlibdeps and dpkg-buildflags, file
+# for CPack to find the executables it runs dpkg-shlibdeps on,
+# ImageMagick for its icons; its tests check it with lintian, the desktop
+# entry and metainfo validators and man.
+package_packages=(dpkg-dev file imagemagick)
+if [ "${1:-run}" = "package" ]; then wanted+=("${package_packages[@]}"); fi
+if [ "${1:-run}" = "test" ]; then
+  wanted+=("${package_packages[@]}" lintian desktop-file-utils appstream man-db)
+fi
 
 missing=()
 for p in "${wanted[@]}"; do

@@ -22,9 +22,9 @@ part1() { shot "$win" "$work/part1.png" && drawn "$work/part1.png"; }
 wait_for 30 part1 || fail "part 1 is not drawn: $(convert "$work/part1.png" -format '%k colours' info:)"
 
 step "part 1 drawn"
-# Right to part 8 just after a sync: after its one-second fade from white
-# its dark blue shows around the ball, and the next sync, which ends the
-# demo from there, is 8 s away.
+# Right to part 7 and a sync on to part 8: after its one-second fade from
+# white its dark blue shows around the ball, and the next sync, which ends
+# the demo from there, is 8 s away.
 xdo windowfocus --sync "$win" || fail "could not focus the window"
 right_to_part8 "$(music_start)"
 sleep 1

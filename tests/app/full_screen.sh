@@ -24,8 +24,8 @@ wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
 win=$(main_window)
 covers() { xwininfo -id "$win" | grep -q "geometry ${size}+0+0"; }
 wait_for 100 covers || fail "the window does not cover the screen: $(xwininfo -id "$win")"
-# Right to part 8 just after a sync, 8 s before the next one would end the
-# demo from there.
+# Right to part 7 and a sync on to part 8, 8 s before the next one would end
+# the demo from there.
 xdo windowactivate --sync "$win" 2>/dev/null || xdo windowfocus --sync "$win" ||
   fail "could not focus the window"
 right_to_part8 "$(music_start)"

@@ -13,7 +13,7 @@
 #   wait_for N CMD... CMD every 0.1 s, N times at most;  fail MSG (with the demo's output)
 #   xdo ARG...        xdotool, given up after 30 s;  step TEXT  a timed line in the log
 #   music_start       when the music started (its line in the demo's timeline)
-#   right_to_part8 T0 Right to part 8 just after a sync (the music started at T0)
+#   right_to_part8 T0 Right to part 7, then a sync brings part 8 (the music started at T0)
 # Everything started here ends with the script, also when a signal (ctest's
 # timeout) ends it.
 work=$(mktemp -d)
@@ -108,20 +108,20 @@ music_start() {
   date -r "$DEMO_TIMELINE_LOG" +%s%N
 }
 
-# Steps the focused demo, untouched since the music started at $1 (date
-# +%s%N), to part 8 just after one of the music's sync times: each sync has
-# moved it one part on, and the next one, which ends the demo from part 8,
-# is about 8 s away however busy the machine is.
+# Brings the focused demo, untouched since the music started at $1 (date
+# +%s%N), to part 8 at one of the music's sync times: just after one sync it
+# is stepped with Right to part 7, and the next sync moves it on to part 8,
+# where it stays until the sync after (about 8 s), however busy the machine.
+# Returns once part 8 has begun.
 right_to_part8() {
-  local part=2 s
-  for s in 8.3 16.6 25.1 33.5 41.7 50.1 57.7; do
-    local wait
-    wait=$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="$s" 'BEGIN { printf "%.3f", s + 0.3 - (now - t0) / 1e9 }')
+  local syncs=(8.3 16.6 25.1 33.5 41.7 50.1 57.7) part=2 k wait
+  for ((k = 0; k < 6; k++, part++)); do
+    wait=$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="${syncs[k]}" 'BEGIN { printf "%.3f", s + 0.3 - (now - t0) / 1e9 }')
     if awk -v w="$wait" 'BEGIN { exit !(w >= 0) }'; then sleep "$wait"; break; fi
-    part=$((part + 1))
   done
-  [ "$part" -le 8 ] || fail "the demo's music is past its last part change"
-  for ((; part < 8; part++)); do xdotool key Right; sleep 0.1; done
+  [ "$k" -lt 6 ] || fail "the demo's music is too far on to reach part 8 at a sync"
+  for ((; part < 7; part++)); do xdotool key Right; sleep 0.1; done
+  sleep "$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="${syncs[k + 1]}" 'BEGIN { w = s + 0.3 - (now - t0) / 1e9; printf "%.3f", w > 0 ? w : 0 }')"
 }
 
 demo_ended() {

@@ -59,10 +59,14 @@ if [ "$mode" = steps ]; then
     done
     return 1
   }
+  # The slices are timed inside the shell (read on an empty pipe that stays
+  # open): an external sleep costs a fork, and on a busy machine the demo ran
+  # on through whole start-ups during one.
+  exec {nap}<> <(:)
   kill -STOP "$demo_pid"
   splash=""
   seen=0
-  for ((s = 0; s < 3000; s++)); do
+  for ((s = 0; s < 10000; s++)); do
     if splash_shown; then
       seen=$((seen + 1))
       splash_area "$work/splash.png"
@@ -71,7 +75,7 @@ if [ "$mode" = steps ]; then
     elif [ "$seen" -gt 0 ] || shown_or_error; then
       break
     fi
-    kill -CONT "$demo_pid"; sleep 0.002; kill -STOP "$demo_pid"
+    kill -CONT "$demo_pid"; read -r -t 0.002 -u "$nap"; kill -STOP "$demo_pid"
   done
   kill -CONT "$demo_pid"
 fi
@@ -94,10 +98,11 @@ if [ "$mode" = end ]; then
   wait_for 800 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "still running 80 s after the window showed"
   played=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
   demo_ended "the end, $played s after the window showed"
-  # From the first frame, not the start-up; a busy machine adds to the end
-  # (Wine's own shut-down), never takes away.
-  awk -v t="$played" 'BEGIN { exit !(t >= 64.5 && t <= 72) }' ||
-    fail "ended $played s after the window showed (the music's start), expected 64.5 to 72"
+  # The release build keeps no timeline of its own: the wall clock from the
+  # window, seen late on a busy machine (less), to the end, seen late too and
+  # after Wine's own shut-down (more). A clock or sync fault is far outside.
+  awk -v t="$played" 'BEGIN { exit !(t >= 60 && t <= 75) }' ||
+    fail "ended $played s after the window showed (the music's start), expected 60 to 75"
   echo "wine: played to its end"
   exit 0
 fi
@@ -106,8 +111,8 @@ fi
 echo "splash over the desktop: RMSE $splash against SPLASH.TGA composed over it"
 
 # Part 1 is drawn (not the desktop, not a black window). Right steps to part
-# 8 just after a sync, 8 s before the next one would end the demo from there
-# (the music starts just before the window shows). Part 8 fades from white
+# 7 and a sync moves it on to part 8, 8 s before the next one would end the
+# demo from there (the music starts just before the window shows). Part 8 fades from white
 # for a second, then shows its dark blue in the corner; Escape ends the demo
 # with status 1.
 part1() { shot "$win" "$work/part1.png" && drawn "$work/part1.png"; }

@@ -1,0 +1,495 @@
+/* gl11 -- OpenGL 1.1 fixed-function drawing on OpenGL ES 3.0 / WebGL 2.
+ *
+ * This header stands in for the system's <GL/gl.h>: put gl11/include first
+ * on the include path and the ordinary GL 1.1 calls of a program land in the
+ * layer (every name below is a macro onto a gl11_ symbol, so the layer never
+ * clashes with libGL, libGLESv2 or a browser's GL library). Call gl11_Init
+ * (gl11.h) once the ES 3.0 context is current.
+ *
+ * Implemented (with their GL 1.1 meaning):
+ *  - matrix stacks (modelview and projection 32, texture 10 deep, as Mesa; overflow and
+ *    underflow give GL_STACK_OVERFLOW / GL_STACK_UNDERFLOW and change nothing),
+ *    glLoadIdentity, glLoadMatrixf, glMultMatrixf, glTranslatef, glRotatef,
+ *    glScalef, glOrtho, glFrustum; gluPerspective, gluLookAt (glu.h)
+ *  - immediate mode (glBegin/glEnd, glVertex2f/3f/3fv, glNormal3f/3fv,
+ *    glColor3f/4f/3fv/4fv, glTexCoord2f/2fv) with GL's current-attribute rules,
+ *    glRectf
+ *  - client arrays (vertex, normal, colour, texture coordinate; GL_FLOAT)
+ *    with glDrawArrays and glDrawElements (8, 16 and 32-bit indices)
+ *  - primitives: points, lines, line strips and loops, triangles, triangle
+ *    strips and fans, quads, quad strips, polygons; quads are split the way
+ *    Mesa splits them, the last vertex leads flat shading
+ *  - display lists (GL_COMPILE, GL_COMPILE_AND_EXECUTE): geometry recorded
+ *    into buffers once, state calls (a texture bind included) replayed
+ *  - lighting: 8 lights (positional or directional, attenuation), material
+ *    ambient / diffuse (its alpha) / specular / emission / shininess, light
+ *    model ambient, GL_NORMALIZE, computed per vertex as Mesa does it;
+ *    flat and smooth shading
+ *  - 2D textures (internal format 1-4 or a base format; RGB / RGBA / luminance
+ *    upload of unsigned bytes), GL_MODULATE, the texture matrix,
+ *    sphere-map texture generation
+ *  - polygon mode GL_LINE (outlines without the split diagonals), line width
+ *    (wider than one pixel drawn as quads), point size
+ *  - blending, depth test and mask, scissor, face culling, colour mask,
+ *    clears, glReadPixels in GL_RGB and GL_RGBA
+ *  - glPushAttrib / glPopAttrib and glPushClientAttrib / glPopClientAttrib
+ *    (every mask saves and restores all the state the layer keeps)
+ *  - queries answered from the layer's own state, never the driver:
+ *    glGetError, glGetIntegerv / Floatv / Doublev / Booleanv, glIsEnabled,
+ *    glIsList, glIsTexture, glGetTexLevelParameteriv, glGetTexParameteriv,
+ *    glGetTexImage, glGetMaterialfv, glGetLightfv, glGetTexGeniv, glGetTexEnviv
+ *
+ * Not implemented: fog, alpha test, stencil, accumulation, clip planes,
+ * colour material, two-sided lighting, spot lights, texgen modes other than
+ * sphere map, texture environments other than GL_MODULATE, 1D / 3D textures
+ * and mipmap levels above 0, polygon modes that differ between the faces
+ * (the front's is used) and GL_POINT, line stipple, selection, feedback,
+ * raster position and glDrawPixels / glBitmap, evaluators. Unknown enums
+ * give GL_INVALID_ENUM.
+ */
+#ifndef GL11_GL_H
+#define GL11_GL_H
+#define __gl_h_ 1
+#define GL_VERSION_1_1 1
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef unsigned int GLenum;
+typedef unsigned char GLboolean;
+typedef unsigned int GLbitfield;
+typedef void GLvoid;
+typedef signed char GLbyte;
+typedef short GLshort;
+typedef int GLint;
+typedef int GLsizei;
+typedef unsigned char GLubyte;
+typedef unsigned short GLushort;
+typedef unsigned int GLuint;
+typedef float GLfloat;
+typedef float GLclampf;
+typedef double GLdouble;
+typedef double GLclampd;
+
+#define GL_FALSE 0
+#define GL_TRUE 1
+#define GL_NO_ERROR 0
+#define GL_INVALID_ENUM 0x0500
+#define GL_INVALID_VALUE 0x0501
+#define GL_INVALID_OPERATION 0x0502
+#define GL_STACK_OVERFLOW 0x0503
+#define GL_STACK_UNDERFLOW 0x0504
+#define GL_OUT_OF_MEMORY 0x0505
+
+#define GL_POINTS 0x0000
+#define GL_LINES 0x0001
+#define GL_LINE_LOOP 0x0002
+#define GL_LINE_STRIP 0x0003
+#define GL_TRIANGLES 0x0004
+#define GL_TRIANGLE_STRIP 0x0005
+#define GL_TRIANGLE_FAN 0x0006
+#define GL_QUADS 0x0007
+#define GL_QUAD_STRIP 0x0008
+#define GL_POLYGON 0x0009
+
+#define GL_BYTE 0x1400
+#define GL_UNSIGNED_BYTE 0x1401
+#define GL_SHORT 0x1402
+#define GL_UNSIGNED_SHORT 0x1403
+#define GL_INT 0x1404
+#define GL_UNSIGNED_INT 0x1405
+#define GL_FLOAT 0x1406
+#define GL_DOUBLE 0x140A
+
+#define GL_DEPTH_BUFFER_BIT 0x00000100
+#define GL_COLOR_BUFFER_BIT 0x00004000
+#define GL_CURRENT_BIT 0x00000001
+#define GL_ENABLE_BIT 0x00002000
+#define GL_ALL_ATTRIB_BITS 0xFFFFFFFF
+#define GL_CLIENT_PIXEL_STORE_BIT 0x00000001
+#define GL_CLIENT_VERTEX_ARRAY_BIT 0x00000002
+#define GL_CLIENT_ALL_ATTRIB_BITS 0xFFFFFFFF
+
+#define GL_NEVER 0x0200
+#define GL_LESS 0x0201
+#define GL_EQUAL 0x0202
+#define GL_LEQUAL 0x0203
+#define GL_GREATER 0x0204
+#define GL_NOTEQUAL 0x0205
+#define GL_GEQUAL 0x0206
+#define GL_ALWAYS 0x0207
+
+#define GL_ZERO 0
+#define GL_ONE 1
+#define GL_SRC_COLOR 0x0300
+#define GL_ONE_MINUS_SRC_COLOR 0x0301
+#define GL_SRC_ALPHA 0x0302
+#define GL_ONE_MINUS_SRC_ALPHA 0x0303
+#define GL_DST_ALPHA 0x0304
+#define GL_ONE_MINUS_DST_ALPHA 0x0305
+#define GL_DST_COLOR 0x0306
+#define GL_ONE_MINUS_DST_COLOR 0x0307
+#define GL_SRC_ALPHA_SATURATE 0x0308
+
+#define GL_FRONT 0x0404
+#define GL_BACK 0x0405
+#define GL_FRONT_AND_BACK 0x0408
+#define GL_CW 0x0900
+#define GL_CCW 0x0901
+
+#define GL_POINT 0x1B00
+#define GL_LINE 0x1B01
+#define GL_FILL 0x1B02
+#define GL_FLAT 0x1D00
+#define GL_SMOOTH 0x1D01
+
+#define GL_CURRENT_COLOR 0x0B00
+#define GL_CURRENT_NORMAL 0x0B02
+#define GL_CURRENT_TEXTURE_COORDS 0x0B03
+#define GL_POINT_SIZE 0x0B11
+#define GL_LINE_WIDTH 0x0B21
+#define GL_LINE_STIPPLE 0x0B24
+#define GL_LIST_INDEX 0x0B33
+#define GL_LIST_MODE 0x0B30
+#define GL_POLYGON_MODE 0x0B40
+#define GL_CULL_FACE 0x0B44
+#define GL_CULL_FACE_MODE 0x0B45
+#define GL_FRONT_FACE 0x0B46
+#define GL_LIGHTING 0x0B50
+#define GL_LIGHT_MODEL_LOCAL_VIEWER 0x0B51
+#define GL_LIGHT_MODEL_TWO_SIDE 0x0B52
+#define GL_LIGHT_MODEL_AMBIENT 0x0B53
+#define GL_SHADE_MODEL 0x0B54
+#define GL_COLOR_MATERIAL 0x0B57
+#define GL_FOG 0x0B60
+#define GL_DEPTH_RANGE 0x0B70
+#define GL_DEPTH_TEST 0x0B71
+#define GL_DEPTH_WRITEMASK 0x0B72
+#define GL_DEPTH_CLEAR_VALUE 0x0B73
+#define GL_DEPTH_FUNC 0x0B74
+#define GL_ALPHA_TEST 0x0BC0
+#define GL_MATRIX_MODE 0x0BA0
+#define GL_NORMALIZE 0x0BA1
+#define GL_VIEWPORT 0x0BA2
+#define GL_MODELVIEW_STACK_DEPTH 0x0BA3
+#define GL_PROJECTION_STACK_DEPTH 0x0BA4
+#define GL_TEXTURE_STACK_DEPTH 0x0BA5
+#define GL_MODELVIEW_MATRIX 0x0BA6
+#define GL_PROJECTION_MATRIX 0x0BA7
+#define GL_TEXTURE_MATRIX 0x0BA8
+#define GL_ATTRIB_STACK_DEPTH 0x0BB0
+#define GL_CLIENT_ATTRIB_STACK_DEPTH 0x0BB1
+#define GL_DITHER 0x0BD0
+#define GL_BLEND_DST 0x0BE0
+#define GL_BLEND_SRC 0x0BE1
+#define GL_BLEND 0x0BE2
+#define GL_SCISSOR_BOX 0x0C10
+#define GL_SCISSOR_TEST 0x0C11
+#define GL_COLOR_CLEAR_VALUE 0x0C22
+#define GL_COLOR_WRITEMASK 0x0C23
+#define GL_DOUBLEBUFFER 0x0C32
+#define GL_PERSPECTIVE_CORRECTION_HINT 0x0C50
+#define GL_TEXTURE_GEN_S 0x0C60
+#define GL_TEXTURE_GEN_T 0x0C61
+#define GL_TEXTURE_GEN_R 0x0C62
+#define GL_TEXTURE_GEN_Q 0x0C63
+#define GL_UNPACK_ROW_LENGTH 0x0CF2
+#define GL_UNPACK_ALIGNMENT 0x0CF5
+#define GL_PACK_ROW_LENGTH 0x0D02
+#define GL_PACK_ALIGNMENT 0x0D05
+#define GL_MAX_LIGHTS 0x0D31
+#define GL_MAX_TEXTURE_SIZE 0x0D33
+#define GL_MAX_MODELVIEW_STACK_DEPTH 0x0D36
+#define GL_MAX_PROJECTION_STACK_DEPTH 0x0D38
+#define GL_MAX_TEXTURE_STACK_DEPTH 0x0D39
+#define GL_MAX_VIEWPORT_DIMS 0x0D3A
+#define GL_TEXTURE_1D 0x0DE0
+#define GL_TEXTURE_2D 0x0DE1
+#define GL_TEXTURE_WIDTH 0x1000
+#define GL_TEXTURE_HEIGHT 0x1001
+#define GL_TEXTURE_INTERNAL_FORMAT 0x1003
+#define GL_TEXTURE_COMPONENTS 0x1003
+#define GL_TEXTURE_BORDER 0x1005
+#define GL_DONT_CARE 0x1100
+#define GL_FASTEST 0x1101
+#define GL_NICEST 0x1102
+
+#define GL_LIGHT0 0x4000
+#define GL_LIGHT1 0x4001
+#define GL_LIGHT2 0x4002
+#define GL_LIGHT3 0x4003
+#define GL_LIGHT4 0x4004
+#define GL_LIGHT5 0x4005
+#define GL_LIGHT6 0x4006
+#define GL_LIGHT7 0x4007
+#define GL_AMBIENT 0x1200
+#define GL_DIFFUSE 0x1201
+#define GL_SPECULAR 0x1202
+#define GL_POSITION 0x1203
+#define GL_SPOT_DIRECTION 0x1204
+#define GL_SPOT_EXPONENT 0x1205
+#define GL_SPOT_CUTOFF 0x1206
+#define GL_CONSTANT_ATTENUATION 0x1207
+#define GL_LINEAR_ATTENUATION 0x1208
+#define GL_QUADRATIC_ATTENUATION 0x1209
+#define GL_EMISSION 0x1600
+#define GL_SHININESS 0x1601
+#define GL_AMBIENT_AND_DIFFUSE 0x1602
+
+#define GL_COMPILE 0x1300
+#define GL_COMPILE_AND_EXECUTE 0x1301
+
+#define GL_MODELVIEW 0x1700
+#define GL_PROJECTION 0x1701
+#define GL_TEXTURE 0x1702
+
+#define GL_COLOR 0x1800
+#define GL_DEPTH 0x1801
+#define GL_STENCIL 0x1802
+
+#define GL_ALPHA 0x1906
+#define GL_RGB 0x1907
+#define GL_RGBA 0x1908
+#define GL_LUMINANCE 0x1909
+#define GL_LUMINANCE_ALPHA 0x190A
+#define GL_RGB8 0x8051
+#define GL_RGBA8 0x8058
+
+#define GL_VENDOR 0x1F00
+#define GL_RENDERER 0x1F01
+#define GL_VERSION 0x1F02
+#define GL_EXTENSIONS 0x1F03
+
+#define GL_S 0x2000
+#define GL_T 0x2001
+#define GL_R 0x2002
+#define GL_Q 0x2003
+#define GL_MODULATE 0x2100
+#define GL_DECAL 0x2101
+#define GL_TEXTURE_ENV_MODE 0x2200
+#define GL_TEXTURE_ENV_COLOR 0x2201
+#define GL_TEXTURE_ENV 0x2300
+#define GL_EYE_LINEAR 0x2400
+#define GL_OBJECT_LINEAR 0x2401
+#define GL_SPHERE_MAP 0x2402
+#define GL_TEXTURE_GEN_MODE 0x2500
+#define GL_NEAREST 0x2600
+#define GL_LINEAR 0x2601
+#define GL_NEAREST_MIPMAP_NEAREST 0x2700
+#define GL_LINEAR_MIPMAP_NEAREST 0x2701
+#define GL_NEAREST_MIPMAP_LINEAR 0x2702
+#define GL_LINEAR_MIPMAP_LINEAR 0x2703
+#define GL_TEXTURE_MAG_FILTER 0x2800
+#define GL_TEXTURE_MIN_FILTER 0x2801
+#define GL_TEXTURE_WRAP_S 0x2802
+#define GL_TEXTURE_WRAP_T 0x2803
+#define GL_CLAMP 0x2900
+#define GL_REPEAT 0x2901
+#define GL_CLAMP_TO_EDGE 0x812F
+#define GL_TEXTURE_BINDING_2D 0x8069
+
+#define GL_VERTEX_ARRAY 0x8074
+#define GL_NORMAL_ARRAY 0x8075
+#define GL_COLOR_ARRAY 0x8076
+#define GL_TEXTURE_COORD_ARRAY 0x8078
+#define GL_POLYGON_OFFSET_FILL 0x8037
+
+/* Each GL name stands for the layer's own entry point. */
+#define glBegin gl11_glBegin
+#define glBindTexture gl11_glBindTexture
+#define glBlendFunc gl11_glBlendFunc
+#define glCallList gl11_glCallList
+#define glClear gl11_glClear
+#define glClearColor gl11_glClearColor
+#define glClearDepth gl11_glClearDepth
+#define glColor3f gl11_glColor3f
+#define glColor3fv gl11_glColor3fv
+#define glColor4f gl11_glColor4f
+#define glColor4fv gl11_glColor4fv
+#define glColor3ub gl11_glColor3ub
+#define glColorMask gl11_glColorMask
+#define glColorPointer gl11_glColorPointer
+#define glCullFace gl11_glCullFace
+#define glDeleteLists gl11_glDeleteLists
+#define glDeleteTextures gl11_glDeleteTextures
+#define glDepthFunc gl11_glDepthFunc
+#define glDepthMask gl11_glDepthMask
+#define glDisable gl11_glDisable
+#define glDisableClientState gl11_glDisableClientState
+#define glDrawArrays gl11_glDrawArrays
+#define glDrawElements gl11_glDrawElements
+#define glEnable gl11_glEnable
+#define glEnableClientState gl11_glEnableClientState
+#define glEnd gl11_glEnd
+#define glEndList gl11_glEndList
+#define glFinish gl11_glFinish
+#define glFlush gl11_glFlush
+#define glFrontFace gl11_glFrontFace
+#define glFrustum gl11_glFrustum
+#define glGenLists gl11_glGenLists
+#define glGenTextures gl11_glGenTextures
+#define glGetBooleanv gl11_glGetBooleanv
+#define glGetDoublev gl11_glGetDoublev
+#define glGetError gl11_glGetError
+#define glGetFloatv gl11_glGetFloatv
+#define glGetIntegerv gl11_glGetIntegerv
+#define glGetLightfv gl11_glGetLightfv
+#define glGetMaterialfv gl11_glGetMaterialfv
+#define glGetString gl11_glGetString
+#define glGetTexEnviv gl11_glGetTexEnviv
+#define glGetTexGeniv gl11_glGetTexGeniv
+#define glGetTexImage gl11_glGetTexImage
+#define glGetTexLevelParameteriv gl11_glGetTexLevelParameteriv
+#define glGetTexParameteriv gl11_glGetTexParameteriv
+#define glHint gl11_glHint
+#define glIsEnabled gl11_glIsEnabled
+#define glIsList gl11_glIsList
+#define glIsTexture gl11_glIsTexture
+#define glLightModelfv gl11_glLightModelfv
+#define glLightModeli gl11_glLightModeli
+#define glLightf gl11_glLightf
+#define glLightfv gl11_glLightfv
+#define glLineWidth gl11_glLineWidth
+#define glLoadIdentity gl11_glLoadIdentity
+#define glLoadMatrixf gl11_glLoadMatrixf
+#define glMaterialf gl11_glMaterialf
+#define glMaterialfv gl11_glMaterialfv
+#define glMatrixMode gl11_glMatrixMode
+#define glMultMatrixf gl11_glMultMatrixf
+#define glNewList gl11_glNewList
+#define glNormal3f gl11_glNormal3f
+#define glNormal3fv gl11_glNormal3fv
+#define glNormalPointer gl11_glNormalPointer
+#define glOrtho gl11_glOrtho
+#define glPixelStorei gl11_glPixelStorei
+#define glPointSize gl11_glPointSize
+#define glPolygonMode gl11_glPolygonMode
+#define glPopAttrib gl11_glPopAttrib
+#define glPopClientAttrib gl11_glPopClientAttrib
+#define glPopMatrix gl11_glPopMatrix
+#define glPushAttrib gl11_glPushAttrib
+#define glPushClientAttrib gl11_glPushClientAttrib
+#define glPushMatrix gl11_glPushMatrix
+#define glReadPixels gl11_glReadPixels
+#define glRectf gl11_glRectf
+#define glRotatef gl11_glRotatef
+#define glScalef gl11_glScalef
+#define glScissor gl11_glScissor
+#define glShadeModel gl11_glShadeModel
+#define glTexCoord2f gl11_glTexCoord2f
+#define glTexCoord2fv gl11_glTexCoord2fv
+#define glTexCoordPointer gl11_glTexCoordPointer
+#define glTexEnvi gl11_glTexEnvi
+#define glTexGeni gl11_glTexGeni
+#define glTexGeniv gl11_glTexGeniv
+#define glTexImage2D gl11_glTexImage2D
+#define glTexParameteri gl11_glTexParameteri
+#define glTranslatef gl11_glTranslatef
+#define glVertex2f gl11_glVertex2f
+#define glVertex3f gl11_glVertex3f
+#define glVertex3fv gl11_glVertex3fv
+#define glVertexPointer gl11_glVertexPointer
+#define glViewport gl11_glViewport
+
+void gl11_glBegin(GLenum mode);
+void gl11_glBindTexture(GLenum target, GLuint texture);
+void gl11_glBlendFunc(GLenum sfactor, GLenum dfactor);
+void gl11_glCallList(GLuint list);
+void gl11_glClear(GLbitfield mask);
+void gl11_glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha);
+void gl11_glClearDepth(GLclampd depth);
+void gl11_glColor3f(GLfloat red, GLfloat green, GLfloat blue);
+void gl11_glColor3fv(const GLfloat* v);
+void gl11_glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha);
+void gl11_glColor4fv(const GLfloat* v);
+void gl11_glColor3ub(GLubyte red, GLubyte green, GLubyte blue);
+void gl11_glColorMask(GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha);
+void gl11_glColorPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
+void gl11_glCullFace(GLenum mode);
+void gl11_glDeleteLists(GLuint list, GLsizei range);
+void gl11_glDeleteTextures(GLsizei n, const GLuint* textures);
+void gl11_glDepthFunc(GLenum func);
+void gl11_glDepthMask(GLboolean flag);
+void gl11_glDisable(GLenum cap);
+void gl11_glDisableClientState(GLenum array);
+void gl11_glDrawArrays(GLenum mode, GLint first, GLsizei count);
+void gl11_glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid* indices);
+void gl11_glEnable(GLenum cap);
+void gl11_glEnableClientState(GLenum array);
+void gl11_glEnd(void);
+void gl11_glEndList(void);
+void gl11_glFinish(void);
+void gl11_glFlush(void);
+void gl11_glFrontFace(GLenum mode);
+void gl11_glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar);
+GLuint gl11_glGenLists(GLsizei range);
+void gl11_glGenTextures(GLsizei n, GLuint* textures);
+void gl11_glGetBooleanv(GLenum pname, GLboolean* params);
+void gl11_glGetDoublev(GLenum pname, GLdouble* params);
+GLenum gl11_glGetError(void);
+void gl11_glGetFloatv(GLenum pname, GLfloat* params);
+void gl11_glGetIntegerv(GLenum pname, GLint* params);
+void gl11_glGetLightfv(GLenum light, GLenum pname, GLfloat* params);
+void gl11_glGetMaterialfv(GLenum face, GLenum pname, GLfloat* params);
+const GLubyte* gl11_glGetString(GLenum name);
+void gl11_glGetTexEnviv(GLenum target, GLenum pname, GLint* params);
+void gl11_glGetTexGeniv(GLenum coord, GLenum pname, GLint* params);
+void gl11_glGetTexImage(GLenum target, GLint level, GLenum format, GLenum type, GLvoid* pixels);
+void gl11_glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params);
+void gl11_glGetTexParameteriv(GLenum target, GLenum pname, GLint* params);
+void gl11_glHint(GLenum target, GLenum mode);
+GLboolean gl11_glIsEnabled(GLenum cap);
+GLboolean gl11_glIsList(GLuint list);
+GLboolean gl11_glIsTexture(GLuint texture);
+void gl11_glLightModelfv(GLenum pname, const GLfloat* params);
+void gl11_glLightModeli(GLenum pname, GLint param);
+void gl11_glLightf(GLenum light, GLenum pname, GLfloat param);
+void gl11_glLightfv(GLenum light, GLenum pname, const GLfloat* params);
+void gl11_glLineWidth(GLfloat width);
+void gl11_glLoadIdentity(void);
+void gl11_glLoadMatrixf(const GLfloat* m);
+void gl11_glMaterialf(GLenum face, GLenum pname, GLfloat param);
+void gl11_glMaterialfv(GLenum face, GLenum pname, const GLfloat* params);
+void gl11_glMatrixMode(GLenum mode);
+void gl11_glMultMatrixf(const GLfloat* m);
+void gl11_glNewList(GLuint list, GLenum mode);
+void gl11_glNormal3f(GLfloat nx, GLfloat ny, GLfloat nz);
+void gl11_glNormal3fv(const GLfloat* v);
+void gl11_glNormalPointer(GLenum type, GLsizei stride, const GLvoid* pointer);
+void gl11_glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar);
+void gl11_glPixelStorei(GLenum pname, GLint param);
+void gl11_glPointSize(GLfloat size);
+void gl11_glPolygonMode(GLenum face, GLenum mode);
+void gl11_glPopAttrib(void);
+void gl11_glPopClientAttrib(void);
+void gl11_glPopMatrix(void);
+void gl11_glPushAttrib(GLbitfield mask);
+void gl11_glPushClientAttrib(GLbitfield mask);
+void gl11_glPushMatrix(void);
+void gl11_glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, GLvoid* pixels);
+void gl11_glRectf(GLfloat x1, GLfloat y1, GLfloat x2, GLfloat y2);
+void gl11_glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z);
+void gl11_glScalef(GLfloat x, GLfloat y, GLfloat z);
+void gl11_glScissor(GLint x, GLint y, GLsizei width, GLsizei height);
+void gl11_glShadeModel(GLenum mode);
+void gl11_glTexCoord2f(GLfloat s, GLfloat t);
+void gl11_glTexCoord2fv(const GLfloat* v);
+void gl11_glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
+void gl11_glTexEnvi(GLenum target, GLenum pname, GLint param);
+void gl11_glTexGeni(GLenum coord, GLenum pname, GLint param);
+void gl11_glTexGeniv(GLenum coord, GLenum pname, const GLint* params);
+void gl11_glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
+                       GLenum format, GLenum type, const GLvoid* pixels);
+void gl11_glTexParameteri(GLenum target, GLenum pname, GLint param);
+void gl11_glTranslatef(GLfloat x, GLfloat y, GLfloat z);
+void gl11_glVertex2f(GLfloat x, GLfloat y);
+void gl11_glVertex3f(GLfloat x, GLfloat y, GLfloat z);
+void gl11_glVertex3fv(const GLfloat* v);
+void gl11_glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
+void gl11_glViewport(GLint x, GLint y, GLsizei width, GLsizei height);
+
+#ifdef __cplusplus
+}
+#endif
+#endif

@@ -1,0 +1,404 @@
+// gl11_test.cpp -- the gl11 layer on Mesa's OpenGL ES 3.0 (EGL surfaceless):
+// what a reference frame would not show. The current-attribute rules, the
+// stacks at their limits, a list replayed after its texture changed, wide
+// lines, and every query the demo makes answered without the driver. Last,
+// the capture tool's stills at --scale 2 drawn through the layer against the
+// desktop's.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+#include <gl11.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tools/common/png.h"
+
+namespace {
+
+constexpr int kSize = 64;
+
+// The driver's query functions, counted.
+int g_driverQueries = 0;
+void (*g_realGetIntegerv)(GLenum, GLint*);
+void (*g_realGetFloatv)(GLenum, GLfloat*);
+GLenum (*g_realGetError)(void);
+void (*g_realReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
+void CountedGetIntegerv(GLenum p, GLint* v) { ++g_driverQueries, g_realGetIntegerv(p, v); }
+void CountedGetFloatv(GLenum p, GLfloat* v) { ++g_driverQueries, g_realGetFloatv(p, v); }
+GLenum CountedGetError() { return ++g_driverQueries, g_realGetError(); }
+void CountedReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, void* p) {
+    ++g_driverQueries, g_realReadPixels(x, y, w, h, f, t, p);
+}
+
+void* CountingGetProc(const char* name) {
+    void* real = reinterpret_cast<void*>(eglGetProcAddress(name));
+    const std::string n = name;
+    if (n == "glGetIntegerv") return g_realGetIntegerv = reinterpret_cast<decltype(g_realGetIntegerv)>(real), reinterpret_cast<void*>(CountedGetIntegerv);
+    if (n == "glGetFloatv") return g_realGetFloatv = reinterpret_cast<decltype(g_realGetFloatv)>(real), reinterpret_cast<void*>(CountedGetFloatv);
+    if (n == "glGetError") return g_realGetError = reinterpret_cast<decltype(g_realGetError)>(real), reinterpret_cast<void*>(CountedGetError);
+    if (n == "glReadPixels") return g_realReadPixels = reinterpret_cast<decltype(g_realReadPixels)>(real), reinterpret_cast<void*>(CountedReadPixels);
+    return real;
+}
+
+// An ES 3.0 context drawing into a 64 x 64 framebuffer object, made once.
+bool MakeContext() {
+    static int made = -1;
+    if (made >= 0) return made == 1;
+    made = 0;
+    auto getDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getDisplay) return false;
+    EGLDisplay display = getDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_ES_API))
+        return false;
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) return false;
+    if (!gl11_Init(CountingGetProc)) return false;
+    GLuint fbo, colour, depth;
+    glGenFramebuffers(1, &fbo);
+    glGenRenderbuffers(1, &colour);
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, kSize, kSize);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kSize, kSize);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    made = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    return made == 1;
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb Pixel(int x, int y) {
+    uint8_t p[3];
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2]};
+}
+
+// Window coordinates = object coordinates (0..64), lighting off, black.
+class Gl11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeContext());
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, kSize, 0, kSize, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glLineWidth(1);
+        glColor4f(1, 1, 1, 1);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+    static void Quad(float x0, float y0, float x1, float y1) {
+        glBegin(GL_QUADS);
+        glTexCoord2f(0.5f, 0.5f);
+        glVertex2f(x0, y0);
+        glVertex2f(x1, y0);
+        glVertex2f(x1, y1);
+        glVertex2f(x0, y1);
+        glEnd();
+    }
+};
+
+TEST_F(Gl11, AttributesSetBeforeBeginHoldInsideItAndTheLastSetStaysCurrent) {
+    // A colour before glBegin colours every vertex of the block.
+    glColor3f(1, 0, 0);
+    Quad(0, 0, 32, 64);
+    EXPECT_EQ(Pixel(16, 32).r, 255);
+    EXPECT_EQ(Pixel(16, 32).g, 0);
+    // A normal before glBegin is the one the light sees: facing the light
+    // is lit, facing away is not.
+    const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, dir[4] = {0, 0, 1, 0};
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_POSITION, dir);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    glNormal3f(0, 0, 1);
+    Quad(32, 0, 48, 64);
+    glNormal3f(0, 0, -1);
+    Quad(48, 0, 64, 64);
+    glDisable(GL_LIGHTING);
+    EXPECT_EQ(Pixel(40, 32).g, 255);
+    EXPECT_EQ(Pixel(56, 32).g, 0);
+    // The last colour set inside a block stays current after glEnd.
+    glBegin(GL_POINTS);
+    glColor3f(0, 0, 1);
+    glEnd();
+    GLfloat current[4];
+    glGetFloatv(GL_CURRENT_COLOR, current);
+    EXPECT_EQ(current[2], 1.0f);
+    EXPECT_EQ(current[0], 0.0f);
+    // A list that sets no colour takes the one current when it runs; one
+    // that sets it leaves it current after it ran.
+    const GLuint lists = glGenLists(2);
+    glNewList(lists, GL_COMPILE);
+    Quad(0, 0, 16, 16);
+    glEndList();
+    glNewList(lists + 1, GL_COMPILE);
+    glColor3f(0, 1, 0);
+    Quad(16, 0, 32, 16);
+    glEndList();
+    glColor3f(1, 1, 0);
+    glCallList(lists);
+    EXPECT_EQ(Pixel(8, 8).r, 255);
+    EXPECT_EQ(Pixel(8, 8).g, 255);
+    EXPECT_EQ(Pixel(8, 8).b, 0);
+    glColor3f(1, 0, 1);
+    glCallList(lists + 1);
+    EXPECT_EQ(Pixel(24, 8).r, 0);
+    EXPECT_EQ(Pixel(24, 8).g, 255);
+    glGetFloatv(GL_CURRENT_COLOR, current);
+    EXPECT_EQ(current[0], 0.0f);
+    EXPECT_EQ(current[1], 1.0f);
+    glDeleteLists(lists, 2);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(Gl11, StacksAtTheirLimitsGiveTheErrorAndKeepTheirContents) {
+    GLint depth = 0, max = 0;
+    glGetIntegerv(GL_MAX_MODELVIEW_STACK_DEPTH, &max);
+    glTranslatef(1, 2, 3);
+    for (GLint i = 1; i < max; ++i) glPushMatrix();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glTranslatef(4, 0, 0);
+    glPushMatrix();  // one too many
+    EXPECT_EQ(glGetError(), GLenum(GL_STACK_OVERFLOW));
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, max);
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 5.0f);
+    for (GLint i = 1; i < max; ++i) glPopMatrix();
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 1.0f);
+    glPopMatrix();  // one too many
+    EXPECT_EQ(glGetError(), GLenum(GL_STACK_UNDERFLOW));
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 1.0f);
+    EXPECT_EQ(m[14], 3.0f);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 1);
+
+    // The projection stack, then the attribute stack: the state saved first
+    // comes back whole after an overflow.
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    EXPECT_EQ(glGetError(), GLenum(GL_STACK_UNDERFLOW));
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    EXPECT_FLOAT_EQ(m[0], 2.0f / kSize);
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_BLEND);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glDisable(GL_BLEND);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glScissor(1, 2, 3, 4);
+    int pushed = 1;
+    while (glGetError() == GL_NO_ERROR && pushed < 100) glPushAttrib(GL_ALL_ATTRIB_BITS), ++pushed;
+    EXPECT_EQ(pushed, 17);  // 16 deep, then the overflow was reported
+    for (int i = 0; i < 15; ++i) glPopAttrib();
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    glPopAttrib();
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    GLint modes[2], box[4];
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_EQ(modes[0], GL_FILL);
+    EXPECT_NE(box[0], 1);
+    glPopAttrib();
+    EXPECT_EQ(glGetError(), GLenum(GL_STACK_UNDERFLOW));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    // The driver's blending came back with ours: a blended quad adds.
+    glLoadIdentity();
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(0.5f, 0, 0);
+    Quad(0, 0, 64, 64);
+    Quad(0, 0, 64, 64);
+    EXPECT_NEAR(Pixel(32, 32).r, 255, 1);
+    glDisable(GL_BLEND);
+}
+
+TEST_F(Gl11, AListDrawsTheTextureItBindsAsItIsWhenTheListRuns) {
+    const uint8_t red[3 * 4] = {255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0};
+    const uint8_t green[3 * 4] = {0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    Quad(0, 0, 64, 64);
+    glEndList();
+    glEnable(GL_TEXTURE_2D);
+    glCallList(list);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
+    // The picture replaced under the same name.
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glCallList(list);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    // The texture deleted and the name made anew: the list binds the new one.
+    glDeleteTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glCallList(list);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), texture);
+    glDisable(GL_TEXTURE_2D);
+    glDeleteLists(list, 1);
+}
+
+TEST_F(Gl11, WideLinesCoverTheirWidth) {
+    // ES draws one pixel; three wide covers three rows at any slope.
+    glLineWidth(3);
+    glBegin(GL_LINES);
+    glVertex2f(4, 20.5f);
+    glVertex2f(60, 20.5f);
+    glVertex2f(40.5f, 30);
+    glVertex2f(40.5f, 60);
+    glEnd();
+    for (int y : {19, 20, 21}) EXPECT_EQ(Pixel(30, y).r, 255) << y;
+    EXPECT_EQ(Pixel(30, 18).r, 0);
+    EXPECT_EQ(Pixel(30, 22).r, 0);
+    for (int x : {39, 40, 41}) EXPECT_EQ(Pixel(x, 45).r, 255) << x;
+    EXPECT_EQ(Pixel(38, 45).r, 0);
+    EXPECT_EQ(Pixel(42, 45).r, 0);
+    // Outlines (polygon mode GL_LINE) are wide too, without the diagonal.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    Quad(10.5f, 10.5f, 50.5f, 50.5f);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    EXPECT_EQ(Pixel(30, 11).r, 255);
+    EXPECT_EQ(Pixel(11, 30).r, 255);
+    EXPECT_EQ(Pixel(30, 30).r, 0);
+}
+
+TEST_F(Gl11, QueriesAreAnsweredWithoutTheDriver) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const uint8_t texels[3 * 3 * 2] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 3, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    glViewport(1, 2, 30, 40);
+    glScissor(3, 4, 5, 6);
+    glEnable(GL_SCISSOR_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(7, 8, 9);
+    const GLuint list = glGenLists(1);
+
+    g_driverQueries = 0;
+    GLint v[4] = {}, modes[2] = {}, depth = 0, max = 0, w = 0, h = 0, pack = 0;
+    glGetIntegerv(GL_VIEWPORT, v);
+    EXPECT_EQ(v[2], 30);
+    EXPECT_EQ(v[3], 40);
+    glGetIntegerv(GL_SCISSOR_BOX, v);
+    EXPECT_EQ(v[0], 3);
+    EXPECT_EQ(v[3], 6);
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[1], GL_LINE);
+    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 2);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    EXPECT_GE(max, 2048);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    // Rows padded to 4 bytes on the way out.
+    uint8_t back[2 * 12];
+    std::memset(back, 0xEE, sizeof back);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, back);
+    EXPECT_EQ(0, std::memcmp(back, texels, 9));
+    EXPECT_EQ(0, std::memcmp(back + 12, texels + 9, 9));
+    EXPECT_EQ(back[9], 0xEE);
+    GLdouble mv[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    EXPECT_EQ(mv[13], 8.0);
+    EXPECT_TRUE(glIsList(list));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(g_driverQueries, 0);
+
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_SCISSOR_TEST);
+    glDeleteTextures(1, &texture);
+    glDeleteLists(list, 1);
+}
+
+// The capture tool's stills at --scale 2, through the layer and through the
+// desktop's OpenGL, at 5 frames a second (the whole demo stays quick to draw):
+// mean difference at most 1.5 levels, 99 % of pixels within 16.
+TEST(Gl11Capture, StillsAtScaleTwoMatchTheDesktop) {
+    TempFolder desktop, layer;
+    const std::string options = " --no-progress --fps 5 --scale 2 --stills 3,20,28,39,47,62 -o ";
+    const Outcome a = RunCommand(std::string(DESKTOP_CAPTURE) + options + desktop.path + "/");
+    const Outcome b = RunCommand(std::string(LAYER_CAPTURE) + options + layer.path + "/");
+    ASSERT_EQ(a.status, 0) << a.output;
+    ASSERT_EQ(b.status, 0) << b.output;
+    const std::vector<std::string> names = desktop.Names();
+    ASSERT_EQ(names.size(), 6u);
+    ASSERT_EQ(layer.Names(), names);
+    for (const std::string& name : names) {
+        int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+        std::vector<uint8_t> p1, p2;
+        ASSERT_TRUE(ReadPngRgb(desktop / name, &w1, &h1, &p1));
+        ASSERT_TRUE(ReadPngRgb(layer / name, &w2, &h2, &p2));
+        ASSERT_EQ(w1, 1280);
+        ASSERT_EQ(h1, 960);
+        ASSERT_EQ(p1.size(), p2.size());
+        double sum = 0;
+        size_t far = 0;
+        for (size_t i = 0; i < p1.size(); i += 3) {
+            int worst = 0;
+            for (size_t c = 0; c < 3; ++c) {
+                const int d = std::abs(int(p1[i + c]) - int(p2[i + c]));
+                sum += d;
+                worst = std::max(worst, d);
+            }
+            far += worst > 16;
+        }
+        const size_t pixels = p1.size() / 3;
+        EXPECT_LE(sum / double(p1.size()), 1.5) << name;
+        EXPECT_LE(double(far) / double(pixels), 0.01) << name;
+    }
+}
+
+}  // namespace
