@@ -97,6 +97,13 @@ void DropErrors() {
 // Black colour (and depth at its far end) in the bound framebuffer, whatever
 // the demo's clear colour, write masks and scissor.
 void ClearBlack(GLbitfield buffers) {
+#ifdef DEMO_GLES3
+    // (OpenGL ES has no attribute stack; it has these.)
+    const GLfloat black[4] = {0, 0, 0, 1};
+    const GLfloat far = 1.0f;
+    if (buffers & GL_COLOR_BUFFER_BIT) glClearBufferfv(GL_COLOR, 0, black);
+    if (buffers & GL_DEPTH_BUFFER_BIT) glClearBufferfv(GL_DEPTH, 0, &far);
+#else
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -105,6 +112,7 @@ void ClearBlack(GLbitfield buffers) {
     glClearDepth(1.0);
     glClear(buffers);
     glPopAttrib();
+#endif
 }
 
 // A new image starts black, like a fresh window; its viewport is the whole
@@ -250,9 +258,11 @@ bool Sys_CreateGLContext(HWND window) {
         return true;
     }
     GLint samples = 0;
+#ifndef DEMO_GLES3
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
     glBindFramebuffer(GL_FRAMEBUFFER, g_fbo);
+#endif
     g_blitToWindow = samples == 0;
     return true;
 }
@@ -349,6 +359,10 @@ int PowerOfTwoAtLeast(int n) {
 // Draws the picture texture's lower left sw x sh texels into the rectangle
 // of the bound framebuffer, with only this call's own state.
 void DrawPicture(int x, int y, int w, int h, GLint filter) {
+#ifdef DEMO_GLES3
+    // The OpenGL ES layer always blits (its window is never multisampled).
+    (void)x, (void)y, (void)w, (void)h, (void)filter;
+#else
     const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     const GLenum off[] = {GL_LIGHTING, GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE,
@@ -387,10 +401,14 @@ void DrawPicture(int x, int y, int w, int h, GLint filter) {
         glPopMatrix();
     }
     glPopAttrib();
+#endif
 }
 
 // Copies the surface into the picture texture (made at the first use).
 bool CopyPicture() {
+#ifdef DEMO_GLES3
+    return false;
+#else
     const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
     const int tw = g_powerOfTwoOnly ? PowerOfTwoAtLeast(sw) : sw;
     const int th = g_powerOfTwoOnly ? PowerOfTwoAtLeast(sh) : sh;
@@ -406,18 +424,19 @@ bool CopyPicture() {
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, sw, sh);
     glPopAttrib();
     return glGetError() == GL_NO_ERROR;
+#endif
 }
 
 // Blits the surface into the window's back buffer. False when the driver
 // refuses.
 bool BlitPicture(const Placement& p) {
     const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
-    glPushAttrib(GL_SCISSOR_BIT);
+    const GLboolean scissoring = glIsEnabled(GL_SCISSOR_TEST);
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g_fbo);
     glBlitFramebuffer(0, 0, sw, sh, p.x, p.y, p.x + p.w, p.y + p.h, GL_COLOR_BUFFER_BIT,
                       p.wholeMultiple ? GL_NEAREST : GL_LINEAR);
-    glPopAttrib();
+    if (scissoring) glEnable(GL_SCISSOR_TEST);
     return glGetError() == GL_NO_ERROR;
 }
 
