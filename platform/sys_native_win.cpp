@@ -97,12 +97,6 @@ void Sys_Native_RefuseFocus(void* sdlWindow) {
         return;
     HWND hwnd = info.info.win.window;
     SetWindowLongPtrA(hwnd, GWL_EXSTYLE, GetWindowLongPtrA(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
-    // A system menu, which a window without a caption never shows: Wine
-    // makes a popup without one an X window the window manager does not
-    // stack, above every window it does, and a message box shown during
-    // start-up would stand behind the splash there. Windows puts the
-    // activated box on top either way.
-    SetWindowLongPtrA(hwnd, GWL_STYLE, GetWindowLongPtrA(hwnd, GWL_STYLE) | WS_SYSMENU);
     EnableWindow(hwnd, FALSE);
 }
 
