@@ -78,7 +78,7 @@ bool ContextHasFramebufferObjects() {
 #endif
 }
 
-#ifdef DEMO_TEST_FAULTS
+#ifdef DEMO_TEST_HOOKS
 // Test builds only: a surface larger than this scale cannot be made (its
 // colour buffer is asked for one pixel wider than the driver allows).
 int FaultSurfaceScaleLimit() {
@@ -130,7 +130,7 @@ void StartSurface() {
 bool MakeSurface(int scale) {
     const int w = kSurfaceWidth * scale, h = kSurfaceHeight * scale;
     int colourWidth = w;
-#ifdef DEMO_TEST_FAULTS
+#ifdef DEMO_TEST_HOOKS
     if (FaultSurfaceScaleLimit() > 0 && scale > FaultSurfaceScaleLimit()) {
         GLint most = 0;
         glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &most);
@@ -220,7 +220,7 @@ bool Sys_CreateGLContext(HWND window) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-#ifdef DEMO_TEST_FAULTS
+#ifdef DEMO_TEST_HOOKS
     // Test builds only: a multisampled window, as drivers told to force
     // multisampling give.
     if (std::getenv("DEMO_FAULT_MULTISAMPLED_WINDOW")) {
