@@ -19,8 +19,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
+
+// The driver allocates its per-frame storage (llvmpipe: the binned scene,
+// the shaded vertices) and frees it again within the frame. glibc gives the
+// top of its heap back to the kernel once more than a threshold lies free
+// there, and moves that threshold as the program runs: after some orders of
+// earlier allocations the heap is then shrunk and grown again many times a
+// frame, every page faulted in anew, and a frame takes up to twice as long.
+// Fixed thresholds (which also stop the moving) keep that storage.
+void KeepDriverStorage() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
 
 SDL_GLContext g_sdlContext = nullptr;
 FrameHook g_frameHook = nullptr;
@@ -206,6 +223,7 @@ void UseWindowSurface() {
 }  // namespace
 
 bool Sys_CreateGLContext(HWND window) {
+    KeepDriverStorage();
     if (Sys_IsHeadless()) return MakeHeadlessContext();
     SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
     if (!sdl) return false;
