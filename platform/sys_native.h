@@ -34,7 +34,8 @@ uint64_t Sys_Native_FocusedWindow();
 void Sys_Native_GiveFocus(uint64_t window);
 // Makes an SDL window (not yet shown) one that never takes input or the focus.
 void Sys_Native_RefuseFocus(void* sdlWindow);
-// From now until Sys_Native_EndBoxFocus, gives the focus to the message box titled caption once it shows.
+// From now until Sys_Native_EndBoxFocus, gives the focus to the message box titled caption once it shows
+// and lets it stand above the splash.
 void Sys_Native_BeginBoxFocus(const char* caption);
 // Ends what Sys_Native_BeginBoxFocus started.
 void Sys_Native_EndBoxFocus();

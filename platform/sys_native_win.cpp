@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 // The build defines these two so that <GL/gl.h> does without <windows.h>;
 // <windows.h> defines them its own way.
@@ -101,9 +102,45 @@ void Sys_Native_RefuseFocus(void* sdlWindow) {
 }
 
 // SDL's message box here is a dialog of this thread: Windows activates it
-// when it shows, so there is nothing to watch for.
-void Sys_Native_BeginBoxFocus(const char*) {}
-void Sys_Native_EndBoxFocus() {}
+// when it shows, so there is nothing to watch for. What stands above it is
+// another matter under Wine: a popup without a caption or a system menu
+// (the splash) becomes an X window the window manager does not stack, above
+// every window it does, the box included. While a box is up, the shown
+// windows that refuse the focus carry a system menu, which a window without
+// a caption never shows; Wine then hands them to the window manager, which
+// raises the box, shown after, above them. Windows puts the activated box on
+// top either way. The style is taken out again when the box is answered.
+namespace {
+
+std::vector<HWND> g_menuAdded;
+
+BOOL CALLBACK AddSystemMenu(HWND hwnd, LPARAM) {
+    const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
+    if (!IsWindowVisible(hwnd) || (style & WS_SYSMENU) || !(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE))
+        return TRUE;
+    SetWindowLongPtrA(hwnd, GWL_STYLE, style | WS_SYSMENU);
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    g_menuAdded.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
+void Sys_Native_BeginBoxFocus(const char*) {
+    Sys_Native_EndBoxFocus();
+    EnumThreadWindows(GetCurrentThreadId(), AddSystemMenu, 0);
+}
+
+void Sys_Native_EndBoxFocus() {
+    for (HWND hwnd : g_menuAdded) {
+        if (!IsWindow(hwnd)) continue;
+        SetWindowLongPtrA(hwnd, GWL_STYLE, GetWindowLongPtrA(hwnd, GWL_STYLE) & ~LONG_PTR(WS_SYSMENU));
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    g_menuAdded.clear();
+}
 
 bool Sys_Native_AttachConsole(bool error) {
     const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
