@@ -121,7 +121,7 @@ right_to_part8() {
   done
   [ "$k" -lt 6 ] || fail "the demo's music is too far on to reach part 8 at a sync"
   for ((; part < 7; part++)); do xdotool key Right; sleep 0.1; done
-  sleep "$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="${syncs[k + 1]}" 'BEGIN { w = s + 0.3 - (now - t0) / 1e9; printf "%.3f", w > 0 ? w : 0 }')"
+  sleep "$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="${syncs[k + 1]}" 'BEGIN { w = s + 0.3 - (now - t0) / 1e9; printf "%.3f", (w > 0 ? w : 0) }')"
 }
 
 demo_ended() {
