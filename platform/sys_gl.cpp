@@ -56,8 +56,10 @@ int g_requestedScale = 0;  // 0: full screen chooses, windowed is 1
 // and drawn as a quad (no framebuffer objects, or a multisampled window,
 // which some drivers force and which a blit cannot be made into).
 bool g_blitToWindow = true;
+#ifndef DEMO_GLES3  // (the OpenGL ES layer always blits)
 GLuint g_picture = 0;
 int g_pictureWidth = 0, g_pictureHeight = 0;  // the texture's size
+#endif
 bool g_powerOfTwoOnly = true;
 
 int ClampScale(int scale) { return scale < 1 ? 1 : (scale > 4 ? 4 : scale); }
@@ -342,37 +344,13 @@ bool ReadSurfaceAs(GLenum format, GLint alignment, uint8_t* out) {
     return true;
 }
 
-// Where the picture goes in a drawable of dw x dh: aspect kept, centred.
-struct Placement {
-    int x, y, w, h;
-    bool wholeMultiple;  // w and h the same whole multiple of the surface's size
-};
-
-Placement Place(int dw, int dh, bool fullscreen) {
-    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
-    int w = dw, h = dw * sh / sw;
-    if (h > dh) {
-        h = dh;
-        w = dh * sw / sh;
-    }
-    // Full screen, where 640 x 480 fits at least twice, the picture is
-    // the largest whole multiple of it: drawn at that scale it is shown
-    // pixel for pixel (1920 x 1080: 1280 x 960 and bars of 320 and 60).
-    // Below that it fills the screen's height or width, as it always did.
-    const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
-    if (fullscreen && fit >= 2) {
-        w = kSurfaceWidth * fit;
-        h = kSurfaceHeight * fit;
-    }
-    const bool whole = w % sw == 0 && h % sh == 0 && w / sw == h / sh;
-    return Placement{(dw - w) / 2, (dh - h) / 2, w, h, whole};
-}
-
+#ifndef DEMO_GLES3
 int PowerOfTwoAtLeast(int n) {
     int p = 1;
     while (p < n) p *= 2;
     return p;
 }
+#endif
 
 // Draws the picture texture's lower left sw x sh texels into the rectangle
 // of the bound framebuffer, with only this call's own state.
@@ -447,7 +425,7 @@ bool CopyPicture() {
 
 // Blits the surface into the window's back buffer. False when the driver
 // refuses.
-bool BlitPicture(const Placement& p) {
+bool BlitPicture(const Sys_Placement& p) {
     const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
     const GLboolean scissoring = glIsEnabled(GL_SCISSOR_TEST);
     glDisable(GL_SCISSOR_TEST);
@@ -473,7 +451,7 @@ void Sys_SwapBuffers(HWND window) {
         // sharp: every pixel drawn becomes an N x N block.
         int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(sdl, &dw, &dh);
-        const Placement p = Place(dw, dh, Sys_Internal_WindowIsFullscreen(window));
+        const Sys_Placement p = Sys_Internal_Place(dw, dh, g_scale, Sys_Internal_WindowIsFullscreen(window));
         // Errors the frame left are no answer to the calls below.
         DropErrors();
         // The window surface holds the picture in its corner: it is taken

@@ -217,18 +217,8 @@ void Sys_SwapBuffers(HWND window) {
     // page, the largest whole multiple of it that fits in full screen.
     int dw = 0, dh = 0;
     emscripten_get_canvas_element_size("#canvas", &dw, &dh);
-    const int sw = kSurfaceWidth * g_scale, sh = kSurfaceHeight * g_scale;
-    int w = dw, h = dw * sh / sw;
-    if (h > dh) {
-        h = dh;
-        w = dh * sw / sh;
-    }
-    const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
-    if (Sys_Internal_WindowIsFullscreen(window) && fit >= 2) {
-        w = kSurfaceWidth * fit;
-        h = kSurfaceHeight * fit;
-    }
-    BlitToCanvas(g_fbo, sw, sh, (dw - w) / 2, (dh - h) / 2, w, h);
+    const Sys_Placement p = Sys_Internal_Place(dw, dh, g_scale, Sys_Internal_WindowIsFullscreen(window));
+    BlitToCanvas(g_fbo, kSurfaceWidth * g_scale, kSurfaceHeight * g_scale, p.x, p.y, p.w, p.h);
     if (g_frameHook) g_frameHook();
     if (!Sys_IsHeadless()) web_wait_frame();
 }

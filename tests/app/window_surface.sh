@@ -60,17 +60,8 @@ if [ -n "${PLAY_TO_END:-}" ]; then
   part_drawn() { picture "$work/part.png" && drawn "$work/part.png"; }
   wait_for 50 part_drawn || fail "part 1 is not drawn"
   [ "$mode" = fullscreen ] && whole_picture $#
-  # Every part as the music brings it: a look every second until the demo
-  # ends by itself, each picture not black.
-  looks=0
-  while kill -0 "$demo_pid" 2>/dev/null; do
-    picture "$work/part.png" 2>/dev/null || break
-    kill -0 "$demo_pid" 2>/dev/null || break
-    [ "$(convert "$work/part.png" -format '%[fx:int(255*maxima)]' info:)" -gt 20 ] ||
-      fail "a black picture at look $looks"
-    looks=$((looks + 1))
-    sleep 1
-  done
+  # Every part as the music brings it.
+  look_until_end picture
   demo_ended "the end"
   # How many looks fit depends on how busy the machine is; that the demo
   # played to its end is read on its own clock.

@@ -124,6 +124,20 @@ right_to_part8() {
   sleep "$(awk -v t0="$1" -v now="$(date +%s%N)" -v s="${syncs[k + 1]}" 'BEGIN { w = s + 0.3 - (now - t0) / 1e9; printf "%.3f", (w > 0 ? w : 0) }')"
 }
 
+# A look at the demo every second until it ends by itself: `"$@" FILE`
+# takes each picture, and none may be black. Leaves the count in `looks`.
+look_until_end() {
+  looks=0
+  while kill -0 "$demo_pid" 2>/dev/null; do
+    "$@" "$work/part.png" 2>/dev/null || break
+    kill -0 "$demo_pid" 2>/dev/null || break
+    [ "$(convert "$work/part.png" -format '%[fx:int(255*maxima)]' info:)" -gt 20 ] ||
+      fail "a black picture at look $looks"
+    looks=$((looks + 1))
+    sleep 1
+  done
+}
+
 demo_ended() {
   wait_for 150 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "$1: the demo did not end"
   wait "$demo_pid"

@@ -58,17 +58,8 @@ if [ "$mode" = oldgl ]; then
   shot "$win" "$work/part.png" 2>/dev/null
   picture_drawn() { shot "$win" "$work/part.png" && drawn "$work/part.png"; }
   wait_for 50 picture_drawn || fail "part 1 is not drawn"
-  # Every part as the music brings it: a look every second until the demo
-  # ends by itself, each picture not black.
-  looks=0
-  while kill -0 "$demo_pid" 2>/dev/null; do
-    shot "$win" "$work/part.png" 2>/dev/null || break
-    kill -0 "$demo_pid" 2>/dev/null || break
-    [ "$(convert "$work/part.png" -format '%[fx:int(255*maxima)]' info:)" -gt 20 ] ||
-      fail "a black picture at look $looks"
-    looks=$((looks + 1))
-    sleep 1
-  done
+  # Every part as the music brings it.
+  look_until_end shot "$win"
   demo_ended "the end"
   [ "$looks" -ge 10 ] || fail "only $looks looks at the demo before it ended"
   echo "wine: OpenGL 2.1 without framebuffer objects: $looks pictures, none black, status 1 at the end"
