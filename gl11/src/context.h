@@ -190,5 +190,8 @@ void DrawBatch(const DisplayList& list, const Batch& batch);
 void FreeList(DisplayList* list);
 Texture* BoundTexture();
 GLuint EsTextureFor(GLuint name);
+// The framebuffer drawn into may have changed: whether it keeps alpha is
+// asked again before the next blend done in the shader.
+void FramebufferChanged();
 
 }  // namespace gl11

@@ -21,6 +21,8 @@ typedef ptrdiff_t GLintptr;
 #define ES_LINK_STATUS 0x8B82
 #define ES_INFO_LOG_LENGTH 0x8B84
 #define ES_TEXTURE0 0x84C0
+#define ES_TEXTURE1 0x84C1
+#define ES_ALPHA_BITS 0x0D55
 #define ES_MAX_TEXTURE_SIZE 0x0D33
 #define ES_ALIASED_POINT_SIZE_RANGE 0x846D
 
@@ -53,6 +55,8 @@ typedef ptrdiff_t GLintptr;
     X(void, TexImage2D, (GLenum t, GLint l, GLint i, GLsizei w, GLsizei h, GLint b, GLenum f, GLenum ty,   \
                          const void* p))                                                                   \
     X(void, TexParameteri, (GLenum t, GLenum p, GLint v))                                                  \
+    X(void, CopyTexSubImage2D, (GLenum t, GLint l, GLint dx, GLint dy, GLint x, GLint y, GLsizei w,        \
+                                GLsizei h))                                                                \
     X(GLuint, CreateShader, (GLenum type))                                                                 \
     X(void, ShaderSource, (GLuint s, GLsizei n, const GLchar* const* src, const GLint* len))              \
     X(void, CompileShader, (GLuint s))                                                                     \

@@ -1399,8 +1399,14 @@ GLboolean gl11_glIsList(GLuint list) { return g.lists.count(list) ? GL_TRUE : GL
 
 void gl11_glGenFramebuffers(GLsizei n, GLuint* f) { es.GenFramebuffers(n, f); }
 void gl11_glDeleteFramebuffers(GLsizei n, const GLuint* f) { es.DeleteFramebuffers(n, f); }
-void gl11_glBindFramebuffer(GLenum t, GLuint f) { es.BindFramebuffer(t, f); }
-void gl11_glFramebufferRenderbuffer(GLenum t, GLenum a, GLenum rt, GLuint r) { es.FramebufferRenderbuffer(t, a, rt, r); }
+void gl11_glBindFramebuffer(GLenum t, GLuint f) {
+    es.BindFramebuffer(t, f);
+    FramebufferChanged();
+}
+void gl11_glFramebufferRenderbuffer(GLenum t, GLenum a, GLenum rt, GLuint r) {
+    es.FramebufferRenderbuffer(t, a, rt, r);
+    FramebufferChanged();
+}
 GLenum gl11_glCheckFramebufferStatus(GLenum t) { return es.CheckFramebufferStatus(t); }
 void gl11_glBlitFramebuffer(GLint a, GLint b, GLint c, GLint d, GLint e, GLint f, GLint gg, GLint h, GLbitfield m,
                             GLenum fi) {
@@ -1409,7 +1415,10 @@ void gl11_glBlitFramebuffer(GLint a, GLint b, GLint c, GLint d, GLint e, GLint f
 void gl11_glGenRenderbuffers(GLsizei n, GLuint* r) { es.GenRenderbuffers(n, r); }
 void gl11_glDeleteRenderbuffers(GLsizei n, const GLuint* r) { es.DeleteRenderbuffers(n, r); }
 void gl11_glBindRenderbuffer(GLenum t, GLuint r) { es.BindRenderbuffer(t, r); }
-void gl11_glRenderbufferStorage(GLenum t, GLenum f, GLsizei w, GLsizei h) { es.RenderbufferStorage(t, f, w, h); }
+void gl11_glRenderbufferStorage(GLenum t, GLenum f, GLsizei w, GLsizei h) {
+    es.RenderbufferStorage(t, f, w, h);
+    FramebufferChanged();
+}
 void gl11_glClearBufferfv(GLenum b, GLint d, const GLfloat* v) { es.ClearBufferfv(b, d, v); }
 
 }  // extern "C"

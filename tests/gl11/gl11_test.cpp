@@ -1,9 +1,9 @@
 // gl11_test.cpp -- the gl11 layer on Mesa's OpenGL ES 3.0 (EGL surfaceless):
 // what a reference frame would not show. The current-attribute rules, the
 // stacks at their limits, a list replayed after its texture changed, wide
-// lines, and every query the demo makes answered without the driver. Last,
-// the capture tool's stills at --scale 2 drawn through the layer against the
-// desktop's.
+// lines, a blend done in the shader, and every query the demo makes answered
+// without the driver. Last, the capture tool's stills at --scale 2 drawn
+// through the layer against the desktop's.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -12,6 +12,8 @@
 #include <gl11.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -299,6 +301,61 @@ TEST_F(Gl11, WideLinesCoverTheirWidth) {
     EXPECT_EQ(Pixel(30, 11).r, 255);
     EXPECT_EQ(Pixel(11, 30).r, 255);
     EXPECT_EQ(Pixel(30, 30).r, 0);
+}
+
+// A 0.1-alpha blend is done in the shader against a copy of the pixels
+// under it: through a viewport and a scissor box that do not start at the
+// corner, each pixel blends with its own pixel, in 8-bit arithmetic, and only
+// inside the box; the next draw blends in the driver again.
+TEST_F(Gl11, BlendsDoneByHandMeetTheirOwnPixels) {
+    glBegin(GL_QUADS);  // no two pixels alike
+    glColor3f(0, 0, 0);
+    glVertex2f(0, 0);
+    glColor3f(1, 0, 0.5f);
+    glVertex2f(64, 0);
+    glColor3f(1, 1, 0);
+    glVertex2f(64, 64);
+    glColor3f(0, 1, 1);
+    glVertex2f(0, 64);
+    glEnd();
+    std::vector<uint8_t> before(kSize * kSize * 3), after(kSize * kSize * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, before.data());
+
+    glViewport(8, 4, 48, 56);
+    glScissor(12, 10, 30, 40);
+    glEnable(GL_SCISSOR_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.2f, 0.6f, 1.0f, 0.1f);
+    Quad(0, 0, 64, 64);
+    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, after.data());
+    const int source[3] = {51, 153, 255}, w = 26;  // the colour and alpha as bytes
+    int wrong = 0;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const bool inside = x >= 12 && x < 42 && y >= 10 && y < 50;
+            for (int k = 0; k < 3; ++k) {
+                const int d = before[(y * kSize + x) * 3 + k];
+                const long want = inside ? std::lround(source[k] * w / 255.0) + std::lround(d * (255 - w) / 255.0) : d;
+                if (after[(y * kSize + x) * 3 + k] != want && wrong++ < 5)
+                    ADD_FAILURE() << x << ", " << y << " [" << k << "]: " << int(after[(y * kSize + x) * 3 + k])
+                                  << ", not " << want << " (under it " << d << ")";
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    const Rgb under = Pixel(20, 20);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    Quad(0, 0, 64, 64);
+    const Rgb added = Pixel(20, 20);
+    EXPECT_EQ(added.r, std::min(under.r + 26, 255));
+    EXPECT_EQ(added.g, std::min(under.g + 26, 255));
+    glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(Gl11, QueriesAreAnsweredWithoutTheDriver) {
