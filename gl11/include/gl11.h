@@ -17,6 +17,15 @@ typedef void* (*gl11_GetProcFn)(const char* name);
  * which), 1 otherwise. */
 int gl11_Init(gl11_GetProcFn getProc);
 
+/* GL_SRC_ALPHA / GL_ONE_MINUS_SRC_ALPHA and GL_SRC_COLOR /
+ * GL_ONE_MINUS_SRC_COLOR are done in the fragment shader, in 8-bit
+ * arithmetic, when the driver's blend rounds otherwise (gl11_Init draws a
+ * small test to find out). gl11_ShaderBlend says whether they are;
+ * gl11_SetShaderBlend(1 or 0) overrides the choice until the next
+ * gl11_Init (for tests and comparisons). */
+int gl11_ShaderBlend(void);
+void gl11_SetShaderBlend(int on);
+
 #ifdef __cplusplus
 }
 #endif

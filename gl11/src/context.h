@@ -193,5 +193,10 @@ GLuint EsTextureFor(GLuint name);
 // The framebuffer drawn into may have changed: whether it keeps alpha is
 // asked again before the next blend done in the shader.
 void FramebufferChanged();
+// The framebuffer's pixels were written other than by a draw (a clear).
+void PixelsChanged();
+// Whether the complementary blends are done in the shader (see draw.cpp).
+void SetShaderBlend(bool on);
+bool ShaderBlend();
 
 }  // namespace gl11

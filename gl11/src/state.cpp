@@ -555,6 +555,9 @@ int gl11_Init(gl11_GetProcFn getProc) {
     return 1;
 }
 
+int gl11_ShaderBlend(void) { return ShaderBlend() ? 1 : 0; }
+void gl11_SetShaderBlend(int on) { SetShaderBlend(on != 0); }
+
 GLenum gl11_glGetError(void) {
     const GLenum e = g.error;
     g.error = GL_NO_ERROR;
@@ -999,6 +1002,7 @@ void gl11_glClear(GLbitfield mask) {
     GL11_RECORD(gl11_glClear(mask));
     if (InBegin()) return;
     es.Clear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | 0x400 /* stencil */));
+    if (mask & GL_COLOR_BUFFER_BIT) PixelsChanged();
 }
 
 void gl11_glFlush(void) { es.Flush(); }
@@ -1411,6 +1415,7 @@ GLenum gl11_glCheckFramebufferStatus(GLenum t) { return es.CheckFramebufferStatu
 void gl11_glBlitFramebuffer(GLint a, GLint b, GLint c, GLint d, GLint e, GLint f, GLint gg, GLint h, GLbitfield m,
                             GLenum fi) {
     es.BlitFramebuffer(a, b, c, d, e, f, gg, h, m, fi);
+    PixelsChanged();
 }
 void gl11_glGenRenderbuffers(GLsizei n, GLuint* r) { es.GenRenderbuffers(n, r); }
 void gl11_glDeleteRenderbuffers(GLsizei n, const GLuint* r) { es.DeleteRenderbuffers(n, r); }
@@ -1419,6 +1424,9 @@ void gl11_glRenderbufferStorage(GLenum t, GLenum f, GLsizei w, GLsizei h) {
     es.RenderbufferStorage(t, f, w, h);
     FramebufferChanged();
 }
-void gl11_glClearBufferfv(GLenum b, GLint d, const GLfloat* v) { es.ClearBufferfv(b, d, v); }
+void gl11_glClearBufferfv(GLenum b, GLint d, const GLfloat* v) {
+    es.ClearBufferfv(b, d, v);
+    PixelsChanged();
+}
 
 }  // extern "C"

@@ -31,10 +31,10 @@
  *  - polygon mode GL_LINE (outlines without the split diagonals), line width
  *    (wider than one pixel drawn as quads), point size
  *  - blending (GL_SRC_ALPHA / GL_ONE_MINUS_SRC_ALPHA and GL_SRC_COLOR /
- *    GL_ONE_MINUS_SRC_COLOR in the shader, in 8-bit arithmetic, so that
- *    every renderer rounds them as Mesa does; the triangles of one such draw
- *    all blend with the pixels from before it, so where they overlap only
- *    one counts), depth test and mask, scissor, face culling, colour mask,
+ *    GL_ONE_MINUS_SRC_COLOR rounded as Mesa does on every renderer: in the
+ *    shader where the driver rounds otherwise, see gl11.h; there the
+ *    triangles of one such draw all blend with the pixels from before it,
+ *    so where they overlap only one counts), depth test and mask, scissor, face culling, colour mask,
  *    clears, glReadPixels in GL_RGB and GL_RGBA
  *  - glPushAttrib / glPopAttrib and glPushClientAttrib / glPopClientAttrib
  *    (every mask saves and restores all the state the layer keeps)
