@@ -190,8 +190,9 @@ void DrawBatch(const DisplayList& list, const Batch& batch);
 void FreeList(DisplayList* list);
 Texture* BoundTexture();
 GLuint EsTextureFor(GLuint name);
-// The framebuffer drawn into may have changed: whether it keeps alpha is
-// asked again before the next blend done in the shader.
+// A framebuffer bound; framebuffers' attachments changed or deleted (their
+// formats are asked again before the next blend done in the shader).
+void FramebufferBound(GLenum target, GLuint framebuffer);
 void FramebufferChanged();
 // The framebuffer's pixels were written other than by a draw (a clear).
 void PixelsChanged();

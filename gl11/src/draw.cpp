@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -289,8 +290,11 @@ struct Rect {
 struct Under {
     GLuint texture = 0;
     GLint width = 0, height = 0;
-    GLenum format = 0;       // the copy's: GL_RGB or GL_RGBA
-    GLenum framebuffer = 0;  // the framebuffer's, 0 until asked
+    GLenum format = 0;  // the copy's: GL_RGB or GL_RGBA
+    // The framebuffer drawn into, and the format of each one asked so far
+    // (asked once: a query that reaches WebGL can wait for the GPU).
+    GLuint framebuffer = 0;
+    std::map<GLuint, GLenum> formats;
     bool blendOff = false;
     bool inShader = false;   // the two blends done in the shader
     bool current = false;    // the copy holds the pixels, but where `drawn` says
@@ -349,12 +353,12 @@ void PrepareBlend(Program& p, unsigned key) {
     bool keep = g_under.current && std::memcmp(g_under.copied, vp, sizeof g_under.copied) == 0;
     for (size_t i = 0; keep && i < g_under.drawn.size(); ++i) keep = !g_under.drawn[i].Meets(r);
     if (!keep) {
-        if (!g_under.framebuffer) {
+        GLenum& format = g_under.formats[g_under.framebuffer];
+        if (!format) {
             GLint alphaBits = 0;
             es.GetIntegerv(ES_ALPHA_BITS, &alphaBits);
-            g_under.framebuffer = alphaBits > 0 ? GL_RGBA : GL_RGB;
+            format = alphaBits > 0 ? GL_RGBA : GL_RGB;
         }
-        const GLenum format = g_under.framebuffer;
         es.ActiveTexture(ES_TEXTURE1);
         if (!g_under.texture) {
             es.GenTextures(1, &g_under.texture);
@@ -702,8 +706,13 @@ void EndBatch(std::vector<Vertex>&& vertices, GLenum mode, const size_t firstSet
 
 }  // namespace
 
+void FramebufferBound(GLenum target, GLuint framebuffer) {
+    if (target != GL_READ_FRAMEBUFFER) g_under.framebuffer = framebuffer;
+    g_under.current = false;
+}
+
 void FramebufferChanged() {
-    g_under.framebuffer = 0;
+    g_under.formats.clear();
     g_under.current = false;
 }
 
@@ -788,6 +797,9 @@ bool InitDrawing() {
     for (unsigned key : {0u, lit, unsigned(kTexture), lit | kTexture})
         if (!ProgramFor(key)) return false;
     g_under.inShader = !DriverBlendsInBytes();
+    GLint framebuffer = 0;
+    es.GetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+    g_under.framebuffer = GLuint(framebuffer);
     es.UseProgram(0);
     g_current = 0;
     return true;

@@ -1402,10 +1402,13 @@ GLboolean gl11_glIsList(GLuint list) { return g.lists.count(list) ? GL_TRUE : GL
 // ---- the platform's entry points past 1.1, passed through ----------------
 
 void gl11_glGenFramebuffers(GLsizei n, GLuint* f) { es.GenFramebuffers(n, f); }
-void gl11_glDeleteFramebuffers(GLsizei n, const GLuint* f) { es.DeleteFramebuffers(n, f); }
+void gl11_glDeleteFramebuffers(GLsizei n, const GLuint* f) {
+    es.DeleteFramebuffers(n, f);
+    FramebufferChanged();
+}
 void gl11_glBindFramebuffer(GLenum t, GLuint f) {
     es.BindFramebuffer(t, f);
-    FramebufferChanged();
+    FramebufferBound(t, f);
 }
 void gl11_glFramebufferRenderbuffer(GLenum t, GLenum a, GLenum rt, GLuint r) {
     es.FramebufferRenderbuffer(t, a, rt, r);
