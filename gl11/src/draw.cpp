@@ -18,10 +18,11 @@
 // never clears (measured: 1.7-2.2 levels on average in SwiftShader). At
 // start a small test drawing asks the driver's blend; where it rounds
 // otherwise, those two blends are done in the fragment shader against a copy
-// of the pixels under the draw (which costs a copy per draw: on llvmpipe,
-// whose blend rounds this way, it would make some parts 1.5-2 times slower).
+// of the pixels under the draw (a copy costs the driver a flush: on llvmpipe,
+// whose blend rounds this way, copies made some parts 1.2-2 times slower).
 #include "context.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -176,6 +177,8 @@ uniform sampler2D u_texture;
 #if defined(BLEND_ALPHA) || defined(BLEND_COLOUR)
 uniform sampler2D u_under;  // the pixels under the draw, from u_underOrigin on
 uniform vec2 u_underOrigin;
+// a * b / 255 for bytes, from t = a * b, as the file's head has it.
+vec4 byteProduct(vec4 t) { return floor((t + floor(t / 256.0) + 128.0) / 256.0); }
 #endif
 out vec4 o_colour;
 void main() {
@@ -194,9 +197,7 @@ void main() {
 #else
     vec4 w = s;
 #endif
-    // The blend, as the file's head says.
-    vec4 t = s * w, u = d * (255.0 - w);
-    o_colour = (floor((t + floor(t / 256.0) + 128.0) / 256.0) + floor((u + floor(u / 256.0) + 128.0) / 256.0)) / 255.0;
+    o_colour = (byteProduct(s * w) + byteProduct(d * (255.0 - w))) / 255.0;
 #endif
 }
 )";
@@ -342,12 +343,12 @@ void PrepareBlend(Program& p, unsigned key) {
     es.Disable(GL_BLEND);
     g_under.blendOff = true;
     const GLint* vp = s.viewport;
-    const Rect view = {vp[0] > 0 ? vp[0] : 0, vp[1] > 0 ? vp[1] : 0, vp[0] + vp[2], vp[1] + vp[3]};
+    const Rect view = {std::max(vp[0], 0), std::max(vp[1], 0), vp[0] + vp[2], vp[1] + vp[3]};
     Rect r = view;
     if (s.scissorTest) {
         const GLint* sc = s.scissor;
-        r.x0 = r.x0 > sc[0] ? r.x0 : sc[0], r.y0 = r.y0 > sc[1] ? r.y0 : sc[1];
-        r.x1 = r.x1 < sc[0] + sc[2] ? r.x1 : sc[0] + sc[2], r.y1 = r.y1 < sc[1] + sc[3] ? r.y1 : sc[1] + sc[3];
+        r = {std::max(r.x0, sc[0]), std::max(r.y0, sc[1]), std::min(r.x1, sc[0] + sc[2]),
+             std::min(r.y1, sc[1] + sc[3])};
     }
     if (r.x1 <= r.x0 || r.y1 <= r.y0) return;  // nothing to draw on
     bool keep = g_under.current && std::memcmp(g_under.copied, vp, sizeof g_under.copied) == 0;
@@ -704,23 +705,6 @@ void EndBatch(std::vector<Vertex>&& vertices, GLenum mode, const size_t firstSet
     list->ops.push_back(std::move(op));
 }
 
-}  // namespace
-
-void FramebufferBound(GLenum target, GLuint framebuffer) {
-    if (target != GL_READ_FRAMEBUFFER) g_under.framebuffer = framebuffer;
-    g_under.current = false;
-}
-
-void FramebufferChanged() {
-    g_under.formats.clear();
-    g_under.current = false;
-}
-
-void PixelsChanged() { g_under.current = false; }
-
-void SetShaderBlend(bool on) { g_under.inShader = on; }
-bool ShaderBlend() { return g_under.inShader; }
-
 // a * b / 255 for bytes, as the file's head has it.
 long ByteProduct(long a, long b) {
     const long t = a * b;
@@ -730,10 +714,9 @@ long ByteProduct(long a, long b) {
 // Whether the driver blends GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA as the
 // file's head says: a row of 256 pixels shaded across (each channel its own
 // ramp), read back, blended with one 0.1-alpha colour and read again. Leaves
-// the viewport, blend and depth test for SyncDriver to set.
-bool DriverBlendsInBytes() {
-    GLint oldFramebuffer = 0;
-    es.GetIntegerv(GL_FRAMEBUFFER_BINDING, &oldFramebuffer);
+// the viewport, blend and depth test for SyncDriver to set, and `bound`,
+// the framebuffer the caller draws into, bound again.
+bool DriverBlendsInBytes(GLuint bound) {
     GLuint framebuffer = 0, colour = 0;
     es.GenRenderbuffers(1, &colour);
     es.BindRenderbuffer(GL_RENDERBUFFER, colour);
@@ -769,7 +752,7 @@ bool DriverBlendsInBytes() {
     es.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     draw(source, source);
     es.ReadPixels(0, 0, 256, 1, GL_RGBA, GL_UNSIGNED_BYTE, row);
-    es.BindFramebuffer(GL_FRAMEBUFFER, GLuint(oldFramebuffer));
+    es.BindFramebuffer(GL_FRAMEBUFFER, bound);
     es.DeleteFramebuffers(1, &framebuffer);
     es.DeleteRenderbuffers(1, &colour);
     const long w = 26;  // 0.1 as a byte
@@ -780,6 +763,23 @@ bool DriverBlendsInBytes() {
     }
     return true;
 }
+
+}  // namespace
+
+void FramebufferBound(GLenum target, GLuint framebuffer) {
+    if (target != GL_READ_FRAMEBUFFER) g_under.framebuffer = framebuffer;
+    g_under.current = false;
+}
+
+void FramebufferChanged() {
+    g_under.formats.clear();
+    g_under.current = false;
+}
+
+void PixelsChanged() { g_under.current = false; }
+
+void SetShaderBlend(bool on) { g_under.inShader = on; }
+bool ShaderBlend() { return g_under.inShader; }
 
 bool InitDrawing() {
     g_programs.clear();
@@ -796,10 +796,10 @@ bool InitDrawing() {
     const unsigned lit = kLighting | 1u << kLightShift;  // one light, as most programs have
     for (unsigned key : {0u, lit, unsigned(kTexture), lit | kTexture})
         if (!ProgramFor(key)) return false;
-    g_under.inShader = !DriverBlendsInBytes();
     GLint framebuffer = 0;
     es.GetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
     g_under.framebuffer = GLuint(framebuffer);
+    g_under.inShader = !DriverBlendsInBytes(g_under.framebuffer);
     es.UseProgram(0);
     g_current = 0;
     return true;
