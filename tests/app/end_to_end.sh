@@ -73,10 +73,9 @@ step "options"
 # No usable OpenGL (Mesa held to 1.0): the error box and status 1, not a
 # black window with music playing.
 MESA_GL_VERSION_OVERRIDE=1.0 start_demo "$demo" --window
-error_box() { xwininfo -root -tree 2>/dev/null | awk '/"Error"/ {print $1; exit}'; }
-wait_for 300 sh -c "$(declare -f error_box); test -n \"\$(error_box)\"" || fail "no \"Error\" box without OpenGL"
+wait_for 300 box_shown Error || fail "no \"Error\" box without OpenGL"
 grep -q 'SDL GL context' "$work/out.log" || fail "the box is not about the OpenGL context"
-xdo windowfocus --sync "$(error_box)" key Return || fail "could not answer the error box"
+xdo windowfocus --sync "$(box Error)" key Return || fail "could not answer the error box"
 demo_ended "without OpenGL"
 
 step "no OpenGL"

@@ -26,8 +26,10 @@ wait "$demo_pid"
 start_wm
 # The user's window (it ends with the X server), focused.
 xmessage -title "own window" -geometry +10+600 "the user's own window" &
-wait_for 100 sh -c 'xdotool search --name "^own window$" >/dev/null' || fail "no window of our own"
-xdo windowactivate --sync "$(xdotool search --name '^own window$' | head -n1)" || fail "could not focus our own window"
+own_window() { xdotool search --name '^own window$' 2>/dev/null | head -n1; }
+own_shown() { viewable "$(own_window)"; }
+wait_for 100 own_shown || fail "no window of our own"
+xdo windowactivate --sync "$(own_window)" || fail "could not focus our own window"
 
 # No sound server: SDL's audio fails at once. Each start-up box takes the
 # focus by itself: a key answers it. The demo notes on its own clock when the

@@ -5,7 +5,10 @@
 #                     it does not reset when a client leaves, so a painted root stays
 #   start_wm          openbox on it, once it manages the screen
 #   start_demo PROG [ARG...]  PROG in its own process group, output in $work/out.log
-#   answer_question K the "Question" box answered with key K
+#   viewable WIN      the window is mapped and so are its ancestors
+#   box NAME, box_shown NAME  a window named NAME (message boxes name themselves
+#                     in UTF-8 only), and whether it is viewable yet
+#   answer_question K the "Question" box, once viewable, answered with key K
 #   demo_ended WHAT   the demo ended within 15 s with status 1 (a sanitizer report
 #                     ends it with 23, set below), or fail
 #   shot WINDOW FILE, pixel FILE X Y ("r,g,b"), dark_blue FILE X Y (part 8's clear
@@ -91,15 +94,20 @@ start_demo() {
   demo_pgid=$demo_pid
 }
 
-question() { xwininfo -root -tree 2>/dev/null | awk '/"Question"/ {print $1; exit}'; }
-has_question() { test -n "$(question)"; }
+# A window is named before it is mapped, and the X server refuses to focus
+# an unmapped one (BadMatch): every wait on a window waits until it shows.
+viewable() { [ -n "$1" ] && xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
+box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }'; }
+box_shown() { viewable "$(box "$1")"; }
+question() { box Question; }
+has_question() { box_shown Question; }
 answer_question() {
   wait_for 300 has_question || fail "no \"Question\" box appeared"
   xdo windowfocus --sync "$(question)" key "$1" || fail "could not answer the box"
 }
 
 main_window() { xdotool search --name '^Demo v0\.17$' 2>/dev/null | head -n1; }
-main_viewable() { local w; w=$(main_window); [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'; }
+main_viewable() { viewable "$(main_window)"; }
 
 # When the music started (date +%s%N): the time the demo wrote "music" to its
 # timeline.

@@ -22,8 +22,6 @@ trap '"$wineserver" -k 2>/dev/null; cleanup' EXIT
 start_xvfb 1024x768
 start_wm
 plaid
-box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }'; }
-box_shown() { local b; b=$(box "$1"); [ -n "$b" ] && xwininfo -id "$b" | grep -q IsViewable; }
 
 if [ "$mode" = help ]; then
   timeout 120 "$wine" "$exe" --help >"$work/help.out" 2>&1; status=$?
