@@ -38,11 +38,12 @@ corners() {
   for corner in "$x0,$y0" "$((x0 + 1279)),$y0" "$x0,$((y0 + 959))" "$((x0 + 1279)),$((y0 + 959))"; do
     format+="%[fx:int(255*p{$corner}.r+0.5)],%[fx:int(255*p{$corner}.g+0.5)],%[fx:int(255*p{$corner}.b+0.5)] "
   done
-  shot root "$work/screen.png" &&
-    [[ "$(convert "$work/screen.png" -format "$format" info:)" =~ ^(2[56],5[01],7[67] ){4}$ ]]
+  seen=""
+  shot root "$work/screen.png" && seen=$(convert "$work/screen.png" -format "$format" info:) &&
+    [[ "$seen" =~ ^(2[56],5[01],7[67] ){4}$ ]]
 }
 sleep 1  # part 8 fades in from white for one second
-wait_for 20 corners || fail "a corner of the picture at $x0,$y0 is not part 8's dark blue"
+wait_for 20 corners || fail "a corner of the picture at $x0,$y0 is not part 8's dark blue (last seen: ${seen:-no screenshot})"
 brightest() { convert "$work/screen.png" -crop "$1" +repage -format '%[fx:int(255*max(maxima.r,max(maxima.g,maxima.b))+0.5)]' info:; }
 bars=()
 [ "$y0" -gt 0 ] && bars+=("${W}x${y0}+0+0" "${W}x${y0}+0+$((y0 + 960))")
