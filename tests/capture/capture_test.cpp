@@ -36,6 +36,8 @@ TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
          "out.mp4 0 30 1.5 4 0,8.3,65.5, docs/sheet.png 3 0 0"},
         {{"-o", "frames/"}, "frames/ 1 60 0 -1  - 1 1 0"},  // the defaults
         {{"-o", "/tmp"}, "/tmp 1 60 0 -1  - 1 1 0"},         // an existing folder without the slash
+        {{"--stills", "8.,.5,012"}, " 0 60 0 -1 8,0.5,12, - 1 1 0"},  // decimals as people write them
+        {{"-o", "-x.mp4"}, "-x.mp4 0 60 0 -1  - 1 1 0"},     // a file whose name begins with '-'
         {{"--help"}, " 0 60 0 -1  - 1 1 1"},
     };
     for (const auto& t : good) {
@@ -62,6 +64,12 @@ TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
         {"-o", "stills/", "--to", "2", "--stills", "1"},  // -o is only the stills' folder
         {"-o", "out.mp4", "--frobnicate"}, {"-o", "out.mp4", "extra"},
         {"--stills", "0.1,0.1004"}, {"--stills", "2", "--sheet", "./still-2.000.png"},  // one file twice
+        // Only plain decimal numbers: no hexadecimal, exponent, sign or space.
+        {"--stills", "0x1p3"}, {"-o", "out.mp4", "--to", "8e0"}, {"-o", "out.mp4", "--from", "+1"},
+        {"--stills", " 1"}, {"--stills", "."}, {"-o", "out.mp4", "--fps", "0x1e"}, {"-o", "out.mp4", "--fps", "+30"},
+        // An option given twice would keep one of its values unseen.
+        {"-o", "a.mp4", "-o", "b.mp4"}, {"-o", "out.mp4", "--fps", "30", "--fps", "60"},
+        {"--stills", "1", "--stills", "2"}, {"-o", "out.mp4", "--no-progress", "--no-progress"},
     };
     for (const auto& args : bad) {
         CaptureOptions o;
