@@ -83,10 +83,10 @@ package:
 	cmake --build build-pkg -j $(JOBS) --target package_files
 	cd build-pkg && cpack
 
-# Everything a release hands out, in dist/ (see tools/release/release.sh).
-# demo.exe is linked and the Windows zip packed again, so that they too are
-# dated by the last commit (ld stamps the PE header with SOURCE_DATE_EPOCH).
-release: package build web
-	rm -f build-win/demo.exe build-win/demo-win64.zip
-	$(MAKE) windows
-	tools/release/release.sh dist
+# Everything a release hands out, in dist/ (see tools/release/release.sh):
+# it runs make package, web, windows and build itself, each whatever the
+# others did, and fills dist/ only when nothing is missing. demo.exe is
+# linked and the Windows zip packed again, so that they too are dated by the
+# last commit (ld stamps the PE header with SOURCE_DATE_EPOCH).
+release:
+	MAKE="$(MAKE)" tools/release/release.sh dist
