@@ -34,6 +34,7 @@ build-es3:
 	cmake --build build-es3 -j $(JOBS) --target demo demo-capture
 
 # The libraries are cross-built once into build-deps-win/ (kept by make clean).
+# The zip is dated by the last commit (SOURCE_DATE_EPOCH, set below).
 windows:
 	tools/bootstrap.sh windows
 	tools/windows/build-deps.sh build-deps-win
@@ -72,7 +73,7 @@ clean:
 # (hardening, paths relative to the source) in build-pkg/, and dated by the
 # last commit, so that the same commit gives the same bytes.
 .PHONY: package release
-package release: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
+package release windows: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
 package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package:
 	tools/bootstrap.sh package
