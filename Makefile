@@ -70,19 +70,28 @@ clean:
 	rm -rf build build-test build-win build-es3 build-web build-pkg
 
 # The Debian package, built as Debian builds its own: with dpkg-buildflags
-# (hardening, paths relative to the source) in build-pkg/, and dated by the
-# last commit, so that the same commit gives the same bytes.
+# (hardening, paths relative to the source) in PKG_BUILD (build-pkg/), and
+# dated by the last commit, so that the same commit gives the same bytes.
+# MAINTAINER="Name <address>" signs it (default: the project's own).
 .PHONY: package release
+PKG_BUILD ?= build-pkg
+MAINTAINER ?=
 package release windows: export SOURCE_DATE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct))
 package release: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+# dpkg-buildflags maps the source folder's path to "."; the build folder's is
+# mapped too, to build-pkg whatever folder it is, and last (the last map that
+# matches wins): its path would reach the debug sections, and through them
+# the build id that stays in the stripped executable.
+PKG_PATH_MAP = -ffile-prefix-map=$(abspath $(PKG_BUILD))=build-pkg
 package:
 	tools/bootstrap.sh package
-	cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DDEMO_PACKAGE=ON \
-	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
-	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=Release -DDEMO_PACKAGE=ON \
+	  -DDEMO_PACKAGE_MAINTAINER="$(MAINTAINER)" \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS) $(PKG_PATH_MAP)" \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS) $(PKG_PATH_MAP)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
-	cmake --build build-pkg -j $(JOBS) --target package_files
-	cd build-pkg && cpack
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target package_files
+	cd $(PKG_BUILD) && cpack
 
 # Everything a release hands out, in dist/ (see tools/release/release.sh):
 # it runs make package, web, windows and build itself, each whatever the
