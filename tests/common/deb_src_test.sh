@@ -86,4 +86,15 @@ Signed-By:
  -----END PGP PUBLIC KEY BLOCK-----'
 [ "$(deb_src_sources "$etc")" = "$expected" ] || fail "from .sources: $(diff <(echo "$expected") <(deb_src_sources "$etc"))"
 [ -z "$(deb_src_list "$etc")" ] || fail "one-line entries from no sources.list: $(deb_src_list "$etc")"
-echo "deb-src: derived from one-line and deb822 sources"
+# Whether apt knows a source, asked under pipefail as the build scripts ask:
+# a long answer (several versions) must not end in SIGPIPE and read as no.
+mkdir -p "$work/bin"
+cat >"$work/bin/apt-cache" <<'EOF'
+#!/bin/sh
+[ "$2" = known ] || exit 0
+echo "Package: known"; echo "Version: 1.0-1"; seq 1 20000 | sed 's/^/ /'
+EOF
+chmod +x "$work/bin/apt-cache"
+PATH=$work/bin:$PATH has_source known || fail "a known source read as unknown"
+! PATH=$work/bin:$PATH has_source unknown || fail "an unknown source read as known"
+echo "deb-src: derived from one-line and deb822 sources; a long answer from apt-cache read whole"

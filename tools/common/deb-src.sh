@@ -3,6 +3,7 @@
 # this machine installs from, so that `apt-get source` fetches Debian's own
 # sources of the libraries they build.
 #
+#   has_source PACKAGE       whether apt knows a source of PACKAGE
 #   ensure_deb_src PACKAGE   when apt knows no source of PACKAGE, adds a
 #                            deb-src entry beside every deb entry and runs
 #                            apt-get update (as root, or through sudo)
@@ -46,8 +47,13 @@ deb_src_sources() {
   done
 }
 
+# Whether apt knows a source of PACKAGE. grep reads all of apt-cache's
+# output: with -q it would stop at the first line, and apt-cache, cut off,
+# would fail the pipe under pipefail (the callers' set -o pipefail).
+has_source() { apt-cache showsrc "$1" 2>/dev/null | grep '^Version:' >/dev/null; }
+
 ensure_deb_src() {
-  if apt-cache showsrc "$1" 2>/dev/null | grep -q '^Version:'; then return 0; fi
+  if has_source "$1"; then return 0; fi
   local as_root=() etc=/etc/apt lines stanzas
   [ "$(id -u)" -ne 0 ] && as_root=(sudo)
   lines=$(deb_src_list "$etc")
@@ -64,5 +70,5 @@ ensure_deb_src() {
     printf '%s\n' "$stanzas" | "${as_root[@]}" tee "$etc/sources.list.d/debian-src.sources" >/dev/null || return 1
   fi
   "${as_root[@]}" apt-get update -qq || return 1
-  apt-cache showsrc "$1" 2>/dev/null | grep -q '^Version:' || { echo "apt still knows no source of $1" >&2; return 1; }
+  has_source "$1" || { echo "apt still knows no source of $1" >&2; return 1; }
 }
