@@ -16,7 +16,12 @@ build:
 	cmake --build build -j $(JOBS)
 
 # The demo ends with status 1 on every way out, the normal end included.
-run: build
+# Without a graphical session it could only fail (with that same 1): say so
+# before building anything.
+run:
+	@[ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] || { echo "make run: no graphical session" \
+	  "(DISPLAY and WAYLAND_DISPLAY are unset): start it from a desktop's terminal" >&2; exit 1; }
+	$(MAKE) build
 	./build/demo || [ $$? -eq 1 ]
 
 build-test:
