@@ -59,20 +59,23 @@ assets:
 
 # The browser build. Its libraries are built once into build-deps-web/ (kept
 # by make clean); Debian's emcc finds its JavaScript modules through NODE_PATH.
+# build-web/ gets the page's files only (it is what serve-web serves and
+# what is put on a server); the CMake tree is build-web-cmake/.
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 web:
 	tools/bootstrap.sh web
 	$(WEB_ENV) tools/web/build-deps.sh build-deps-web
-	$(WEB_ENV) emcmake cmake -S . -B build-web/cmake -DCMAKE_BUILD_TYPE=Release \
+	rm -rf build-web/cmake
+	$(WEB_ENV) emcmake cmake -S . -B build-web-cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DDEMO_WEB_DEPS=$(CURDIR)/build-deps-web/prefix -DDEMO_WEB_OUT=$(CURDIR)/build-web >/dev/null
-	$(WEB_ENV) cmake --build build-web/cmake -j $(JOBS)
+	$(WEB_ENV) cmake --build build-web-cmake -j $(JOBS)
 
 serve-web: web
 	@echo "Serving build-web/ on http://127.0.0.1:8000/ (Ctrl-C stops)"
 	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
 
 clean:
-	rm -rf build build-test build-win build-es3 build-web build-pkg
+	rm -rf build build-test build-win build-es3 build-web build-web-cmake build-pkg
 
 # The Debian package, built as Debian builds its own: with dpkg-buildflags
 # (hardening, paths relative to the source) in PKG_BUILD (build-pkg/), and
