@@ -58,14 +58,26 @@ LRESULT MainWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lPar
     }
 }
 
-const char kDemoUsage[] =
-    "usage: demo [--fullscreen | --window] [--scale N] [--help]\n"
-    "  --fullscreen  full screen, without asking\n"
-    "  --window      in the 640 x 480 window, without asking\n"
-    "  --scale N     draw at 640 x 480 times N (1 to 4), lines N pixels wide\n"
-    "  --help        this text\n"
-    "Without options the demo asks \"Switch to Fullscreen ?\" and full screen\n"
-    "draws at the largest scale that fits the display (1 on a software renderer).\n";
+std::string ProgramName(int argc, const char* const* argv) {
+    return argc > 0 && argv[0] && argv[0][0] ? argv[0] : "demo";
+}
+
+std::string ProgramFileName(const std::string& program) {
+    const size_t slash = program.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? program : program.substr(slash + 1);
+    return name.empty() ? "demo" : name;
+}
+
+std::string DemoUsage(const std::string& program) {
+    return "usage: " + program +
+           " [--fullscreen | --window] [--scale N] [--help]\n"
+           "  --fullscreen  full screen, without asking\n"
+           "  --window      in the 640 x 480 window, without asking\n"
+           "  --scale N     draw at 640 x 480 times N (1 to 4), lines N pixels wide\n"
+           "  --help        this text\n"
+           "Without options the demo asks \"Switch to Fullscreen ?\" and full screen\n"
+           "draws at the largest scale that fits the display (1 on a software renderer).\n";
+}
 
 OptionsVerdict ParseOptions(int argc, const char* const* argv, DemoOptions* options, std::string* error) {
     *options = DemoOptions();

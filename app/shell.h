@@ -30,8 +30,17 @@ enum class OptionsVerdict { Run, Help, Bad };
 // with --window; then *error says why. Opens nothing.
 OptionsVerdict ParseOptions(int argc, const char* const* argv, DemoOptions* options, std::string* error);
 
-// The usage text, for --help (standard output) and bad options (standard error).
-extern const char kDemoUsage[];
+// The program's name as it was started (argv[0]: "build/demo", "demo017",
+// "demo.exe"), "demo" when the system gives none; the usage and the errors
+// name it so.
+std::string ProgramName(int argc, const char* const* argv);
+// Its last path component ("/usr/games/demo017" -> "demo017", "C:\\Games\\demo.exe"
+// -> "demo.exe"): the caption of the box that shows the usage.
+std::string ProgramFileName(const std::string& program);
+
+// The usage text naming the program, for --help (standard output) and bad
+// options (standard error, after "PROGRAM: why").
+std::string DemoUsage(const std::string& program);
 
 // The start-up sequence: the class, the full-screen question (unless the
 // options answer it), the hidden 640 x 480 window and its context, the

@@ -14,15 +14,19 @@ endif()
 set(DEMO_PACKAGE_NAME demo017)
 # AppStream wants a reverse-DNS id; the project has no domain of its own yet.
 set(DEMO_APP_ID org.example.demo017)
-set(DEMO_PACKAGE_MAINTAINER "" CACHE STRING "Maintainer field (default: the last commit's author)")
-if(NOT DEMO_PACKAGE_MAINTAINER)
-  execute_process(COMMAND git log -1 --format=%an\ <%ae> WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-    OUTPUT_VARIABLE DEMO_MAINTAINER OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE git_failed)
-  if(git_failed OR NOT DEMO_MAINTAINER)
-    message(FATAL_ERROR "no maintainer: set DEMO_PACKAGE_MAINTAINER=\"Name <address>\"")
-  endif()
-else()
+# The Maintainer field and the changelog's signature: whoever builds a package
+# to hand out puts their own name and address here (make package
+# MAINTAINER="Name <address>"); otherwise the project's own, whose address,
+# like the AppStream id, waits for a domain of the project's own.
+set(DEMO_DEFAULT_MAINTAINER "The Demo v0.17 developers <demo017@example.org>")
+set(DEMO_PACKAGE_MAINTAINER "" CACHE STRING "Maintainer field, \"Name <address>\" (empty: ${DEMO_DEFAULT_MAINTAINER})")
+if(DEMO_PACKAGE_MAINTAINER)
   set(DEMO_MAINTAINER "${DEMO_PACKAGE_MAINTAINER}")
+else()
+  set(DEMO_MAINTAINER "${DEMO_DEFAULT_MAINTAINER}")
+endif()
+if(NOT DEMO_MAINTAINER MATCHES "^[^<>]*[^ <>] <[^<> ]+@[^<> ]+>$")
+  message(FATAL_ERROR "DEMO_PACKAGE_MAINTAINER=\"${DEMO_MAINTAINER}\" is not \"Name <address>\"")
 endif()
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   message(WARNING "SOURCE_DATE_EPOCH is not set: the package is dated now (make package sets it)")
@@ -86,7 +90,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "real-time 3D demo: eight OpenGL scenes in step with their music
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "real-time 3D demo: seven OpenGL scenes in eight parts, with music
 A small demo of about 66 seconds: a plasma title, a particle eye, a helix
 spiral, a spike ball over a floor, a spring grid, a lattice of glowing
 sprites and an outro, moved from part to part by the sync times of its own

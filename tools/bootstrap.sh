@@ -19,9 +19,11 @@ wanted=("${run_packages[@]}")
 test_packages+=(libfreetype-dev)
 # The Windows manifest test reads the manifest out of demo.exe with xmllint.
 test_packages+=(libxml2-utils)
+# The capture test replaces files on exFAT (no hard links) through FUSE.
+test_packages+=(exfat-fuse exfatprogs)
 # The Windows build: mingw-w64, nasm for libjpeg-turbo, dpkg-dev for apt-get
-# source; its tests run it under Wine.
-windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch)
+# source, python3 to pack the zip; its tests run it under Wine.
+windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch python3)
 if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}" "${windows_packages[@]}" wine64); fi
 if [ "${1:-run}" = "windows" ]; then wanted+=("${windows_packages[@]}"); fi
 if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi

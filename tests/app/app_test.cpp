@@ -271,6 +271,21 @@ TEST(DemoOptions, AnswerTheQuestionOrSetTheScaleOrAreRefused) {
     }
 }
 
+// The usage and the errors name the program as it was started; a box's
+// caption takes the file name alone, whichever slashes the system writes.
+TEST(DemoOptions, TheUsageNamesTheProgramAsItWasStarted) {
+    const char* const installed[] = {"/usr/games/demo017", "--bogus"};
+    const char* const nameless[] = {"", "--help"};
+    EXPECT_EQ(ProgramName(2, installed), "/usr/games/demo017");
+    EXPECT_EQ(ProgramName(2, nameless), "demo");
+    EXPECT_EQ(ProgramName(0, nullptr), "demo");
+    EXPECT_EQ(DemoUsage("build/demo").substr(0, 36), "usage: build/demo [--fullscreen | --");
+    EXPECT_EQ(ProgramFileName("/usr/games/demo017"), "demo017");
+    EXPECT_EQ(ProgramFileName("C:\\Games\\Demo v0.17\\demo.exe"), "demo.exe");
+    EXPECT_EQ(ProgramFileName("demo.exe"), "demo.exe");
+    EXPECT_EQ(ProgramFileName("odd/"), "demo");
+}
+
 TEST(FrameDriverClock, FrameNIsDrawnAtNTimesThePeriod) {
     FrameDriver at60(60), at25(25), at7(7);
     EXPECT_EQ(at60.TickOfFrame(1), 16u);

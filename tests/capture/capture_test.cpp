@@ -36,6 +36,8 @@ TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
          "out.mp4 0 30 1.5 4 0,8.3,65.5, docs/sheet.png 3 0 0"},
         {{"-o", "frames/"}, "frames/ 1 60 0 -1  - 1 1 0"},  // the defaults
         {{"-o", "/tmp"}, "/tmp 1 60 0 -1  - 1 1 0"},         // an existing folder without the slash
+        {{"--stills", "8.,.5,012"}, " 0 60 0 -1 8,0.5,12, - 1 1 0"},  // decimals as people write them
+        {{"-o", "-x.mp4"}, "-x.mp4 0 60 0 -1  - 1 1 0"},     // a file whose name begins with '-'
         {{"--help"}, " 0 60 0 -1  - 1 1 1"},
     };
     for (const auto& t : good) {
@@ -62,6 +64,12 @@ TEST(CaptureOptions, ReadsEveryOptionAndRefusesWhatItCannotDo) {
         {"-o", "stills/", "--to", "2", "--stills", "1"},  // -o is only the stills' folder
         {"-o", "out.mp4", "--frobnicate"}, {"-o", "out.mp4", "extra"},
         {"--stills", "0.1,0.1004"}, {"--stills", "2", "--sheet", "./still-2.000.png"},  // one file twice
+        // Only plain decimal numbers: no hexadecimal, exponent, sign or space.
+        {"--stills", "0x1p3"}, {"-o", "out.mp4", "--to", "8e0"}, {"-o", "out.mp4", "--from", "+1"},
+        {"--stills", " 1"}, {"--stills", "."}, {"-o", "out.mp4", "--fps", "0x1e"}, {"-o", "out.mp4", "--fps", "+30"},
+        // An option given twice would keep one of its values unseen.
+        {"-o", "a.mp4", "-o", "b.mp4"}, {"-o", "out.mp4", "--fps", "30", "--fps", "60"},
+        {"--stills", "1", "--stills", "2"}, {"-o", "out.mp4", "--no-progress", "--no-progress"},
     };
     for (const auto& args : bad) {
         CaptureOptions o;
@@ -290,7 +298,7 @@ TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
     const struct {
         std::string args, env;
         int status;
-        const char* says;
+        std::string says;
     } table[] = {
         {"", "", 2, "usage: demo-capture"}, {"--fps 0 -o x.mp4", "", 2, "usage: demo-capture"},
         {"--what", "", 2, "usage: demo-capture"}, {"--from 70 --to 80 -o x/", "", 2, "usage: demo-capture"},
@@ -306,6 +314,9 @@ TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
         // neither appears and the user's old.mp4 is kept.
         {"--fps 10 --to 0.5 --stills 0.1 -o old.mp4", "cd " + dir.path + " &&", 1,
          "cannot write still-0.100.png: Is a directory"},
+        // The music's scratch file goes to $TMPDIR, which is tried before any frame is drawn.
+        {"--fps 10 --to 0.3 -o nowhere.mp4", in + " TMPDIR=" + dir / "no-such-folder", 1,
+         "cannot make a scratch file in " + dir / "no-such-folder ($TMPDIR)"},
         // A standard input that is closed is no pipe to the encoder.
         {"--fps 10 --to 0.3 -o closed.mp4 <&-", "cd " + dir.path + " &&", 0, ""},
         // A full disk (here: the file size limit) named, with the path as given.
@@ -321,6 +332,108 @@ TEST(CaptureTool, EveryWayItFailsSaysWhyAndLeavesNothing) {
                                                      "still-0.100.png"}));
     EXPECT_EQ(ReadBytes(dir / "old.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(dir.Names("frames").empty());
+}
+
+// Names ffmpeg would take for an option ("-x.mp4") or a protocol
+// ("12:30.mp4"), for the video and for the scratch folder: each is a video
+// with its sound, and nothing else is left.
+TEST(CaptureTool, NamesThatLookLikeOptionsOrProtocolsAreFiles) {
+    const TempFolder dir;
+    std::filesystem::create_directories(dir / "tmp:1");
+    for (const char* name : {"-x.mp4", "./-y.mp4", "12:30.mp4"}) {
+        const Outcome run = Capture(std::string("--fps 10 --to 0.3 -o ") + name,
+                                    "cd " + dir.path + " && TMPDIR=" + dir / "tmp:1");
+        ASSERT_EQ(run.status, 0) << name << "\n" << run.output;
+        const Outcome streams = RunCommand("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " +
+                                           dir / "'" + name + "'");
+        EXPECT_EQ(streams.output, "video\naudio\n") << name;
+    }
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"-x.mp4", "-y.mp4", "12:30.mp4", "tmp:1"}));
+    EXPECT_TRUE(dir.Names("tmp:1").empty());
+}
+
+// The files a run puts in place where the file system refuses hard links
+// and cannot swap two names (exFAT, as on a memory card, through FUSE on a
+// loop device): an older video and still are replaced; and when a later
+// output cannot go in place, the older video is back under its name.
+TEST(CaptureTool, ReplacesFilesOnAFileSystemWithoutHardLinks) {
+    const TempFolder dir;
+    const std::string fs = dir / "fs";
+    const Outcome mounted = RunCommand("cd " + dir.path + " && truncate -s 64M disk && mkfs.exfat disk >/dev/null && "
+                                       "losetup -f --show disk >loop && mkdir fs && mount.exfat-fuse \"$(cat loop)\" fs");
+    struct Unmount {
+        std::string folder;
+        ~Unmount() { RunCommand("umount " + folder + "/fs; [ -s " + folder + "/loop ] && losetup -d \"$(cat " + folder + "/loop)\""); }
+    } unmount{dir.path};
+    if (mounted.status != 0)
+        GTEST_SKIP() << "no exFAT file system to try (root, a loop device, FUSE and exfat-fuse): " << mounted.output;
+    ASSERT_NE(RunCommand("cd " + fs + " && echo x >a && ln a b && rm -f a b").status, 0) << "exFAT took a hard link";
+    ASSERT_EQ(RunCommand("cd " + fs + " && rm -f a && echo old >old.mp4 && echo old >still-0.100.png").status, 0);
+    const std::vector<uint8_t> old = {'o', 'l', 'd', '\n'};
+
+    const Outcome run = Capture("--fps 10 --to 0.3 --stills 0.1 -o old.mp4", "cd " + fs + " &&");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(RunCommand("ls " + fs).output, "old.mp4\nstill-0.100.png\n");
+    EXPECT_GT(ReadBytes(fs + "/old.mp4").size(), 1000u);
+    EXPECT_EQ(LoadPng(fs + "/still-0.100.png").width, 640);
+
+    // The still cannot replace a folder: the new video goes back out, the
+    // older one (put aside, as nothing here swaps names) back in.
+    ASSERT_EQ(RunCommand("cd " + fs + " && echo old >old.mp4 && rm still-0.100.png && mkdir -p still-0.100.png/x").status, 0);
+    const Outcome failed = Capture("--fps 10 --to 0.3 --stills 0.1 -o old.mp4", "cd " + fs + " &&");
+    EXPECT_EQ(failed.status, 1) << failed.output;
+    EXPECT_NE(failed.output.find("cannot write still-0.100.png"), std::string::npos) << failed.output;
+    EXPECT_EQ(RunCommand("ls " + fs).output, "old.mp4\nstill-0.100.png\n");
+    EXPECT_EQ(ReadBytes(fs + "/old.mp4"), old);
+}
+
+// A stop at any moment: HUP or INT while the frames are drawn, TERM or QUIT
+// while ffmpeg adds the music (an ffmpeg here that hangs there). Each run
+// ends as that signal, says so, keeps the older video and still, and
+// leaves no temporary file beside them or in $TMPDIR.
+TEST(CaptureTool, AStopAtAnyMomentLeavesTheOlderFilesAndNoTemporary) {
+    const TempFolder dir;
+    const std::string ffmpeg = RunCommand("command -v ffmpeg").output;
+    ASSERT_FALSE(ffmpeg.empty());
+    std::filesystem::create_directories(dir / "bin");
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directories(dir / "tmp");
+    {
+        std::ofstream script(dir / "bin/ffmpeg");
+        script << "#!/bin/sh\n"
+                  "case \" $* \" in\n"
+                  "*\" -map \"*) for a; do out=$a; done; : >\"${out#file:}\"; touch " << dir / "mux" << "; exec sleep 60 ;;\n"
+                  "*) touch " << dir / "render" << "; exec " << ffmpeg.substr(0, ffmpeg.find('\n')) << " \"$@\" ;;\n"
+                  "esac\n";
+    }
+    std::filesystem::permissions(dir / "bin/ffmpeg", std::filesystem::perms::owner_all);
+    { std::ofstream(dir / "out/old.mp4") << "old"; }
+    { std::ofstream(dir / "out/still-0.100.png") << "old"; }
+    const struct {
+        const char* signal;
+        int number;
+        const char* during;  // the file that says the stage has begun
+        const char* to;      // how much to draw
+    } stops[] = {{"HUP", 1, "render", "30"}, {"INT", 2, "render", "30"}, {"TERM", 15, "mux", "0.5"}, {"QUIT", 3, "mux", "0.5"}};
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(std::string("SIG") + stop.signal + " during " + stop.during);
+        std::filesystem::remove(dir / "render");
+        std::filesystem::remove(dir / "mux");
+        // Started as a terminal starts it (no signal ignored), stopped a
+        // moment into the stage.
+        const std::string command =
+            "exec 2>&1; cd " + dir / "out" + " || exit; PATH=" + dir / "bin" + ":$PATH TMPDIR=" + dir / "tmp" +
+            " env --default-signal '" DEMO_CAPTURE_PATH "' --no-progress --fps 10 --to " + stop.to +
+            " --stills 0.1 -o old.mp4 & pid=$!; for i in $(seq 600); do [ -e " + dir / stop.during +
+            " ] && break; sleep 0.1; done; sleep 0.5; kill -" + stop.signal + " $pid; wait $pid; echo \"status $?\"";
+        const Outcome run = RunCommand(command);
+        EXPECT_NE(run.output.find(std::string("interrupted by SIG") + stop.signal), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("status " + std::to_string(128 + stop.number)), std::string::npos) << run.output;
+        EXPECT_EQ(dir.Names("out"), (std::vector<std::string>{"old.mp4", "still-0.100.png"}));
+        EXPECT_EQ(ReadBytes(dir / "out/old.mp4"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(ReadBytes(dir / "out/still-0.100.png"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_TRUE(dir.Names("tmp").empty());
+    }
 }
 
 }  // namespace

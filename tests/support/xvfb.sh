@@ -97,7 +97,9 @@ start_demo() {
 # A window is named before it is mapped, and the X server refuses to focus
 # an unmapped one (BadMatch): every wait on a window waits until it shows.
 viewable() { [ -n "$1" ] && xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
-box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }'; }
+# (the name, quoted and followed by a colon: not the class, which Wine sets
+# to the program's file name)
+box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\":" 'index($0, t) { print $1; exit }'; }
 box_shown() { viewable "$(box "$1")"; }
 question() { box Question; }
 has_question() { box_shown Question; }

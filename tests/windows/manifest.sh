@@ -2,8 +2,10 @@
 # The application manifest inside demo.exe, read out of the executable as
 # Windows reads it: resource 1 of type 24 (RT_MANIFEST), well-formed XML,
 # declaring per-monitor DPI awareness (V2, with the Windows 8.1 form beside
-# it). Without it Windows at 125 to 200 % display scaling reports the desktop
-# in scaled units and stretches the demo's picture once more itself.
+# it) and depending on Common Controls 6. Without the first, Windows at 125
+# to 200 % display scaling reports the desktop in scaled units and stretches
+# the demo's picture once more itself; without the second, the message boxes
+# are SDL's unthemed fallback dialog.
 #   manifest.sh DEMO.EXE
 set -uo pipefail
 exe=$1
@@ -22,4 +24,8 @@ aware=$(query "$settings/*[local-name()='dpiAware' and namespace-uri()='http://s
 awareness=$(query "$settings/*[local-name()='dpiAwareness' and namespace-uri()='http://schemas.microsoft.com/SMI/2016/WindowsSettings']")
 [ "$aware" = "true/pm" ] || fail "dpiAware is \"$aware\", not \"true/pm\""
 [[ "$awareness" =~ ^PerMonitorV2(,|$) ]] || fail "dpiAwareness is \"$awareness\", not PerMonitorV2 first"
-echo "manifest: dpiAware $aware, dpiAwareness $awareness"
+# Windows binds the dependency by name, version, key and architecture.
+controls="/*[local-name()='assembly' and namespace-uri()='urn:schemas-microsoft-com:asm.v1']/*[local-name()='dependency']/*[local-name()='dependentAssembly']/*[local-name()='assemblyIdentity' and @name='Microsoft.Windows.Common-Controls']"
+cc=$(query "concat($controls/@type, ' ', $controls/@version, ' ', $controls/@publicKeyToken, ' ', $controls/@processorArchitecture)")
+[ "$cc" = "win32 6.0.0.0 6595b64144ccf1df *" ] || fail "no dependency on Common Controls 6 (win32, 6.0.0.0, its key, any architecture): \"$cc\""
+echo "manifest: dpiAware $aware, dpiAwareness $awareness, Common Controls $cc"

@@ -8,13 +8,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "tools/common/files.h"
 
 namespace {
 
-bool ParseInt(const std::string& text, int low, int high, int* out) {
+bool AllDigits(const std::string& text) {
     if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// A whole number written in decimal digits, nothing else (no sign, no space).
+bool ParseInt(const std::string& text, int low, int high, int* out) {
+    if (!AllDigits(text) || text.size() > 9) return false;
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -23,9 +32,15 @@ bool ParseInt(const std::string& text, int low, int high, int* out) {
     return true;
 }
 
-// A time in seconds: a plain non-negative decimal number.
+// A time in seconds: a plain non-negative decimal number, "8", "8.3", "8."
+// or ".5"; strtod's other forms (hexadecimal "0x1p3", exponents, "inf") are
+// no times a person writes.
 bool ParseSeconds(const std::string& text, double* out) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    const size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot), fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    if ((!whole.empty() && !AllDigits(whole)) || (!fraction.empty() && !AllDigits(fraction)) ||
+        whole.size() + fraction.size() == 0)
+        return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
@@ -57,8 +72,14 @@ bool IsFolder(const std::string& path) {
 bool ParseCaptureArgs(int argc, const char* const* argv, CaptureOptions* o, std::string* error) {
     *o = CaptureOptions{};
     bool haveTo = false, haveFrom = false;
+    std::set<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // Given twice, an option would silently keep one of its values.
+        if (arg.size() > 1 && arg[0] == '-' && !given.insert(arg).second) {
+            *error = "option " + arg + " is given twice";
+            return false;
+        }
         auto value = [&](std::string* v) {
             if (i + 1 >= argc) {
                 *error = "option " + arg + " needs a value";
@@ -187,9 +208,11 @@ std::string CaptureUsage() {
            "  --scale N       render at N times 640 x 480, 1 to 4 (default 1)\n"
            "  --no-progress   no progress line on standard error\n"
            "  -h, --help      this text\n"
-           "Times after the demo's last frame (--from, --to, --stills) are refused. The video,\n"
-           "the stills and the sheet appear together, only when the whole run succeeds.\n"
-           "Exit status: 0 done, 1 failed, 2 bad arguments.\n";
+           "Times are decimal seconds (8.3); times after the demo's last frame are refused.\n"
+           "The video, the stills and the sheet appear together, only when the whole run\n"
+           "succeeds; scratch files go to $TMPDIR (default /tmp).\n"
+           "Exit status: 0 done, 1 failed, 2 bad arguments; interrupted (HUP, INT, TERM, QUIT),\n"
+           "it leaves nothing new and ends as that signal (the shell shows 128 + its number).\n";
 }
 
 std::string StillFileName(double seconds) {

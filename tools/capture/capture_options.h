@@ -21,8 +21,9 @@ struct CaptureOptions {
 };
 
 // Reads argv[1..argc-1]. False with *error set (one line, no usage) when an
-// option is unknown, lacks its value, has a value out of range, or when the
-// options ask for nothing to be written.
+// option is unknown, given twice, lacks its value, has a value out of range
+// or not in plain decimal digits ("8.3", not "0x1p3" or "83e-1"), or when
+// the options ask for nothing to be written.
 bool ParseCaptureArgs(int argc, const char* const* argv, CaptureOptions* options, std::string* error);
 
 // The usage text, ending in a newline.

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 
 extern char** environ;
 
@@ -21,11 +23,29 @@ std::vector<char*> Argv(const std::vector<std::string>& args) {
     return argv;
 }
 
-int Wait(int pid) {
+// Waits for the child. With a stop flag it looks every 10 ms instead of
+// blocking, so that a signal that arrives just before the wait still ends
+// the child at once; a child that ignores SIGTERM is killed after 5 s.
+int Wait(int pid, const volatile std::sig_atomic_t* stop) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+    int looksSinceTerm = -1;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, stop ? WNOHANG : 0);
+        if (done == pid) break;
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (stop && *stop && looksSinceTerm < 0) {
+            kill(pid, SIGTERM);
+            looksSinceTerm = 0;
+        } else if (looksSinceTerm >= 0 && ++looksSinceTerm == 500) {
+            kill(pid, SIGKILL);
+        }
+        const timespec tick{0, 10 * 1000 * 1000};
+        nanosleep(&tick, nullptr);
     }
+    if (looksSinceTerm >= 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -101,18 +121,18 @@ bool ChildPipe::Write(const void* data, size_t size) {
     return true;
 }
 
-int ChildPipe::Finish() {
+int ChildPipe::Finish(const volatile std::sig_atomic_t* stop) {
     if (fd_ >= 0) {
         close(fd_);
         fd_ = -1;
     }
     if (pid_ < 0) return -1;
-    const int status = Wait(pid_);
+    const int status = Wait(pid_, stop);
     pid_ = -1;
     return status;
 }
 
-int RunProgram(const std::vector<std::string>& args) {
+int RunProgram(const std::vector<std::string>& args, const volatile std::sig_atomic_t* stop) {
     if (args.empty()) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -122,5 +142,5 @@ int RunProgram(const std::vector<std::string>& args) {
     const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
-    return Wait(int(pid));
+    return Wait(int(pid), stop);
 }

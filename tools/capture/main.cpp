@@ -2,7 +2,8 @@
 // clock of exactly 1/fps per frame, to a video, PNG frames, stills or a
 // contact sheet. The video, the stills and the sheet are written under
 // temporary names and put in place together when all are complete, so a
-// failed or interrupted capture leaves nothing new and loses nothing old.
+// failed or interrupted capture (HUP, INT, TERM, QUIT) leaves nothing new
+// and loses nothing old.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,8 +49,48 @@ constexpr double kLongestRunSeconds = 600.0;
 const char* const kX264Preset = "ultrafast";
 const char* const kX264Crf = "15";
 
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
+// The first of the signals that stop a run (0: none yet). Until the outputs
+// are put in place, a stop leaves nothing new; the run then ends as that
+// signal, so that a shell or a script sees it was interrupted.
+volatile std::sig_atomic_t g_signal = 0;
+void OnStopSignal(int sig) {
+    if (g_signal == 0) g_signal = sig;
+}
+
+// HUP (the terminal closed), INT (Ctrl-C), TERM, QUIT (Ctrl-\). A signal
+// this process was started with ignored (nohup, a background job of a
+// script) stays ignored.
+void CatchStopSignals() {
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT}) {
+        struct sigaction was;
+        if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+        struct sigaction now = {};
+        now.sa_handler = OnStopSignal;
+        sigemptyset(&now.sa_mask);
+        now.sa_flags = SA_RESTART;
+        sigaction(sig, &now, nullptr);
+    }
+}
+
+const char* SignalName(int sig) {
+    switch (sig) {
+        case SIGHUP: return "SIGHUP";
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGQUIT: return "SIGQUIT";
+        default: return "a signal";
+    }
+}
+
+// A path as ffmpeg must be given it: a name that begins with '-' would be
+// an option, and one with a ':' ("12:30.mp4") a protocol.
+std::string ForFfmpeg(const std::string& path) { return "file:" + path; }
+
+// The folder for scratch files: $TMPDIR, or /tmp.
+std::string ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -168,7 +209,7 @@ struct PartStats {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv, bool* committed) {
     CaptureOptions o;
     std::string error;
     if (!ParseCaptureArgs(argc, argv, &o, &error)) {
@@ -181,8 +222,7 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write
     std::signal(SIGXFSZ, SIG_IGN);  // a file over the size limit, likewise
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    CatchStopSignals();
 
     const bool video = !o.output.empty() && !o.outputIsFolder;
     // With stills or a sheet asked for, -o DIR/ is only where the stills go.
@@ -274,6 +314,23 @@ int main(int argc, char** argv) {
         if (!CanCreate(pngPartials.back(), &why)) return Fail("cannot write " + o.sheet + ": " + why);
     }
 
+    // The music for the video, written to a scratch file before the long
+    // work, so that a $TMPDIR that cannot take it fails at once.
+    std::string audioPath;
+    if (video) {
+        Resource music;
+        if (Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_MP3", &music) && music.size > 0) {
+            std::string pattern = JoinPath(ScratchFolder(), "demo-capture-XXXXXX.mp3");
+            const int fd = mkstemps(&pattern[0], 4);
+            if (fd < 0) return Fail("cannot make a scratch file in " + ScratchFolder() + " ($TMPDIR): " +
+                                    std::strerror(errno));
+            close(fd);
+            audioPath = outputs.AddScratch(pattern);
+            if (!WriteWholeFile(audioPath, music.data, music.size, &why))
+                return Fail("cannot write the music to " + audioPath + " ($TMPDIR): " + why);
+        }
+    }
+
     const auto startUp = Clock::now();
     if (!driver.Start()) {
         std::string boxes;
@@ -293,7 +350,7 @@ int main(int argc, char** argv) {
                             "yuv420p", "-video_size", size, "-framerate", rate, "-i", "pipe:0", "-c:v", "libx264",
                             "-preset", kX264Preset, "-crf", kX264Crf, "-pix_fmt", "yuv420p", "-colorspace",
                             "smpte170m", "-color_primaries", "smpte170m", "-color_trc", "smpte170m", "-color_range",
-                            "tv", videoPartial}))
+                            "tv", ForFfmpeg(videoPartial)}))
             return Fail("cannot start " + ffmpeg);
     }
 
@@ -311,10 +368,7 @@ int main(int argc, char** argv) {
     int status = 0;
 
     for (;;) {
-        if (g_interrupted) {
-            status = Fail("interrupted");
-            break;
-        }
+        if (g_signal) break;
         const int64_t n = driver.FrameIndex();
         if (!toTheEnd && n > lastNeeded) break;
         if (n >= guardFrame) {
@@ -390,7 +444,8 @@ int main(int argc, char** argv) {
         progress.Update(driver.FrameIndex());
     }
     // Every frame handed over is written (or the first failure known).
-    if (!writer.Finish(&why) && status == 0) status = Fail(why);
+    if (!writer.Finish(&why) && status == 0 && !g_signal) status = Fail(why);
+    if (g_signal && status == 0) status = Fail(std::string("interrupted by ") + SignalName(g_signal));
     progress.Update(driver.FrameIndex(), true);
     progress.End();
     const double renderSeconds = SecondsSince(started);
@@ -420,33 +475,22 @@ int main(int argc, char** argv) {
     }
 
     if (video) {
-        const int rc = encoder.Finish();
-        if (status == 0 && rc != 0) status = Fail("ffmpeg failed (status " + std::to_string(rc) + ")");
+        const int rc = encoder.Finish(&g_signal);
+        if (status == 0 && rc != 0 && !g_signal) status = Fail("ffmpeg failed (status " + std::to_string(rc) + ")");
         if (status == 0 && videoFrames == 0) status = Fail("no frame falls between --from and --to");
-        if (status == 0) {
+        if (status == 0 && !g_signal) {
             // The music, from the first frame's time, cut to the video's length.
-            Resource music;
-            if (Sys_FindResource("ZYN_MUCKE", "ZYN_MUCKE_MP3", &music) && music.size > 0) {
-                char audioPath[] = "/tmp/demo-capture-XXXXXX.mp3";
-                const int fd = mkstemps(audioPath, 4);
-                if (fd < 0) {
-                    why = std::strerror(errno);
-                } else {
-                    close(fd);
-                    outputs.AddScratch(audioPath);
-                }
-                if (fd < 0 || !WriteWholeFile(audioPath, music.data, music.size, &why)) {
-                    status = Fail(std::string("cannot write the music to ") + audioPath + ": " + why);
-                } else {
-                    char start[32], length[32];
-                    std::snprintf(start, sizeof start, "%.6f", driver.SecondsOfFrame(fromFrame));
-                    std::snprintf(length, sizeof length, "%.6f", double(videoFrames) / o.fps);
-                    const int mux = RunProgram({ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-i",
-                                                videoPartial, "-ss", start, "-i", audioPath, "-map", "0:v",
-                                                "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-                                                "-t", length, finalPartial});
-                    if (mux != 0) status = Fail("ffmpeg could not add the music (status " + std::to_string(mux) + ")");
-                }
+            if (!audioPath.empty()) {
+                char start[32], length[32];
+                std::snprintf(start, sizeof start, "%.6f", driver.SecondsOfFrame(fromFrame));
+                std::snprintf(length, sizeof length, "%.6f", double(videoFrames) / o.fps);
+                const int mux = RunProgram({ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-i",
+                                            ForFfmpeg(videoPartial), "-ss", start, "-i", ForFfmpeg(audioPath),
+                                            "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a",
+                                            "192k", "-t", length, ForFfmpeg(finalPartial)},
+                                           &g_signal);
+                if (mux != 0 && !g_signal)
+                    status = Fail("ffmpeg could not add the music (status " + std::to_string(mux) + ")");
             } else {
                 std::fprintf(stderr, "demo-capture: this build has no music; the video is silent\n");
                 if (!Rename(videoPartial, finalPartial, &why)) status = Fail("cannot write " + o.output + ": " + why);
@@ -454,8 +498,14 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The video, the stills and the sheet, now that everything succeeded.
-    if (status == 0 && !outputs.Commit(&why)) status = Fail(why);
+    // The video, the stills and the sheet, now that everything succeeded. A
+    // stop that comes once the renames have begun is too late: the run is
+    // done.
+    if (g_signal && status == 0) status = Fail(std::string("interrupted by ") + SignalName(g_signal));
+    if (status == 0) {
+        *committed = true;
+        if (!outputs.Commit(&why)) status = Fail(why);
+    }
 
     // What the run cost, per part, and against the demo's own time: the
     // whole run from start-up to the finished output.
@@ -478,4 +528,16 @@ int main(int argc, char** argv) {
     if (status == 0 && frames)
         std::fprintf(stderr, "%lld frames written to %s\n", (long long)writtenFrames, o.output.c_str());
     return status;
+}
+
+int main(int argc, char** argv) {
+    bool committed = false;
+    const int status = Run(argc, argv, &committed);
+    // Everything begun is removed by now (the output set's destructor).
+    const int sig = g_signal;
+    if (sig == 0 || committed) return status;
+    if (sig == SIGQUIT) return 128 + sig;  // its default would dump a core file here
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return 128 + sig;
 }

@@ -1,7 +1,9 @@
 // output_set.h -- the files a run makes, finished under temporary names
 // beside their final ones and put in place together: all of them or none.
 // A file already under a final name is kept until every output is in
-// place, and is back under its name when any of them could not be.
+// place, and is back under its name when any of them could not be. Only
+// renames are used (no hard links), so any file system that can rename
+// will do; the data and the folders are synced around the renames.
 #pragma once
 
 #include <string>
@@ -22,9 +24,11 @@ public:
     // A temporary file that is no output (removed at the end, whatever happens).
     std::string AddScratch(const std::string& path);
 
-    // Renames every output into place. On a failure the outputs already
-    // renamed are taken back, older files restored, and *why says which
-    // file and the system's reason. Called once.
+    // Syncs every output's data and folder, renames every output into place
+    // and syncs the folders again. On a failure the outputs already renamed
+    // are taken back, older files restored (every rename checked: *why also
+    // names an older file that could not go back, and where it is), and
+    // *why says which file and the system's reason. Called once.
     bool Commit(std::string* why);
 
 private:
@@ -33,6 +37,7 @@ private:
     };
     std::vector<Output> outputs_;
     std::vector<std::string> scratch_;
+    std::vector<std::string> kept_;  // temporary names that hold an older file: not removed
 };
 
 // "dir/name.mp4" -> "dir/name.WHAT-PID.mp4".

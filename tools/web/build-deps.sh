@@ -16,19 +16,10 @@ packages=(libjpeg-turbo mpg123)
 # Debian's emcc finds its JavaScript modules (acorn) only here.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
-
 # Source packages come from the archive the machine already uses: a deb-src
-# entry beside each deb entry of debian.sources, same URIs, suites and
-# Signed-By keyring.
-sources=/etc/apt/sources.list.d/debian.sources
-src_entry=/etc/apt/sources.list.d/debian-src.sources
-if ! apt-cache showsrc mpg123 2>/dev/null | grep -q '^Version:'; then
-  [ -f "$sources" ] || { echo "no $sources to derive a deb-src entry from" >&2; exit 1; }
-  sed -e 's/^Types: deb$/Types: deb-src/' "$sources" | "${as_root[@]}" tee "$src_entry" >/dev/null
-  "${as_root[@]}" apt-get update -qq
-fi
+# entry beside each deb entry of its apt sources, either form.
+source "$(dirname "$0")/../common/deb-src.sh"
+ensure_deb_src mpg123
 
 src_version() { apt-cache showsrc "$1" | awk '/^Version:/ {print $2}' | sort -V | tail -n1; }
 key="script $(sha256sum "$0" | cut -c1-16) emcc $(emcc -dumpversion 2>/dev/null)"

@@ -17,19 +17,10 @@ prefix=$cache/prefix
 jobs=$(nproc)
 packages=(libsdl2 libjpeg-turbo mpg123)
 
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
-
 # Source packages come from the archive the machine already uses: a deb-src
-# entry beside each deb entry of debian.sources, same URIs, suites and
-# Signed-By keyring.
-sources=/etc/apt/sources.list.d/debian.sources
-src_entry=/etc/apt/sources.list.d/debian-src.sources
-if ! apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Version:'; then
-  [ -f "$sources" ] || { echo "no $sources to derive a deb-src entry from" >&2; exit 1; }
-  sed -e 's/^Types: deb$/Types: deb-src/' "$sources" | "${as_root[@]}" tee "$src_entry" >/dev/null
-  "${as_root[@]}" apt-get update -qq
-fi
+# entry beside each deb entry of its apt sources, either form.
+source "$(dirname "$0")/../common/deb-src.sh"
+ensure_deb_src libsdl2
 
 # The version the archive offers now (the highest one, as apt-get source takes).
 src_version() { apt-cache showsrc "$1" | awk '/^Version:/ {print $2}' | sort -V | tail -n1; }
