@@ -14,10 +14,9 @@ pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
 pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 
 get_target_property(core_sources demo_core SOURCES)
-list(FILTER core_sources EXCLUDE REGEX "sys_native_egl\\.cpp$")
 add_library(demo_core_es3 STATIC ${core_sources} ${CMAKE_SOURCE_DIR}/platform/sys_gles.cpp)
 target_include_directories(demo_core_es3 PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_definitions(demo_core_es3 PUBLIC DEMO_GLES3=1)
+target_compile_definitions(demo_core_es3 PUBLIC DEMO_GLES3=1 DEMO_TEST_HOOKS=1)
 target_link_libraries(demo_core_es3 PUBLIC gl11 demo_resources PkgConfig::SDL2 PkgConfig::EGL PkgConfig::TURBOJPEG
                       PkgConfig::X11 PRIVATE PkgConfig::MPG123)
 

@@ -10,12 +10,13 @@ set_target_properties(demo PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${D
 # swap wait for the browser's next frame and a box for its answer without
 # changing the loop. Calls through pointers are taken not to wait, or every
 # function of the OpenGL layer (which calls WebGL through pointers) would be
-# instrumented and slowed; the window procedures, which do wait (the splash
-# paints, Escape ends the program), are reached through the window and
-# message calls named here and whatever they are inlined into (the splash's
-# constructor, start-up, the frame pass). WebGL 2 only; the page checks for
-# it first.
-set(web_waits_through "'*Sys_*Window*','*Sys_*Message*','*SplashWindow*','*StartUp*','*RunFramePass*','*RunDemo*','main'")
+# instrumented and slowed. The one wait reached through a pointer is the end
+# of the program inside a window procedure (Escape, the last part): the
+# platform layer's window and message calls that call procedures are named
+# here; everything above and below them reaches a wait by direct calls
+# (the swap, the question, the splash's paint), which Asyncify follows by
+# itself. WebGL 2 only; the page checks for it first.
+set(web_waits_through "'*Sys_*Window*','*Sys_*Message*'")
 target_link_options(demo PRIVATE
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IGNORE_INDIRECT=1
   "-sASYNCIFY_ADD=[${web_waits_through}]"

@@ -3,18 +3,21 @@
 // The demo was written against a window system with a message queue, modal
 // message boxes, a millisecond tick counter, resources linked into the
 // executable and a double-buffered OpenGL window. This header offers exactly
-// those operations; everything behind it (SDL2, EGL) stays inside platform/.
+// those operations, the same on the desktop (SDL2, on Linux and Windows) and
+// in the browser; how each device does its part is behind sys_device.h,
+// inside platform/.
 //
 // Implemented here:
 //   - window classes, windows and a thread-wide message queue with the
 //     meanings the demo relies on (posted messages, one message per peek,
 //     dispatch to the window procedure, WM_CLOSE -> WM_DESTROY by default);
-//   - SDL input and window events translated to WM_KEYDOWN (VK_ codes),
-//     WM_SIZE and WM_CLOSE;
+//   - the device's input and window events translated to WM_KEYDOWN (VK_
+//     codes), WM_SIZE, WM_PAINT and WM_CLOSE;
 //   - modal message boxes (OK, Yes/No); when no box can be shown the caption
 //     and text go to stderr and the result is 0;
-//   - an OpenGL compatibility context for a window, or headless (EGL
-//     surfaceless, no display needed) for tests and offline rendering;
+//   - an OpenGL context for a window (in the browser WebGL 2 under the gl11
+//     layer), or headless (EGL surfaceless, no display needed) for tests and
+//     offline rendering;
 //   - the drawing surface: every frame is drawn into an image of our own
 //     (framebuffer object, colour and depth) that keeps its contents between
 //     frames and is presented, aspect kept, at each swap;
@@ -100,8 +103,9 @@ void Sys_ShowWindow(HWND window, bool show);
 // Sends WM_PAINT to the window's procedure at once (synchronous paint).
 void Sys_UpdateWindow(HWND window);
 
-// The SDL window behind a handle, as an opaque pointer, for the other files
-// of this layer (nullptr when headless or unknown).
+// The device's window behind a handle (an SDL window, the page's canvas), as
+// an opaque pointer, for the other files of this layer (nullptr when
+// headless or unknown).
 void* Sys_NativeWindow(HWND window);
 
 // Destroys a window: its procedure receives WM_DESTROY synchronously.
@@ -226,9 +230,21 @@ uint32_t Sys_SurfaceFramebuffer();
 
 // true: the window covers the desktop, the cursor is hidden over it, the
 // drawing surface takes the full-screen scale (Sys_FullScreenScale) and the
-// picture is shown scaled to fit, aspect kept, with black bars.
+// picture is shown where Sys_PlacePicture puts it, black around it.
 // false: back to the desktop as it was. Results are not reported.
 void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480);
+
+// Where the picture of a surface at `scale` goes in what shows it (a window,
+// the screen, the page), drawableWidth x drawableHeight pixels: x, y from the
+// lower left corner, w x h, centred. Full screen, where 640 x 480 fits at
+// least twice, it is the largest whole multiple of 640 x 480 that fits, at
+// most four times (1920 x 1080: 1280 x 960, bars of 320 and 60); else, and
+// in a window, as large as fits, aspect kept. Every build places it so.
+struct Sys_Placement {
+    int x, y, w, h;
+    bool wholeMultiple;  // w and h the same whole multiple of the surface's size
+};
+Sys_Placement Sys_PlacePicture(int drawableWidth, int drawableHeight, int scale, bool fullscreen);
 
 // ---------------------------------------------------------------------------
 // Time

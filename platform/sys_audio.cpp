@@ -1,30 +1,25 @@
-// sys_audio.cpp -- SDL2 output, libmpg123 decoding from memory.
+// sys_audio.cpp -- the streams, their decoder (libmpg123, reading the
+// caller's bytes in place) and their clocks, the same in every build. How
+// the samples reach the speaker, and so what is heard when, is the device's
+// (sys_sdl_audio.cpp, sys_web_audio.cpp).
 //
-// The streams live in a fixed table. The main thread touches a stream only
-// with the SDL device locked; the audio callback decodes the playing streams
-// into the device buffer and notes, per stream, which decoded bytes that
-// buffer holds and when it was handed over.
-//
-// What is heard: when SDL asks for a buffer, the device has played what it
-// had, and the new buffer (the only latency SDL tells of, its size) is
-// heard from then on, sample by sample. So the position heard is the
-// stream's decoded count before that buffer plus the time since the
-// callback, up to the stream's bytes in the buffer; it never goes back.
+// The streams live in a fixed table, one slot each. Where the device has a
+// thread of its own (SDL's audio callback), every change to the table is
+// made with the device locked.
 #include "platform/sys_audio.h"
+#include "platform/sys_device.h"
 #include "platform/sys_internal.h"
 
-#include <SDL.h>
 #include <mpg123.h>
+#include <sys/types.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-constexpr int kMaxStreams = 8;
 constexpr int kBytesPerFrame = 4;  // 16-bit stereo
 
 enum class Output { Closed, Device, Silent };
@@ -39,37 +34,21 @@ struct Stream {
     bool started = false;           // play was asked for at least once
     bool playing = false;
     bool loop = false;
-    uint32_t playTick = 0;          // clock streams: tick at the start
+    uint32_t playTick = 0;          // on the silent output: the tick at the start
     // Decoded bytes since the stream was made (never reset), and where in
     // that count the current pass (position 0) and the one before it began.
     uint64_t decoded = 0;
     uint64_t passStart = 0;
     uint64_t previousPassStart = 0;
-    bool previousPassLooped = false;    // the current pass began by looping
-    // The last buffer handed to the device: the stream's bytes in it come
-    // after heardBase, heardChunk of them, heard from heardAt (steady ns).
-    uint64_t heardBase = 0;
-    uint32_t heardChunk = 0;
-    int64_t heardAt = 0;
-    uint64_t reported = 0;              // the highest count reported
+    bool previousPassLooped = false;  // the current pass began by looping
 };
 
 struct AudioState {
     Output output = Output::Closed;
-    SDL_AudioDeviceID device = 0;
     uint32_t frequency = 44100;
-    bool stopped = false;           // Sys_AudioStop until Sys_AudioStart
+    bool stopped = false;  // Sys_AudioStop until Sys_AudioStart
     uint32_t stopTick = 0;
-    int64_t stopNs = 0;             // the same on the steady clock
-    std::vector<uint8_t> decodeBuffer;  // one callback's worth, audio thread only
-    // SDL's dummy and disk outputs have no playback clock: they sleep about a
-    // period per buffer, later and later on a busy machine. For them the
-    // callback decodes what the steady clock says has played instead.
-    bool selfClocked = false;
-    bool anchored = false;                // audio thread: the clock's start is set
-    std::chrono::steady_clock::time_point anchor;
-    uint64_t deliveredSinceAnchor = 0;    // bytes per stream since the anchor
-    Stream streams[kMaxStreams];
+    Stream streams[kSysAudioSlots];
     // The stream that could not be created (handle 0) still has a clock.
     bool failedStreamPlaying = false;
     uint32_t failedStreamTick = 0;
@@ -101,13 +80,32 @@ off_t SeekMemory(void* handle, off_t offset, int whence) {
     return target;
 }
 
-// --- positions --------------------------------------------------------------
-
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// Opens the decoder on the stream's bytes, 16-bit stereo at the output's
+// frequency, and learns its length. False when the first frame does not
+// parse (bytes that are not MP3).
+bool OpenDecoder(Stream& s) {
+    s.decoder = mpg123_new(nullptr, nullptr);
+    bool ok = s.decoder != nullptr;
+    ok = ok && mpg123_param(s.decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK;
+    ok = ok && mpg123_format_none(s.decoder) == MPG123_OK;
+    ok = ok && mpg123_format(s.decoder, long(g_audio.frequency), MPG123_STEREO, MPG123_ENC_SIGNED_16) ==
+                   MPG123_OK;
+    ok = ok && mpg123_replace_reader_handle(s.decoder, ReadMemory, SeekMemory, nullptr) == MPG123_OK;
+    ok = ok && mpg123_open_handle(s.decoder, &s) == MPG123_OK;
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    ok = ok && mpg123_getformat(s.decoder, &rate, &channels, &encoding) == MPG123_OK;
+    if (!ok) return false;
+    // The scan reads frame headers and returns to the start.
+    if (mpg123_scan(s.decoder) == MPG123_OK) {
+        const off_t samples = mpg123_length(s.decoder);
+        if (samples > 0 && uint64_t(samples) * kBytesPerFrame <= UINT32_MAX)
+            s.lengthBytes = uint32_t(samples) * kBytesPerFrame;
+    }
+    return mpg123_seek(s.decoder, 0, SEEK_SET) >= 0;
 }
+
+// --- clocks ------------------------------------------------------------------
 
 // Decoded bytes in `ms` milliseconds of music, whole sample frames.
 uint32_t BytesForMilliseconds(uint32_t ms) {
@@ -115,8 +113,10 @@ uint32_t BytesForMilliseconds(uint32_t ms) {
     return uint32_t(bytes) & ~uint32_t(kBytesPerFrame - 1);
 }
 
+// The tick count, standing still while the output is stopped.
 uint32_t ClockNow() { return g_audio.stopped ? g_audio.stopTick : Sys_GetTickCount(); }
 
+// A stream on the silent output: as if it played from its play on.
 uint32_t ClockPosition(const Stream& s) {
     if (!s.started) return 0;
     const uint32_t bytes = BytesForMilliseconds(ClockNow() - s.playTick);
@@ -125,36 +125,41 @@ uint32_t ClockPosition(const Stream& s) {
     return std::min(bytes, s.lengthBytes);  // a finished stream stays at its end
 }
 
-// Bytes of whole sample frames played in `ns` nanoseconds (at most 10 s).
-uint64_t BytesForNanoseconds(int64_t ns) {
-    if (ns <= 0) return 0;
-    ns = std::min<int64_t>(ns, 10'000'000'000);
-    return uint64_t(ns) * g_audio.frequency / 1'000'000'000 * kBytesPerFrame;
-}
-
-// The position heard now of a stream on the device (locked).
-uint32_t HeardPosition(Stream& s) {
-    const int64_t now = g_audio.stopped ? g_audio.stopNs : NowNs();
-    uint64_t heard = s.heardBase + std::min<uint64_t>(s.heardChunk, BytesForNanoseconds(now - s.heardAt));
-    heard = std::max(heard, s.reported);
-    s.reported = heard;
-    // Bytes of the pass before a loop may still be playing.
-    if (heard >= s.passStart) return uint32_t(heard - s.passStart);
-    if (s.previousPassLooped && heard >= s.previousPassStart) return uint32_t(heard - s.previousPassStart);
-    return 0;
-}
-
 Stream* Find(HSTREAM handle) {
-    if (handle == 0 || handle > uint32_t(kMaxStreams)) return nullptr;
+    if (handle == 0 || handle > uint32_t(kSysAudioSlots)) return nullptr;
     Stream& s = g_audio.streams[handle - 1];
     return s.used ? &s : nullptr;
 }
 
-// --- the audio thread -------------------------------------------------------
+int SlotOf(const Stream* s) { return int(s - g_audio.streams); }
 
-// Decodes up to `bytes` of one stream into out, looping or ending as asked.
-// Returns the bytes written.
-size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
+void Lock() {
+    if (g_audio.output == Output::Device) Sys_Device_AudioLock();
+}
+void Unlock() {
+    if (g_audio.output == Output::Device) Sys_Device_AudioUnlock();
+}
+
+void ReleaseStream(Stream& s) {
+    if (s.decoder) {
+        mpg123_close(s.decoder);
+        mpg123_delete(s.decoder);
+    }
+    s = Stream{};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// For the device
+
+bool Sys_Audio_IsPlaying(int slot) {
+    const Stream& s = g_audio.streams[slot];
+    return s.used && s.playing;
+}
+
+size_t Sys_Audio_Decode(int slot, uint8_t* out, size_t bytes) {
+    Stream& s = g_audio.streams[slot];
     size_t filled = 0;
     bool restarted = false;
     while (filled < bytes && s.playing) {
@@ -184,122 +189,32 @@ size_t DecodeInto(Stream& s, uint8_t* out, size_t bytes) {
     return filled;
 }
 
-// Bytes the device takes in this callback: the buffer for a real device;
-// for a self-clocked one, what the steady clock says has played since the
-// anchor (one buffer ahead, like a real device), at most 8 buffers at once
-// so a process that was stopped does not race to catch up.
-size_t BytesDue(size_t length, std::chrono::steady_clock::time_point now) {
-    if (!g_audio.selfClocked) return length;
-    if (!g_audio.anchored) {
-        g_audio.anchored = true;
-        g_audio.anchor = now;
-        g_audio.deliveredSinceAnchor = length;
-        return length;
+uint64_t Sys_Audio_DecodedBytes(int slot) { return g_audio.streams[slot].decoded; }
+
+uint32_t Sys_Audio_PassPosition(int slot, uint64_t decoded) {
+    const Stream& s = g_audio.streams[slot];
+    if (decoded >= s.passStart) return uint32_t(decoded - s.passStart);
+    if (s.previousPassLooped && decoded >= s.previousPassStart) return uint32_t(decoded - s.previousPassStart);
+    return 0;
+}
+
+bool Sys_Audio_DecodeWhole(int slot, std::vector<int16_t>* samples) {
+    Stream& s = g_audio.streams[slot];
+    samples->clear();
+    if (s.lengthBytes) samples->reserve(s.lengthBytes / sizeof(int16_t));
+    std::vector<int16_t> chunk(16384);
+    for (;;) {
+        size_t done = 0;
+        const int err = mpg123_read(s.decoder, reinterpret_cast<unsigned char*>(chunk.data()),
+                                    chunk.size() * sizeof(int16_t), &done);
+        samples->insert(samples->end(), chunk.begin(), chunk.begin() + done / sizeof(int16_t));
+        if (err == MPG123_NEW_FORMAT || (err == MPG123_OK && done > 0)) continue;
+        break;  // the end, or bytes that no longer decode: what came so far
     }
-    const uint64_t ns = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now - g_audio.anchor).count());
-    const uint64_t frames = ns / 1000 * g_audio.frequency / 1000000;
-    const uint64_t expected = length + frames * kBytesPerFrame;
-    if (expected <= g_audio.deliveredSinceAnchor) return 0;
-    const uint64_t due = std::min<uint64_t>(expected - g_audio.deliveredSinceAnchor, 8 * uint64_t(length));
-    g_audio.deliveredSinceAnchor += due;
-    return size_t(due);
+    return mpg123_seek(s.decoder, 0, SEEK_SET) >= 0 && !samples->empty();
 }
 
-void SDLCALL AudioCallback(void*, Uint8* out, int length) {
-    std::memset(out, 0, size_t(length));
-    std::vector<uint8_t>& buffer = g_audio.decodeBuffer;
-    if (buffer.size() < size_t(length)) return;  // cannot happen: sized at open
-    const auto now = std::chrono::steady_clock::now();
-    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
-    const size_t due = BytesDue(size_t(length), now);
-    for (Stream& s : g_audio.streams) {
-        if (!s.used || !s.playing) continue;
-        // The first buffer's worth is heard.
-        const size_t got = DecodeInto(s, buffer.data(), std::min(due, size_t(length)));
-        // Mix, saturating, so several streams may play at once.
-        int16_t* dst = reinterpret_cast<int16_t*>(out);
-        const int16_t* src = reinterpret_cast<const int16_t*>(buffer.data());
-        for (size_t i = 0; i < got / 2; ++i) {
-            const int sum = int(dst[i]) + int(src[i]);
-            dst[i] = int16_t(std::clamp(sum, -32768, 32767));
-        }
-        // A self-clocked device catching up: the rest is decoded, unheard.
-        for (size_t left = due - std::min(due, size_t(length)); left > 0 && s.playing;) {
-            const size_t n = DecodeInto(s, buffer.data(), std::min(left, size_t(length)));
-            if (n == 0) break;
-            left -= n;
-        }
-        // Heard from now on: the buffer's bytes (what was skipped to catch
-        // up counts as played before it).
-        s.heardBase = s.decoded - got;
-        s.heardChunk = uint32_t(got);
-        s.heardAt = nowNs;
-    }
-}
-
-void Lock() {
-    if (g_audio.output == Output::Device) SDL_LockAudioDevice(g_audio.device);
-}
-void Unlock() {
-    if (g_audio.output == Output::Device) SDL_UnlockAudioDevice(g_audio.device);
-}
-
-void ReleaseStream(Stream& s) {
-    if (s.decoder) {
-        mpg123_close(s.decoder);
-        mpg123_delete(s.decoder);
-    }
-    s.used = false;
-    s.data = nullptr;
-    s.size = s.readAt = 0;
-    s.decoder = nullptr;
-    s.lengthBytes = 0;
-    s.started = s.playing = s.loop = false;
-    s.playTick = 0;
-    s.decoded = s.passStart = s.previousPassStart = 0;
-    s.previousPassLooped = false;
-    s.heardBase = s.reported = 0;
-    s.heardChunk = 0;
-    s.heardAt = 0;
-}
-
-// The process may end with the output open (every way out of the demo but
-// WM_DESTROY). The audio thread must be gone before static storage it uses
-// is destroyed, so the device is closed first thing at exit.
-void CloseDeviceAtExit() {
-    if (g_audio.output != Output::Device) return;
-    SDL_CloseAudioDevice(g_audio.device);  // joins the audio thread
-    g_audio.output = Output::Closed;
-}
-
-bool OpenDevice(uint32_t frequency) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = int(frequency);
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 2048;  // 46 ms: what is heard follows the decoding by this much
-    want.callback = AudioCallback;
-    SDL_AudioSpec have;
-    // No changes allowed: SDL converts to whatever the hardware takes.
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    g_audio.device = device;
-    g_audio.decodeBuffer.assign(have.size, 0);
-    const char* driver = SDL_GetCurrentAudioDriver();
-    g_audio.selfClocked = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
-    g_audio.anchored = false;
-    // Registered after g_audio was constructed, so it runs before its destructor.
-    static const bool closeAtExit = std::atexit(CloseDeviceAtExit) == 0;
-    (void)closeAtExit;
-    return true;
-}
-
-}  // namespace
+// ---------------------------------------------------------------------------
 
 bool Sys_AudioInit(int32_t device, uint32_t frequency, uint32_t, HWND) {
     if (g_audio.output != Output::Closed || frequency == 0) return false;
@@ -314,55 +229,28 @@ bool Sys_AudioInit(int32_t device, uint32_t frequency, uint32_t, HWND) {
         g_audio.output = Output::Silent;
         return true;
     }
-    if (device != kAudioDefaultDevice || !OpenDevice(frequency)) return false;
+    if (device != kAudioDefaultDevice || !Sys_Device_AudioOpen(frequency)) return false;
     g_audio.output = Output::Device;
-    SDL_PauseAudioDevice(g_audio.device, 0);
     return true;
 }
 
 HSTREAM Sys_StreamCreateMemory(const void* data, uint32_t offset, uint32_t length, uint32_t) {
     if (g_audio.output == Output::Closed || !data || length == 0) return 0;
     int slot = 0;
-    while (slot < kMaxStreams && g_audio.streams[slot].used) ++slot;
-    if (slot == kMaxStreams) return 0;
+    while (slot < kSysAudioSlots && g_audio.streams[slot].used) ++slot;
+    if (slot == kSysAudioSlots) return 0;
 
-    // Set the stream up outside the table's lock: the callback skips unused slots.
+    // Set the stream up outside the table's lock: the device skips unused slots.
     Stream& s = g_audio.streams[slot];
     s.data = static_cast<const uint8_t*>(data) + offset;
     s.size = length;
-    s.readAt = 0;
-    s.decoder = mpg123_new(nullptr, nullptr);
-    bool ok = s.decoder != nullptr;
-    ok = ok && mpg123_param(s.decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0) == MPG123_OK;
-    ok = ok && mpg123_format_none(s.decoder) == MPG123_OK;
-    ok = ok && mpg123_format(s.decoder, long(g_audio.frequency), MPG123_STEREO, MPG123_ENC_SIGNED_16) ==
-                   MPG123_OK;
-    ok = ok && mpg123_replace_reader_handle(s.decoder, ReadMemory, SeekMemory, nullptr) == MPG123_OK;
-    ok = ok && mpg123_open_handle(s.decoder, &s) == MPG123_OK;
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    // The first frame must parse: bytes that are not MP3 fail here.
-    ok = ok && mpg123_getformat(s.decoder, &rate, &channels, &encoding) == MPG123_OK;
-    if (ok) {
-        // The length only times the silent device's loop; the scan reads
-        // frame headers and returns to the start.
-        if (mpg123_scan(s.decoder) == MPG123_OK) {
-            const off_t samples = mpg123_length(s.decoder);
-            if (samples > 0 && uint64_t(samples) * kBytesPerFrame <= UINT32_MAX)
-                s.lengthBytes = uint32_t(samples) * kBytesPerFrame;
-        }
-        ok = mpg123_seek(s.decoder, 0, SEEK_SET) >= 0;
-    }
-    if (!ok) {
-        Lock();
-        ReleaseStream(s);
-        Unlock();
-        return 0;
-    }
+    bool ok = OpenDecoder(s);
     Lock();
-    s.used = true;
+    if (ok && g_audio.output == Output::Device) ok = Sys_Device_StreamMade(slot, s.lengthBytes);
+    if (ok) s.used = true;
+    else ReleaseStream(s);
     Unlock();
-    return HSTREAM(slot + 1);
+    return ok ? HSTREAM(slot + 1) : 0;
 }
 
 bool Sys_AudioStart() {
@@ -372,15 +260,8 @@ bool Sys_AudioStart() {
     const uint32_t pause = Sys_GetTickCount() - g_audio.stopTick;
     for (Stream& s : g_audio.streams) s.playTick += pause;
     g_audio.failedStreamTick += pause;
-    const int64_t pauseNs = NowNs() - g_audio.stopNs;
     g_audio.stopped = false;
-    if (g_audio.output == Output::Device) {
-        Lock();
-        g_audio.anchored = false;  // a self-clocked device counts from the restart
-        for (Stream& s : g_audio.streams) s.heardAt += pauseNs;
-        Unlock();
-        SDL_PauseAudioDevice(g_audio.device, 0);
-    }
+    if (g_audio.output == Output::Device) Sys_Device_AudioPause(false);
     return true;
 }
 
@@ -394,21 +275,22 @@ bool Sys_StreamPlay(HSTREAM handle, bool flush, uint32_t flags) {
         }
         return false;
     }
+    const bool restart = flush || !s->started;
     Lock();
-    if (flush || !s->started) {
+    if (restart) {
         if (s->started) mpg123_seek(s->decoder, 0, SEEK_SET);
         // What was decoded before is not part of this play.
-        s->passStart = s->heardBase = s->reported = s->decoded;
+        s->passStart = s->decoded;
         s->previousPassLooped = false;
-        s->heardChunk = 0;
         s->playTick = ClockNow();
     }
     s->started = true;
     s->playing = true;
     s->loop = (flags & kAudioSampleLoop) != 0;
+    const bool played = g_audio.output != Output::Device || Sys_Device_StreamPlay(SlotOf(s), restart, s->loop);
     Unlock();
     Sys_Internal_TraceEvent("music");
-    return true;
+    return played;
 }
 
 uint32_t Sys_ChannelGetPosition(HSTREAM handle) {
@@ -417,21 +299,20 @@ uint32_t Sys_ChannelGetPosition(HSTREAM handle) {
         return BytesForMilliseconds(ClockNow() - g_audio.failedStreamTick);
     }
     Stream* s = Find(handle);
-    if (!s) return 0;
+    if (!s || !s->started) return 0;
     if (g_audio.output == Output::Silent) return ClockPosition(*s);
     Lock();
-    const uint32_t position = HeardPosition(*s);
+    const uint32_t position = Sys_Device_StreamPosition(SlotOf(s));
     Unlock();
     return position;
 }
 
 bool Sys_AudioStop() {
     if (g_audio.output == Output::Closed) return false;
-    if (g_audio.output == Output::Device) SDL_PauseAudioDevice(g_audio.device, 1);
     if (!g_audio.stopped) {
         g_audio.stopped = true;
         g_audio.stopTick = Sys_GetTickCount();
-        g_audio.stopNs = NowNs();
+        if (g_audio.output == Output::Device) Sys_Device_AudioPause(true);
     }
     return true;
 }
@@ -439,7 +320,8 @@ bool Sys_AudioStop() {
 bool Sys_StreamFree(HSTREAM handle) {
     Stream* s = Find(handle);
     if (!s) return false;
-    Lock();  // the callback lets go of it
+    Lock();  // the device lets go of it
+    if (g_audio.output == Output::Device) Sys_Device_StreamFreed(SlotOf(s));
     ReleaseStream(*s);
     Unlock();
     return true;
@@ -447,15 +329,11 @@ bool Sys_StreamFree(HSTREAM handle) {
 
 bool Sys_AudioFree() {
     if (g_audio.output == Output::Closed) return false;
-    if (g_audio.output == Output::Device) {
-        SDL_CloseAudioDevice(g_audio.device);  // waits for the callback to finish
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        g_audio.device = 0;
-    }
+    // Closed first: a device thread stops using the streams.
+    if (g_audio.output == Output::Device) Sys_Device_AudioClose();
     g_audio.output = Output::Closed;
     for (Stream& s : g_audio.streams)
         if (s.used || s.decoder) ReleaseStream(s);
-    g_audio.decodeBuffer.clear();
     g_audio.stopped = false;
     g_audio.failedStreamPlaying = false;
     return true;

@@ -5,26 +5,29 @@
 // memory, start the output, play a stream (looped), read its playing
 // position, stop, free the stream, free the output.
 //
-// Sound goes out through SDL2 (its audio thread pulls the samples); MP3
-// decoding is libmpg123, reading the caller's bytes in place (no copy) and
-// decoding as it plays, never the whole file up front. Output and decoding
-// are 16-bit signed stereo at the frequency given to Sys_AudioInit (44100 Hz
-// in the demo), so a position of 176400 bytes is one second of music.
-//
-// SDL's dummy and disk outputs have no playback clock of their own; on them
-// the decoding is paced by the steady clock, so positions keep to real time.
+// MP3 decoding is libmpg123, reading the caller's bytes in place (no copy).
+// Output and decoding are 16-bit signed stereo at the frequency given to
+// Sys_AudioInit (44100 Hz in the demo), so a position of 176400 bytes is one
+// second of music. Sound goes out through the device: on the desktop SDL2,
+// whose audio thread pulls the samples as they are decoded (SDL's dummy and
+// disk outputs, which have no playback clock of their own, are paced by the
+// steady clock, so positions keep to real time); in the browser Web Audio,
+// given the whole stream decoded when it is made.
 //
 // Position: the count of decoded bytes played since the stream last started
 // from its beginning (a loop back to the start sets it to 0), unsigned 32
-// bits. On a device it is the sample being heard: the bytes decoded, less
-// the buffer SDL still holds, advanced by the time since SDL took it; it
-// never goes back but at a loop. On the silent device, and for the stream
-// handle 0 of a stream that could not be created, the position advances
-// with Sys_GetTickCount() from the moment play was asked for, as if the
-// music played; a program that steps the tick source steps the music with it.
+// bits, whole sample frames. On a device it is the sample being heard (on
+// the desktop the bytes decoded, less the buffer SDL still holds, advanced
+// by the time since SDL took it; in the browser the AudioContext's output
+// timestamp); it never goes back but at a loop. On the silent device, and
+// for the stream handle 0 of a stream that could not be created, the
+// position advances with Sys_GetTickCount() from the moment play was asked
+// for (standing still while the output is stopped), as if the music
+// played; a program that steps the tick source steps the music with it.
 //
-// Every call comes from the one main thread. Only the audio thread inside
-// this layer runs alongside it; the position is read with it locked out.
+// Every call comes from the one main thread. Only the desktop's audio
+// thread inside this layer runs alongside it; the position is read with it
+// locked out.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +38,7 @@
 typedef uint32_t HSTREAM;
 
 enum : int32_t {
-    kAudioDefaultDevice = -1,  // the system's default output (SDL2)
+    kAudioDefaultDevice = -1,  // the system's default output (SDL2, Web Audio)
     kAudioNoSoundDevice = -2,  // silent: nothing is heard, positions follow the clock
 };
 

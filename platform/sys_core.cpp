@@ -1,6 +1,6 @@
 // sys_core.cpp -- the tick count, embedded resources and process exit, the
 // same on every system (the browser ends the program its own way:
-// Sys_Internal_EndProcess in sys_web_core.cpp).
+// Sys_Internal_EndProcess in sys_web_window.cpp).
 #include "platform/platform.h"
 #include "platform/sys_internal.h"
 

@@ -1,5 +1,5 @@
 // sys_gles.h -- the OpenGL ES 3.0 context the demo draws on when it is built
-// on the gl11 layer (DEMO_GLES3): what sys_gl.cpp asks of it.
+// on the gl11 layer (DEMO_GLES3): what sys_sdl_gl.cpp asks of it.
 #pragma once
 
 // Before SDL_GL_CreateContext: ask SDL for an OpenGL ES 3.0 context.

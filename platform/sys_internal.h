@@ -2,16 +2,23 @@
 #pragma once
 
 #include "platform/platform.h"
-
-#include <algorithm>
+#include "platform/sys_device.h"
 
 int Sys_Internal_HeadlessScale();
-bool Sys_Internal_VideoUp();
 bool Sys_Internal_WindowIsFullscreen(HWND window);
 
 // Full screen on a screen of this size: the drawing surface takes the scale
 // Sys_FullScreenScale gives for it and the renderer.
 void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);
+
+// Input a device read, queued for the window behind `window` (dropped when
+// no window of the layer has it): a key press, and WM_CLOSE, WM_PAINT or
+// WM_SIZE (with the client size the window's procedure knows).
+void Sys_Internal_QueueKey(DeviceWindow window, uint32_t virtualKey, LPARAM lParam);
+void Sys_Internal_QueueWindowMessage(DeviceWindow window, uint32_t message);
+// A quit from outside (a signal): WM_CLOSE for every shown window but the
+// splash that has none queued yet.
+void Sys_Internal_QueueCloseAll();
 
 // Test builds (DEMO_TEST_HOOKS) with DEMO_TIMELINE_LOG naming a file: appends
 // "<Sys_GetTickCount ms> <event>", so that a test can time the demo on its
@@ -19,33 +26,23 @@ void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);
 void Sys_Internal_TraceEvent(const char* event);
 
 // The end of the program after Sys_Exit's hook: exit() on the desktop; in
-// the browser, which cannot exit, the music stops and the page says the demo
-// has ended, and nothing after it runs.
+// the browser, which cannot exit, the page says the demo has ended (and
+// stops the music), and nothing after it runs.
 [[noreturn]] void Sys_Internal_EndProcess(int status);
 
-// Where the picture of a surface at `scale` goes in a drawable of dw x dh:
-// aspect kept, centred.
-struct Sys_Placement {
-    int x, y, w, h;
-    bool wholeMultiple;  // w and h the same whole multiple of the surface's size
-};
-
-inline Sys_Placement Sys_Internal_Place(int dw, int dh, int scale, bool fullscreen) {
-    const int sw = kSurfaceWidth * scale, sh = kSurfaceHeight * scale;
-    int w = dw, h = dw * sh / sw;
-    if (h > dh) {
-        h = dh;
-        w = dh * sw / sh;
-    }
-    // Full screen, where 640 x 480 fits at least twice, the picture is
-    // the largest whole multiple of it: drawn at that scale it is shown
-    // pixel for pixel (1920 x 1080: 1280 x 960 and bars of 320 and 60).
-    // Below that it fills the screen's height or width, as it always did.
-    const int fit = std::min(dw / kSurfaceWidth, dh / kSurfaceHeight);
-    if (fullscreen && fit >= 2) {
-        w = kSurfaceWidth * fit;
-        h = kSurfaceHeight * fit;
-    }
-    const bool whole = w % sw == 0 && h % sh == 0 && w / sw == h / sh;
-    return Sys_Placement{(dw - w) / 2, (dh - h) / 2, w, h, whole};
-}
+// The drawing surface, for the device's Sys_CreateGLContext and present.
+// The scale the command line asked for (0: none).
+int Sys_Internal_RequestedScale();
+// Makes the first surface: at `scale`, else the largest smaller one that
+// can be made. False when none can.
+bool Sys_Internal_MakeFirstSurface(int scale);
+// The context has no framebuffer objects: the picture is drawn straight
+// into the window's back buffer, its lower left 640 x 480 pixels (scale 1).
+void Sys_Internal_UseWindowSurface();
+bool Sys_Internal_SurfaceInWindow();
+// Black colour (and far depth) in the bound framebuffer, whatever the
+// demo's clear colour, masks and scissor; GL_COLOR_BUFFER_BIT and
+// GL_DEPTH_BUFFER_BIT as `buffers`.
+void Sys_Internal_ClearBlack(uint32_t buffers);
+// Forgets the GL errors recorded so far.
+void Sys_Internal_DropErrors();

@@ -1,11 +1,17 @@
 // sys_native_egl.cpp -- the headless OpenGL context on Linux: EGL's
-// surfaceless platform (Mesa), which needs no display server.
+// surfaceless platform (Mesa), which needs no display server. A
+// compatibility context, or, in the build on the gl11 layer, an OpenGL ES
+// 3.0 context with the layer started on it.
 #include "platform/sys_native.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
 #include <cstdio>
+
+#ifdef DEMO_GLES3
+#include "gl11/include/gl11.h"
+#endif
 
 bool Sys_Native_MakeHeadlessContext() {
     auto getPlatformDisplay =
@@ -16,13 +22,26 @@ bool Sys_Native_MakeHeadlessContext() {
         std::fprintf(stderr, "EGL: no surfaceless display\n");
         return false;
     }
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+#ifdef DEMO_GLES3
+    const EGLenum api = EGL_OPENGL_ES_API;
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+    const char* what = "OpenGL ES 3.0";
+#else
+    const EGLenum api = EGL_OPENGL_API;
     const EGLint attributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                  EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    const char* what = "compatibility";
+#endif
+    if (!eglBindAPI(api)) return false;
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {
-        std::fprintf(stderr, "EGL: no compatibility context\n");
+        std::fprintf(stderr, "EGL: no %s context\n", what);
         return false;
     }
-    return eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) == EGL_TRUE;
+    if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) return false;
+#ifdef DEMO_GLES3
+    return gl11_Init([](const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }) != 0;
+#else
+    return true;
+#endif
 }

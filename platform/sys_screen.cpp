@@ -1,17 +1,15 @@
-// sys_screen.cpp -- screen size and capture (the system's own screen where
-// sys_native reads it, SDL's desktop mode and black elsewhere) and painting
-// pictures into windows (SDL window surfaces).
+// sys_screen.cpp -- the screen's size and capture, and pictures painted
+// into windows, the same in every build: a test's screen, the headless one
+// (640 x 480, black), else the device's (sys_device.h); painted client
+// areas kept here and shown by the device.
 #include "platform/sys_screen.h"
 
-#include <SDL.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
+#include "platform/sys_device.h"
 #include "platform/sys_internal.h"
-#include "platform/sys_native.h"
 
 namespace {
 
@@ -29,19 +27,23 @@ TestScreen g_testScreen;
 // Headless, the screen is one of the demo's own size that reads as black.
 constexpr int kHeadlessScreenWidth = 640;
 constexpr int kHeadlessScreenHeight = 480;
+constexpr int kHeadlessScreenBits = 24;
 
-// The operating system's own screen is asked only with a display behind SDL.
-bool NativeScreenReady() { return !Sys_IsHeadless() && Sys_Internal_VideoUp(); }
-
-// Where the screen is neither ours (tests) nor X11's: SDL's desktop mode.
-bool SdlDesktop(int* width, int* height, int* bits) {
-    if (Sys_IsHeadless() || !Sys_Internal_VideoUp()) return false;
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
-    *width = mode.w;
-    *height = mode.h;
-    *bits = int(SDL_BITSPERPIXEL(mode.format));
-    return true;
+// The screen's size and depth: the test's, the headless one, the device's.
+bool Screen(int* width, int* height, int* bits) {
+    if (g_testScreen.width > 0) {
+        *width = g_testScreen.width;
+        *height = g_testScreen.height;
+        *bits = g_testScreen.colorBits;
+        return true;
+    }
+    if (Sys_IsHeadless()) {
+        *width = kHeadlessScreenWidth;
+        *height = kHeadlessScreenHeight;
+        *bits = kHeadlessScreenBits;
+        return true;
+    }
+    return Sys_Device_ScreenSize(width, height, bits);
 }
 
 // ---------------------------------------------------------------------------
@@ -66,35 +68,6 @@ void GrowCanvas(Canvas* c, int width, int height) {
     *c = std::move(grown);
 }
 
-// Copies the canvas to the SDL window's surface and shows it.
-void Present(SDL_Window* window, const Canvas& c) {
-    // SDL would otherwise back the surface with a renderer of its own, whose
-    // OpenGL context would become current in place of the demo's.
-    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
-    SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface) return;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-    const int w = std::min(surface->w, c.width);
-    const int h = std::min(surface->h, c.height);
-    const int bpp = surface->format->BytesPerPixel;
-    for (int row = 0; row < h; ++row) {
-        uint8_t* out = static_cast<uint8_t*>(surface->pixels) + size_t(row) * surface->pitch;
-        const uint8_t* in = &c.bgr[size_t(row) * c.width * 3];
-        for (int col = 0; col < w; ++col, in += 3, out += bpp) {
-            const uint32_t p = SDL_MapRGB(surface->format, in[2], in[1], in[0]);
-            std::memcpy(out, &p, size_t(bpp));  // little-endian: the low bytes
-        }
-    }
-    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    SDL_UpdateWindowSurface(window);
-#ifdef _WIN32
-    // Wine puts what GDI drew into a window on screen only when the thread
-    // next looks at its messages, and the splash is painted while start-up
-    // looks at none: look now (the events wait in SDL's queue).
-    SDL_PumpEvents();
-#endif
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -109,30 +82,16 @@ void Sys_SetTestScreen(int width, int height, int colorBits, const uint8_t* bgrx
 }
 
 bool Sys_ScreenSize(int* width, int* height) {
+    int bits = 0;
+    if (Screen(width, height, &bits)) return true;
     *width = 0;
     *height = 0;
-    if (g_testScreen.width > 0) {
-        *width = g_testScreen.width;
-        *height = g_testScreen.height;
-        return true;
-    }
-    int bits = 0;
-    if (NativeScreenReady() && Sys_Native_ScreenSize(width, height, &bits)) return true;
-    if (SdlDesktop(width, height, &bits)) return true;
-    if (Sys_IsHeadless()) {
-        *width = kHeadlessScreenWidth;
-        *height = kHeadlessScreenHeight;
-        return true;
-    }
     return false;
 }
 
 int Sys_ScreenColorBits() {
-    if (g_testScreen.width > 0) return g_testScreen.colorBits;
-    int w = 0, h = 0, bits = 0;
-    if (NativeScreenReady() && Sys_Native_ScreenSize(&w, &h, &bits)) return bits;
-    if (SdlDesktop(&w, &h, &bits)) return bits;
-    return Sys_IsHeadless() ? 24 : 0;
+    int width = 0, height = 0, bits = 0;
+    return Screen(&width, &height, &bits) ? bits : 0;
 }
 
 bool Sys_CaptureScreen(int left, int top, int right, int bottom, int* width, int* height,
@@ -154,9 +113,9 @@ bool Sys_CaptureScreen(int left, int top, int right, int bottom, int* width, int
             for (int row = 0; row < h; ++row)
                 std::memcpy(&(*bgrx)[size_t(row) * w * 4],
                             &g_testScreen.bgrx[(size_t(top + row) * screenW + left) * 4], size_t(w) * 4);
-    } else if (NativeScreenReady()) {
+    } else if (!Sys_IsHeadless()) {
         // A failed read leaves the black picture.
-        if (!Sys_Native_CaptureScreen(left, top, w, h, bgrx->data()))
+        if (!Sys_Device_CaptureScreen(left, top, w, h, bgrx->data()))
             std::fill(bgrx->begin(), bgrx->end(), 0);
     }
     *width = w;
@@ -167,11 +126,10 @@ bool Sys_CaptureScreen(int left, int top, int right, int bottom, int* width, int
 int Sys_PaintClient(HWND window, int destX, int destY, int width, int height, const uint8_t* bgr,
                     int rowBytes, int imageWidth, int imageHeight, int srcX, int srcY) {
     if (!window || !bgr || width <= 0 || height <= 0) return 0;
-    SDL_Window* sdl = static_cast<SDL_Window*>(Sys_NativeWindow(window));
+    const DeviceWindow device = Sys_NativeWindow(window);
     Canvas& canvas = g_canvases[window];
     int clientW = 0, clientH = 0;
-    if (sdl) {
-        SDL_GetWindowSize(sdl, &clientW, &clientH);
+    if (device && Sys_Device_ClientSize(device, &clientW, &clientH)) {
         GrowCanvas(&canvas, clientW, clientH);
     } else {
         // As large as the part of the block that the picture covers.
@@ -199,7 +157,7 @@ int Sys_PaintClient(HWND window, int destX, int destY, int width, int height, co
         }
         if (any) ++painted;
     }
-    if (sdl) Present(sdl, canvas);
+    if (device) Sys_Device_PresentClient(device, canvas.bgr.data(), canvas.width, canvas.height);
     return painted;
 }
 

@@ -2,9 +2,11 @@
 // of it, and painting a picture into a window's client area.
 //
 // The screen is read where the window system lets us: under X11 the root
-// window as it is on screen. Where it cannot be read (Wayland, SDL's
-// offscreen driver) it reads as black; headless, the screen is 640 x 480 at
-// 24 bits and black. Tests may put a screen of their own in its place.
+// window as it is on screen, on Windows through GDI. Where it cannot be read
+// (Wayland, SDL's offscreen driver) it reads as black; in the browser the
+// page stands for the screen and reads as its background colour; headless,
+// the screen is 640 x 480 at 24 bits and black. Tests may put a screen of
+// their own in its place.
 #pragma once
 
 #include <cstdint>

@@ -1,55 +1,38 @@
-// sys_web_window.cpp -- windows, the message queue, message boxes and full
-// screen, in the browser.
+// sys_web_window.cpp -- the browser's windows, input, message boxes, full
+// screen and screen, and the end of the program: the page (web/demo-page.js,
+// its DemoPage object) is the desktop.
 //
-// The page is the desktop. The main window is the page's canvas, the splash
-// window the page's splash canvas; both are laid out by the page. Keys,
-// taps and the browser leaving full screen are queued by the page and read
-// into the message queue at each peek. A Yes/No box is the page's question
-// dialog and waits for its answer (Asyncify); an OK box is a notice on the
-// page that does not wait, since nothing on a page can be "modal" over a
-// program that is still loading.
+// The main window is the page's canvas, the splash window the page's splash
+// canvas. Keys, taps and the browser leaving full screen are queued by the
+// page and read at each peek. A Yes/No box is the page's question dialog and
+// waits for its answer (Asyncify); an OK box is a notice on the page that
+// does not wait, since nothing on a page can be "modal" over a program that
+// is still loading. The page cannot be read back: a capture of the screen
+// reads as the page's own background colour, so the splash shows with its
+// soft edge over the page.
 #include "platform/platform.h"
+#include "platform/sys_device.h"
 #include "platform/sys_internal.h"
-#include "platform/sys_web.h"
 
 #include <emscripten.h>
 
-#include <cstdio>
-#include <deque>
-#include <map>
-#include <string>
+#include <cstring>
 #include <vector>
 
 namespace {
 
-struct WindowRecord {
-    std::string className;
-    WindowProc proc = nullptr;
-    WindowStyle style = WindowStyle::Overlapped;
+// A canvas of the page standing for a window.
+struct PageWindow {
+    bool splash;
     int width = 0;
     int height = 0;
-    bool everShown = false;
-    bool destroyed = false;
-    bool fullscreen = false;
+    bool painted = false;  // painted since the page last drew it
 };
 
-std::map<std::string, WindowProc> g_classes;
-std::vector<WindowRecord> g_windows;  // handle h is g_windows[h - 1]
-std::deque<MSG> g_queue;
-MessageBoxHook g_boxHook = nullptr;
-bool g_headless = false;
-int g_headlessScale = 1;
-HWND g_mainWindow = 0;  // the window the page's events go to
+PageWindow g_canvas{false};
+PageWindow g_splash{true};
 
-WindowRecord* Find(HWND window) {
-    if (window == 0 || window > g_windows.size()) return nullptr;
-    WindowRecord* w = &g_windows[window - 1];
-    return w->destroyed ? nullptr : w;
-}
-
-LPARAM SizeParam(int w, int h) {
-    return LPARAM((uint32_t(w) & 0xFFFF) | ((uint32_t(h) & 0xFFFF) << 16));
-}
+PageWindow* Page(DeviceWindow window) { return static_cast<PageWindow*>(window); }
 
 }  // namespace
 
@@ -71,164 +54,122 @@ EM_JS(void, web_notice, (const char* text, const char* caption), {
     DemoPage.notice(UTF8ToString(text), UTF8ToString(caption));
 });
 
-EM_JS(void, web_full_screen, (int on), { DemoPage.fullScreen(!!on); });
+EM_JS(void, web_full_screen, (int on, int* screen), {
+    DemoPage.fullScreen(!!on);
+    const s = DemoPage.screenPixels();
+    HEAP32[screen >> 2] = s[0];
+    HEAP32[(screen >> 2) + 1] = s[1];
+});
 
-namespace {
+EM_JS(void, web_screen_size, (int* size), {
+    const s = DemoPage.screenSize();
+    HEAP32[size >> 2] = s[0];
+    HEAP32[(size >> 2) + 1] = s[1];
+});
 
-// Moves the page's waiting events into the message queue.
-void PumpEvents() {
-    if (g_headless || !Find(g_mainWindow)) return;
-    for (int vk; (vk = web_next_key()) >= 0;) g_queue.push_back(MSG{g_mainWindow, WM_KEYDOWN, WPARAM(vk), 1});
+EM_JS(int, web_background, (), { return DemoPage.backgroundRgb(); });
+
+EM_JS(void, web_paint_splash, (const uint8_t* rgba, int width, int height), {
+    DemoPage.paintSplash(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+
+// Waits until the page has drawn what was painted.
+EM_ASYNC_JS(void, web_show_painted, (), { await DemoPage.showPainted(); });
+
+EM_ASYNC_JS(void, web_end_page, (int status), {
+    DemoPage.ended(status);
+    // Never resumes: the program has ended.
+    await new Promise(() => {});
+});
+
+bool Sys_Device_VideoUp() { return true; }
+
+DeviceWindow Sys_Device_CreateWindow(const char*, WindowStyle style, int x, int y, int width, int height) {
+    PageWindow* w = style == WindowStyle::Splash ? &g_splash : &g_canvas;
+    w->width = width;
+    w->height = height;
+    w->painted = false;
+    web_place_window(w->splash, x, y, width, height);
+    return w;
 }
 
-}  // namespace
+void Sys_Device_ShowWindow(DeviceWindow window, WindowStyle, bool show) { web_show_window(Page(window)->splash, show); }
 
-// ---------------------------------------------------------------------------
+void Sys_Device_DestroyWindow(DeviceWindow window) { web_show_window(Page(window)->splash, false); }
 
-void Sys_SetHeadless(int scale) {
-    g_headless = true;
-    g_headlessScale = scale < 1 ? 1 : (scale > 4 ? 4 : scale);
+void Sys_Device_WindowPainted(DeviceWindow window) {
+    PageWindow* w = Page(window);
+    if (!w->painted) return;
+    w->painted = false;
+    web_show_painted();
 }
 
-bool Sys_IsHeadless() { return g_headless; }
-
-int Sys_Internal_HeadlessScale() { return g_headlessScale; }
-
-bool Sys_RegisterClass(const char* className, WindowProc proc) {
-    if (!className || !proc) return false;
-    g_classes[className] = proc;
-    return true;
+void Sys_Device_PumpEvents() {
+    for (int vk; (vk = web_next_key()) >= 0;) Sys_Internal_QueueKey(&g_canvas, uint32_t(vk), 1);
 }
 
-HWND Sys_CreateWindow(const char* className, const char*, WindowStyle style, int x, int y, int width,
-                      int height) {
-    auto cls = g_classes.find(className ? className : "");
-    if (cls == g_classes.end()) return 0;
-    WindowRecord rec;
-    rec.className = cls->first;
-    rec.proc = cls->second;
-    rec.style = style;
-    rec.width = width;
-    rec.height = height;
-    g_windows.push_back(rec);
-    const HWND handle = HWND(g_windows.size());
-    if (style != WindowStyle::Splash) g_mainWindow = handle;
-    if (!g_headless) web_place_window(style == WindowStyle::Splash, x, y, width, height);
-    return handle;
-}
-
-void* Sys_NativeWindow(HWND) { return nullptr; }
-
-void Sys_ShowWindow(HWND window, bool show) {
-    WindowRecord* w = Find(window);
-    if (!w) return;
-    if (!g_headless) web_show_window(w->style == WindowStyle::Splash, show);
-    if (show && !w->everShown) {
-        w->everShown = true;
-        w->proc(window, WM_SIZE, 0, SizeParam(w->width, w->height));
-    }
-}
-
-void Sys_UpdateWindow(HWND window) {
-    if (Find(window)) Sys_SendMessage(window, WM_PAINT, 0, 0);
-}
-
-void Sys_DestroyWindow(HWND window) {
-    WindowRecord* w = Find(window);
-    if (!w) return;
-    WindowProc proc = w->proc;
-    // The procedure may end the program here (the demo's does).
-    proc(window, WM_DESTROY, 0, 0);
-    w = Find(window);
-    if (!w) return;
-    if (!g_headless) web_show_window(w->style == WindowStyle::Splash, false);
-    w->destroyed = true;
-}
-
-LRESULT Sys_SendMessage(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
-    WindowRecord* w = Find(window);
-    if (!w) return 0;
-    return w->proc(window, message, wParam, lParam);
-}
-
-void Sys_PostMessage(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
-    g_queue.push_back(MSG{window, message, wParam, lParam});
-}
-
-void Sys_PostQuitMessage(int exitCode) { g_queue.push_back(MSG{0, WM_QUIT, WPARAM(exitCode), 0}); }
-
-bool Sys_PeekMessage(MSG* msg) {
-    PumpEvents();
-    if (g_queue.empty()) return false;
-    *msg = g_queue.front();
-    g_queue.pop_front();
-    return true;
-}
-
-LRESULT Sys_DispatchMessage(const MSG& msg) {
-    return Sys_SendMessage(msg.window, msg.message, msg.wParam, msg.lParam);
-}
-
-LRESULT Sys_DefWindowProc(HWND window, uint32_t message, WPARAM, LPARAM) {
-    if (message == WM_CLOSE) Sys_DestroyWindow(window);
-    return 0;
-}
-
-size_t Sys_PendingMessageCount() {
-    PumpEvents();
-    return g_queue.size();
-}
-
-void Sys_ResetWindowing() {
-    g_windows.clear();
-    g_classes.clear();
-    g_queue.clear();
-    g_mainWindow = 0;
-}
-
-// ---------------------------------------------------------------------------
-
-void Sys_SetMessageBoxHook(MessageBoxHook hook) { g_boxHook = hook; }
-
-int Sys_MessageBox(HWND owner, const char* text, const char* caption, uint32_t type) {
-    if (g_boxHook) return g_boxHook(owner, text, caption, type);
-    text = text ? text : "";
-    caption = caption ? caption : "";
-    if (g_headless) {
-        std::fprintf(stderr, "%s: %s\n", caption, text);
-        return 0;
-    }
-    if ((type & 0xF) == MB_YESNO) return web_question(text, caption) ? IDYES : IDNO;
+int Sys_Device_MessageBox(const char* text, const char* caption, bool yesNo) {
+    if (yesNo) return web_question(text, caption) ? IDYES : IDNO;
     web_notice(text, caption);
     return IDOK;
 }
 
+// The page lays the canvas out for full screen and hides the cursor; the
+// screen full screen covers, in device pixels, is known before the browser
+// has entered it.
+void Sys_Device_SetFullScreen(DeviceWindow, bool on, int* screenWidth, int* screenHeight) {
+    int screen[2] = {0, 0};
+    web_full_screen(on, screen);
+    if (!on) return;
+    *screenWidth = screen[0];
+    *screenHeight = screen[1];
+}
+
 // ---------------------------------------------------------------------------
+// The page as the screen: its size is the browser's viewport.
 
-void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480) {
-    WindowRecord* w = Find(window);
-    if (!w) return;
-    w->fullscreen = fullscreen640x480;
-    if (g_headless) return;
-    // The page lays the canvas out: full screen at the largest whole multiple
-    // of 640 x 480 that fits, centred, no cursor; else 640 x 480 on the page.
-    web_full_screen(fullscreen640x480);
-    if (fullscreen640x480) {
-        const int width = EM_ASM_INT({ return DemoPage.screenPixels()[0]; });
-        const int height = EM_ASM_INT({ return DemoPage.screenPixels()[1]; });
-        Sys_Internal_FitSurfaceToScreen(width, height);
-    }
+bool Sys_Device_ScreenSize(int* width, int* height, int* bits) {
+    int size[2] = {0, 0};
+    web_screen_size(size);
+    *width = size[0];
+    *height = size[1];
+    *bits = 24;
+    return *width > 0 && *height > 0;
 }
 
-bool Sys_Internal_WindowIsFullscreen(HWND window) {
-    WindowRecord* w = Find(window);
-    return w && w->fullscreen;
-}
-
-bool Sys_Web_WindowSize(HWND window, int* width, int* height) {
-    WindowRecord* w = Find(window);
-    if (!w) return false;
-    *width = w->width;
-    *height = w->height;
+bool Sys_Device_CaptureScreen(int, int, int width, int height, uint8_t* bgrx) {
+    const uint32_t rgb = uint32_t(web_background());
+    const uint8_t pixel[4] = {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0};
+    for (size_t i = 0, n = size_t(width) * height; i < n; ++i) std::memcpy(bgrx + 4 * i, pixel, 4);
     return true;
+}
+
+bool Sys_Device_ClientSize(DeviceWindow window, int* width, int* height) {
+    *width = Page(window)->width;
+    *height = Page(window)->height;
+    return true;
+}
+
+// Only the splash is painted: the canvas shows the drawing surface.
+void Sys_Device_PresentClient(DeviceWindow window, const uint8_t* bgr, int width, int height) {
+    PageWindow* w = Page(window);
+    if (!w->splash) return;
+    std::vector<uint8_t> rgba(size_t(width) * height * 4);
+    for (size_t i = 0, n = size_t(width) * height; i < n; ++i) {
+        rgba[4 * i] = bgr[3 * i + 2];
+        rgba[4 * i + 1] = bgr[3 * i + 1];
+        rgba[4 * i + 2] = bgr[3 * i];
+        rgba[4 * i + 3] = 255;
+    }
+    web_paint_splash(rgba.data(), width, height);
+    w->painted = true;
+}
+
+// A page cannot exit. The page stops the music, leaves full screen and puts
+// its "ended" view in place of the canvas; then the program sleeps for good
+// (its stack unwound by Asyncify), so nothing after the exit runs, as
+// nothing after exit() would.
+void Sys_Internal_EndProcess(int status) {
+    web_end_page(status);
+    __builtin_unreachable();
 }

@@ -1,14 +1,12 @@
-// sys_window.cpp -- windows, the message queue, message boxes and the
-// emulated display-mode change, on SDL2.
+// sys_window.cpp -- window records, the message queue and dispatch, message
+// boxes and the emulated display-mode change, the same in every build. How
+// a window is made and shown, how input arrives and how a box is put on
+// screen are the device's (sys_device.h).
 #include "platform/platform.h"
+#include "platform/sys_device.h"
 #include "platform/sys_internal.h"
-#include "platform/sys_native.h"
-
-#include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -20,7 +18,7 @@ struct WindowRecord {
     std::string className;
     WindowProc proc = nullptr;
     WindowStyle style = WindowStyle::Overlapped;
-    SDL_Window* sdl = nullptr;
+    DeviceWindow device = nullptr;  // none when headless
     int width = 0;
     int height = 0;
     bool everShown = false;
@@ -34,7 +32,6 @@ std::deque<MSG> g_queue;
 MessageBoxHook g_boxHook = nullptr;
 bool g_headless = false;
 int g_headlessScale = 1;
-bool g_videoUp = false;
 
 WindowRecord* Find(HWND window) {
     if (window == 0 || window > g_windows.size()) return nullptr;
@@ -42,51 +39,12 @@ WindowRecord* Find(HWND window) {
     return w->destroyed ? nullptr : w;
 }
 
-HWND FromSdl(uint32_t sdlWindowId) {
-    for (size_t i = 0; i < g_windows.size(); ++i) {
-        const WindowRecord& w = g_windows[i];
-        if (!w.destroyed && w.sdl && SDL_GetWindowID(w.sdl) == sdlWindowId) return HWND(i + 1);
-    }
+// The newest window the device's window belongs to; 0 when none.
+HWND FromDevice(DeviceWindow device) {
+    if (!device) return 0;
+    for (size_t i = g_windows.size(); i-- > 0;)
+        if (!g_windows[i].destroyed && g_windows[i].device == device) return HWND(i + 1);
     return 0;
-}
-
-// Starts SDL's video subsystem once. SDL falls back to its offscreen driver
-// when no display server answers; the demo must not then run invisibly, so
-// that driver is accepted only when it was asked for by name.
-bool VideoUp() {
-    if (g_videoUp) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
-        return false;
-    }
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    if (driver && std::strcmp(driver, "offscreen") == 0 &&
-        !(asked && std::strcmp(asked, "offscreen") == 0)) {
-        std::fprintf(stderr, "SDL video: no display server (only the offscreen driver answered)\n");
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return false;
-    }
-    g_videoUp = true;
-    return true;
-}
-
-uint32_t VirtualKey(SDL_Keycode key) {
-    switch (key) {
-        case SDLK_ESCAPE: return VK_ESCAPE;
-        case SDLK_LEFT: return VK_LEFT;
-        case SDLK_RIGHT: return VK_RIGHT;
-        case SDLK_UP: return VK_UP;
-        case SDLK_DOWN: return VK_DOWN;
-        case SDLK_RETURN: return VK_RETURN;
-        case SDLK_SPACE: return VK_SPACE;
-        case SDLK_TAB: return VK_TAB;
-        case SDLK_BACKSPACE: return VK_BACK;
-        default: break;
-    }
-    if (key >= SDLK_a && key <= SDLK_z) return uint32_t('A' + (key - SDLK_a));
-    if (key >= SDLK_0 && key <= SDLK_9) return uint32_t('0' + (key - SDLK_0));
-    return VK_OTHER;
 }
 
 LPARAM SizeParam(int w, int h) {
@@ -96,61 +54,39 @@ LPARAM SizeParam(int w, int h) {
 // The client size a window procedure sees: the size the window was made
 // with, which for the main window is its drawing surface's. Whatever the
 // window's real size (full screen, or resized by someone), the whole
-// surface is shown in it, scaled with aspect kept (Sys_SwapBuffers), so the
-// procedure's viewport must keep covering the surface.
-void ClientSize(const WindowRecord& w, int* width, int* height) {
-    *width = w.width;
-    *height = w.height;
-}
+// surface is shown in it (Sys_SwapBuffers), so the procedure's viewport
+// must keep covering the surface.
+LPARAM ClientSizeParam(const WindowRecord& w) { return SizeParam(w.width, w.height); }
 
-// Moves SDL's waiting events into the message queue.
 void PumpEvents() {
-    if (!g_videoUp) return;
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-        switch (e.type) {
-            case SDL_KEYDOWN: {
-                HWND h = FromSdl(e.key.windowID);
-                if (!h) break;
-                LPARAM lp = LPARAM(1 | (uint32_t(e.key.keysym.scancode & 0xFF) << 16) |
-                                   (e.key.repeat ? (1u << 30) : 0u));
-                g_queue.push_back(MSG{h, WM_KEYDOWN, VirtualKey(e.key.keysym.sym), lp});
-                break;
-            }
-            case SDL_WINDOWEVENT: {
-                HWND h = FromSdl(e.window.windowID);
-                if (!h) break;
-                if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                    g_queue.push_back(MSG{h, WM_CLOSE, 0, 0});
-                } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                    int w = 0, hgt = 0;
-                    ClientSize(g_windows[h - 1], &w, &hgt);
-                    g_queue.push_back(MSG{h, WM_SIZE, 0, SizeParam(w, hgt)});
-                } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                    g_queue.push_back(MSG{h, WM_PAINT, 0, 0});
-                }
-                break;
-            }
-            case SDL_QUIT:
-                // Closing the last window also brings SDL_QUIT; the window's
-                // own close event has already been queued then. A quit from
-                // elsewhere (a signal) closes every shown window.
-                for (size_t i = 0; i < g_windows.size(); ++i) {
-                    const WindowRecord& w = g_windows[i];
-                    if (w.destroyed || !w.everShown || w.style == WindowStyle::Splash) continue;
-                    bool queued = false;
-                    for (const MSG& m : g_queue)
-                        if (m.window == HWND(i + 1) && m.message == WM_CLOSE) queued = true;
-                    if (!queued) g_queue.push_back(MSG{HWND(i + 1), WM_CLOSE, 0, 0});
-                }
-                break;
-            default:
-                break;
-        }
-    }
+    if (!g_headless) Sys_Device_PumpEvents();
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+
+void Sys_Internal_QueueKey(DeviceWindow window, uint32_t virtualKey, LPARAM lParam) {
+    if (const HWND h = FromDevice(window)) g_queue.push_back(MSG{h, WM_KEYDOWN, virtualKey, lParam});
+}
+
+void Sys_Internal_QueueWindowMessage(DeviceWindow window, uint32_t message) {
+    const HWND h = FromDevice(window);
+    if (!h) return;
+    const LPARAM lParam = message == WM_SIZE ? ClientSizeParam(g_windows[h - 1]) : 0;
+    g_queue.push_back(MSG{h, message, 0, lParam});
+}
+
+void Sys_Internal_QueueCloseAll() {
+    for (size_t i = 0; i < g_windows.size(); ++i) {
+        const WindowRecord& w = g_windows[i];
+        if (w.destroyed || !w.everShown || w.style == WindowStyle::Splash) continue;
+        bool queued = false;
+        for (const MSG& m : g_queue)
+            if (m.window == HWND(i + 1) && m.message == WM_CLOSE) queued = true;
+        if (!queued) g_queue.push_back(MSG{HWND(i + 1), WM_CLOSE, 0, 0});
+    }
+}
 
 // ---------------------------------------------------------------------------
 
@@ -180,19 +116,9 @@ HWND Sys_CreateWindow(const char* className, const char* title, WindowStyle styl
     rec.width = width;
     rec.height = height;
     if (!g_headless) {
-        if (!VideoUp()) return 0;
-        uint32_t flags = SDL_WINDOW_HIDDEN;
-        if (style != WindowStyle::Overlapped) flags |= SDL_WINDOW_BORDERLESS;
-        // The splash is not kept on top: a message box shown during start-up
-        // must come above it.
-        if (style == WindowStyle::Splash) flags |= SDL_WINDOW_SKIP_TASKBAR;
-        else flags |= SDL_WINDOW_OPENGL;
-        rec.sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
-        if (!rec.sdl) {
-            std::fprintf(stderr, "SDL window: %s\n", SDL_GetError());
-            return 0;
-        }
-        if (style == WindowStyle::Splash) Sys_Native_RefuseFocus(rec.sdl);
+        if (!Sys_Device_VideoUp()) return 0;
+        rec.device = Sys_Device_CreateWindow(title ? title : "", style, x, y, width, height);
+        if (!rec.device) return 0;
     }
     g_windows.push_back(rec);
     return HWND(g_windows.size());
@@ -200,38 +126,25 @@ HWND Sys_CreateWindow(const char* className, const char* title, WindowStyle styl
 
 void* Sys_NativeWindow(HWND window) {
     WindowRecord* w = Find(window);
-    return w ? w->sdl : nullptr;
+    return w ? w->device : nullptr;
 }
 
 void Sys_ShowWindow(HWND window, bool show) {
     WindowRecord* w = Find(window);
     if (!w) return;
-    if (w->sdl) {
-        if (show && w->style == WindowStyle::Splash) {
-            // The splash takes no input: whoever had the keyboard focus
-            // keeps it (without a window manager SDL focuses what it shows).
-            const uint64_t focused = Sys_Native_FocusedWindow();
-            SDL_ShowWindow(w->sdl);
-            Sys_Native_GiveFocus(focused);
-        } else if (show) {
-            SDL_ShowWindow(w->sdl);
-#ifdef _WIN32
-            Sys_Native_TakeForeground(w->sdl);
-#endif
-        } else {
-            SDL_HideWindow(w->sdl);
-        }
-    }
+    if (w->device) Sys_Device_ShowWindow(w->device, w->style, show);
     if (show && !w->everShown) {
         w->everShown = true;
-        int cw = 0, ch = 0;
-        ClientSize(*w, &cw, &ch);
-        w->proc(window, WM_SIZE, 0, SizeParam(cw, ch));
+        w->proc(window, WM_SIZE, 0, ClientSizeParam(*w));
     }
 }
 
 void Sys_UpdateWindow(HWND window) {
-    if (Find(window)) Sys_SendMessage(window, WM_PAINT, 0, 0);
+    if (!Find(window)) return;
+    Sys_SendMessage(window, WM_PAINT, 0, 0);
+    // (The procedure may have destroyed it.)
+    if (WindowRecord* w = Find(window))
+        if (w->device) Sys_Device_WindowPainted(w->device);
 }
 
 void Sys_DestroyWindow(HWND window) {
@@ -242,8 +155,8 @@ void Sys_DestroyWindow(HWND window) {
     proc(window, WM_DESTROY, 0, 0);
     w = Find(window);
     if (!w) return;
-    if (w->sdl) SDL_DestroyWindow(w->sdl);
-    w->sdl = nullptr;
+    if (w->device) Sys_Device_DestroyWindow(w->device);
+    w->device = nullptr;
     w->destroyed = true;
 }
 
@@ -285,7 +198,7 @@ size_t Sys_PendingMessageCount() {
 
 void Sys_ResetWindowing() {
     for (WindowRecord& w : g_windows)
-        if (w.sdl) SDL_DestroyWindow(w.sdl);
+        if (w.device) Sys_Device_DestroyWindow(w.device);
     g_windows.clear();
     g_classes.clear();
     g_queue.clear();
@@ -297,55 +210,14 @@ void Sys_SetMessageBoxHook(MessageBoxHook hook) { g_boxHook = hook; }
 
 int Sys_MessageBox(HWND owner, const char* text, const char* caption, uint32_t type) {
     if (g_boxHook) return g_boxHook(owner, text, caption, type);
-    const bool yesNo = (type & 0xF) == MB_YESNO;
+    text = text ? text : "";
+    caption = caption ? caption : "";
     if (!g_headless) {
-        SDL_MessageBoxButtonData buttons[2];
-        int count = 0;
-        if (yesNo) {
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
-            buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
-            count = 2;
-        } else {
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-                          IDOK, "OK"};
-            count = 1;
-        }
-        SDL_MessageBoxData data{};
-        data.flags = yesNo ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_WARNING;
-        data.window = nullptr;
-        data.title = caption ? caption : "";
-        data.message = text ? text : "";
-        data.numbuttons = count;
-        data.buttons = buttons;
-        int pressed = -1;
-        // The box takes the keyboard focus, whoever has it (the splash keeps
-        // none), so Return and Escape answer it.
-        Sys_Native_BeginBoxFocus(data.title);
-        const int shown = SDL_ShowMessageBox(&data, &pressed);
-        Sys_Native_EndBoxFocus();
-        if (shown == 0) {
-            if (pressed == IDYES || pressed == IDNO || pressed == IDOK) return pressed;
-            return yesNo ? IDNO : IDOK;  // closed without a button
-        }
+        const int answer = Sys_Device_MessageBox(text, caption, (type & 0xF) == MB_YESNO);
+        if (answer) return answer;
     }
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    std::fprintf(stderr, "%s: %s\n", caption, text);
     return 0;
-}
-
-// ---------------------------------------------------------------------------
-
-void Sys_ShowText(const char* caption, const char* text, bool error) {
-#ifdef _WIN32
-    if (!Sys_Native_AttachConsole(error)) {
-        SDL_ShowSimpleMessageBox(error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
-        return;
-    }
-#else
-    (void)caption;
-#endif
-    std::FILE* out = error ? stderr : stdout;
-    std::fputs(text, out);
-    std::fflush(out);
 }
 
 // ---------------------------------------------------------------------------
@@ -354,17 +226,12 @@ void Sys_ChangeDisplayMode(HWND window, bool fullscreen640x480) {
     WindowRecord* w = Find(window);
     if (!w) return;
     w->fullscreen = fullscreen640x480;
-    if (!w->sdl) return;
-    SDL_SetWindowFullscreen(w->sdl, fullscreen640x480 ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    // Full screen shows the picture only: no arrow on it.
-    if (fullscreen640x480) SDL_ShowCursor(SDL_DISABLE);
-    else SDL_ShowCursor(SDL_ENABLE);
-    SDL_DisplayMode desktop;
-    if (fullscreen640x480 && SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w->sdl), &desktop) == 0)
-        Sys_Internal_FitSurfaceToScreen(desktop.w, desktop.h);
+    if (!w->device) return;
+    int screenWidth = 0, screenHeight = 0;
+    Sys_Device_SetFullScreen(w->device, fullscreen640x480, &screenWidth, &screenHeight);
+    if (fullscreen640x480 && screenWidth > 0 && screenHeight > 0)
+        Sys_Internal_FitSurfaceToScreen(screenWidth, screenHeight);
 }
-
-bool Sys_Internal_VideoUp() { return VideoUp(); }
 
 bool Sys_Internal_WindowIsFullscreen(HWND window) {
     WindowRecord* w = Find(window);

@@ -1,7 +1,8 @@
 // demo-page.js -- the page around the demo's WebAssembly: the question, the
 // canvas and its layout, full screen, the splash canvas, keys and taps, the
 // music's Web Audio side, the end of the demo, and ?at= (one exact frame).
-// The C++ side (platform/sys_web_*.cpp) calls the DemoPage functions below.
+// The C++ side (platform/sys_web_*.cpp, the platform layer's browser back
+// end) calls the DemoPage functions below.
 'use strict';
 
 const VK = { RETURN: 0x0d, ESCAPE: 0x1b, SPACE: 0x20, LEFT: 0x25, UP: 0x26, RIGHT: 0x27, DOWN: 0x28, OTHER: 0xff };
@@ -75,7 +76,6 @@ const DemoPage = {
     if (show) {
       el('loading').hidden = true;
       this.status = 'running';
-      this.layout();
       el('canvas').focus({ preventScroll: true });
     }
   },
@@ -86,7 +86,9 @@ const DemoPage = {
     this.times.splashPainted = performance.now();
     this.splashSeen = !c.hidden && c.getBoundingClientRect().width === width;
     el('loading').hidden = true;
-    // Two animation frames: the splash is on screen before loading goes on.
+  },
+  // Two animation frames: what was painted is on screen before loading goes on.
+  showPainted() {
     return new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
   },
   nextFrame() {
@@ -102,20 +104,19 @@ const DemoPage = {
     const r = window.devicePixelRatio || 1;
     return [Math.round(screen.width * r), Math.round(screen.height * r)];
   },
-  // The browser's renderer, where it tells it: a software one draws full
-  // screen at 1 x, as on the desktop.
-  softwareRenderer(gl) {
+  // The browser's renderer, where it tells it (the platform layer draws full
+  // screen at 1 x on a software one, as on the desktop).
+  rendererName(gl) {
     const info = gl.getExtension('WEBGL_debug_renderer_info');
-    const name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
-    return /SwiftShader|llvmpipe|softpipe|swrast/i.test(name);
+    return info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
   },
   backgroundRgb() {
     const m = getComputedStyle(document.body).backgroundColor.match(/\d+/g) || [0, 0, 0];
     return (Number(m[0]) << 16) | (Number(m[1]) << 8) | Number(m[2]);
   },
 
-  // Full screen: the canvas at the largest whole multiple of 640 x 480 that
-  // fits the screen (device pixels), centred on black; else 640 x 480.
+  // Full screen: the page black, no cursor, the browser asked once. Where
+  // the picture goes is the platform layer's placement, the desktop's.
   fullScreen(on) {
     this.fullScreenWanted = on;
     document.body.classList.toggle('fullscreen', on);
@@ -126,32 +127,32 @@ const DemoPage = {
     } else if (!on && document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
     }
-    this.layout();
   },
-  layout() {
+  // What the picture is placed in, in device pixels: in full screen the
+  // whole viewport (the screen, once the browser is full screen); else the
+  // canvas's 640 x 480 box on the page.
+  drawableSize(fullScreen) {
+    if (!fullScreen) return [640, 480];
+    const r = window.devicePixelRatio || 1;
+    return [Math.round(window.innerWidth * r), Math.round(window.innerHeight * r)];
+  },
+  // The canvas becomes the picture: width x height device pixels, in full
+  // screen at (left, top) of the viewport, else in its box on the page.
+  placeCanvas(left, top, width, height) {
     const c = el('canvas');
+    if (c.width !== width) c.width = width;
+    if (c.height !== height) c.height = height;
     if (!this.fullScreenWanted) {
-      c.width = 640;
-      c.height = 480;
       c.style.width = '640px';
       c.style.height = '480px';
       c.style.left = c.style.top = '';
       return;
     }
     const r = window.devicePixelRatio || 1;
-    const W = Math.round(window.innerWidth * r), H = Math.round(window.innerHeight * r);
-    const k = Math.floor(Math.min(W / 640, H / 480));
-    let w = 640 * k, h = 480 * k;
-    if (k < 1) {  // a screen smaller than 640 x 480: fit it, aspect kept
-      w = Math.min(W, Math.floor(H * 4 / 3));
-      h = Math.floor(w * 3 / 4);
-    }
-    c.width = w;
-    c.height = h;
-    c.style.width = w / r + 'px';
-    c.style.height = h / r + 'px';
-    c.style.left = Math.floor((W - w) / 2) / r + 'px';
-    c.style.top = Math.floor((H - h) / 2) / r + 'px';
+    c.style.width = width / r + 'px';
+    c.style.height = height / r + 'px';
+    c.style.left = left / r + 'px';
+    c.style.top = top / r + 'px';
   },
 
   // --- the question and notices --------------------------------------------
@@ -215,7 +216,6 @@ const DemoPage = {
     if (!document.fullscreenElement && this.fullScreenWanted && this.status === 'running') {
       this.keys.push(VK.ESCAPE);
     }
-    this.layout();
   },
 
   // --- the end ------------------------------------------------------------------
@@ -345,7 +345,6 @@ function start() {
   window.addEventListener('keydown', (e) => DemoPage.onKey(e));
   window.addEventListener('touchstart', (e) => DemoPage.onTouch(e), { passive: false });
   document.addEventListener('fullscreenchange', () => DemoPage.onFullScreenChange());
-  window.addEventListener('resize', () => DemoPage.layout());
 
   if (!webgl2Available()) {
     DemoPage.status = 'no-webgl2';

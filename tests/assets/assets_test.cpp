@@ -110,8 +110,9 @@ TEST(MusicFile, EverySectionSoundsAtTheRightLevelAndTheEndIsSilent) {
     for (size_t i = a; i < b; ++i) sum += 0.5 * (d.left[i] * d.left[i] + d.right[i] * d.right[i]);
     EXPECT_GT(Db(std::sqrt(sum / (b - a))), -35.0) << "section " << s + 1 << " is (nearly) silent";
     // The piece keeps its shape: no section far below the whole.
-    if (s + 2 < bounds.size())
+    if (s + 2 < bounds.size()) {
       EXPECT_GT(music::IntegratedLoudness(&d.left[a], &d.right[a], b - a, kRate), -26.0) << "section " << s + 1;
+    }
   }
   EXPECT_LT(Db(PeakOf(d, d.Frames() - size_t(0.3 * kRate), d.Frames())), -60.0) << "the last 0.3 s";
 }

@@ -81,8 +81,11 @@ TEST(SplashOnX11, FloatsOverTheDesktopWithSoftEdgesAndNoBorder) {
         ASSERT_NE(splash->window, 0u);
         const Outcome info = RunCommand("xwininfo -name Fovex.exe");  // the first one made
         for (const char* field : {"Absolute upper-left X:  352", "Absolute upper-left Y:  264", "Width: 320",
-                                  "Height: 240", "Border width: 0", "Map State: IsViewable"})
-            if (k == 0) EXPECT_NE(info.output.find(field), std::string::npos) << field << "\n" << info.output;
+                                  "Height: 240", "Border width: 0", "Map State: IsViewable"}) {
+            if (k == 0) {
+                EXPECT_NE(info.output.find(field), std::string::npos) << field << "\n" << info.output;
+            }
+        }
         EXPECT_EQ(Mismatches(Screenshot(), desktop, true, pictures[k]), 0);
         EXPECT_EQ(Mismatches(Screenshot(), desktop, true, pictures[k]), 0);  // still there, with no message loop
         delete splash;

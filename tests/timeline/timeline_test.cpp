@@ -491,4 +491,29 @@ TEST_F(AudioTest, TheSilentDeviceFollowsTheClock) {
     EXPECT_EQ(Sys_ChannelGetPosition(0), 11571840u);
 }
 
+// Play asked for while the output is stopped starts at 0 and waits for the
+// start, on the silent device and for the stream that could not be made
+// (the clocks stand at the stop's tick, not at the play's).
+TEST_F(AudioTest, APlayAskedWhileStoppedWaitsForTheStart) {
+    const FakeClock clock(2000);
+    ASSERT_TRUE(Sys_AudioInit(kAudioNoSoundDevice, 44100, 0, 0));
+    const TestMp3 mp3 = MakeTestMp3(1.0);
+    const HSTREAM stream = Sys_StreamCreateMemory(mp3.bytes.data(), 0, uint32_t(mp3.bytes.size()), 0);
+    ASSERT_NE(stream, 0u);
+    ASSERT_TRUE(Sys_AudioStop());
+    FakeClock::now += 700;
+    ASSERT_TRUE(Sys_StreamPlay(stream, false, kAudioSampleLoop));
+    EXPECT_FALSE(Sys_StreamPlay(0, false, kAudioSampleLoop));
+    FakeClock::now += 300;
+    EXPECT_EQ(Sys_ChannelGetPosition(stream), 0u);
+    EXPECT_EQ(Sys_ChannelGetPosition(0), 0u);
+    ASSERT_TRUE(Sys_AudioStart());
+    FakeClock::now += 250;
+    EXPECT_EQ(Sys_ChannelGetPosition(stream), 44100u);
+    EXPECT_EQ(Sys_ChannelGetPosition(0), 44100u);
+    FakeClock::now += 3;  // 529.2 bytes: whole frames on both clocks
+    EXPECT_EQ(Sys_ChannelGetPosition(stream), 44628u);
+    EXPECT_EQ(Sys_ChannelGetPosition(0), 44628u);
+}
+
 }  // namespace

@@ -4,7 +4,7 @@
 //   node web_test.cjs page     SITE   the question, Escape = No, part 1, Right x7 = part 8, Escape = the end
 //   node web_test.cjs music    SITE   the AudioContext runs; untouched, the parts follow the music to the end
 //   node web_test.cjs nowebgl2 SITE   a browser without WebGL 2 gets the page's message
-//   node web_test.cjs fullscreen SITE Yes: full screen at the largest whole multiple, Escape ends it
+//   node web_test.cjs fullscreen SITE WxH...  Yes on screens of these sizes: the desktop's placement, Escape ends it
 //   node web_test.cjs hidden   SITE   a hidden tab draws nothing, the music goes on, back at the music's part
 //   node web_test.cjs nosound  SITE   sound that cannot start: the message on the page, the silent timeline
 //   node web_test.cjs at       SITE CAPTURE FPS   ?at= frames against demo-capture's stills
@@ -50,7 +50,7 @@ async function withPage(site, body, { noWebgl2 = false, noAudio = false, screen 
     executablePath: CHROMIUM,
     headless: true,
     args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader']
-      .concat(screen ? [`--screen-info={${screen}}`] : []),
+      .concat(screen ? [`--screen-info={${screen}}`, `--window-size=${screen.replace('x', ',')}`] : []),
     defaultViewport: screen ? null : undefined,
   });
   const problems = [];
@@ -234,27 +234,68 @@ async function testNoWebgl2(site) {
 }
 
 // --- Yes: full screen ------------------------------------------------------------
-async function testFullScreen(site) {
-  await withPage(site, async (page, base) => {
-    await page.goto(base, { waitUntil: 'load' });
-    await waitFor(page, 'the question', (s) => s.status === 'question', 60);
-    await page.keyboard.press('Enter');
-    await waitFor(page, 'the demo running after Yes', (s) => s.status === 'running' && s.frames > 0, 60);
-    await framesPass(page, 3);
-    // 1920 x 1200: the largest whole multiple of 640 x 480 is 1280 x 960, centred.
-    const look = await page.evaluate(() => {
-      const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
-      return { full: !!document.fullscreenElement, size: [c.width, c.height, r.left, r.top, r.width, r.height].join(),
-        cursor: getComputedStyle(c).cursor };
-    });
-    if (!look.full) fail('Yes did not go full screen');
-    if (look.size !== '1280,960,320,120,1280,960') fail(`full screen canvas (size, place) ${look.size}, not 1280 x 960 at 320, 120`);
-    if (look.cursor !== 'none') fail(`the cursor is ${look.cursor} over the picture`);
-    await page.keyboard.press('Escape');
-    await waitFor(page, 'the ended page after Escape in full screen', (t) => t.status === 'ended', 10);
-    if (await page.evaluate(() => !!document.fullscreenElement)) fail('still full screen after the end');
-    console.log('fullscreen: Yes, 1280 x 960 centred, Escape ends it');
-  }, { screen: '1920x1200' });
+// Where the desktop's placement puts the picture on a screen of that size
+// (CSS pixels at a device pixel ratio of 1; top counted from the top).
+const PLACED = {
+  '1920x1080': [320, 60, 1280, 960],   // twice 640 x 480, centred
+  '1366x768': [171, 0, 1024, 768],     // below twice: as large as fits
+  '1440x900': [120, 0, 1200, 900],
+  '1280x800': [107, 0, 1066, 800],
+};
+
+// The bounding box [left, top, width, height] of the screenshot's pixels
+// brighter than near-black.
+async function litBox(page) {
+  const shot = readPngBuffer(Buffer.from(await page.screenshot({ type: 'png' })));
+  let left = shot.width, top = shot.height, right = -1, bottom = -1;
+  for (let y = 0; y < shot.height; y++) {
+    for (let x = 0; x < shot.width; x++) {
+      const i = (y * shot.width + x) * 3;
+      if (shot.rgb[i] + shot.rgb[i + 1] + shot.rgb[i + 2] > 24) {
+        left = Math.min(left, x); right = Math.max(right, x);
+        top = Math.min(top, y); bottom = Math.max(bottom, y);
+      }
+    }
+  }
+  return right < 0 ? [0, 0, 0, 0] : [left, top, right - left + 1, bottom - top + 1];
+}
+
+// Yes on a screen of each size (chromium's window and viewport that size):
+// the canvas and what the screenshot shows lit stand where the desktop's
+// placement puts the picture; no cursor; Escape leaves and ends the demo.
+async function testFullScreen(site, screens) {
+  const lines = [];
+  for (const screen of screens) {
+    const want = PLACED[screen] || fail(`no placement known for ${screen}`);
+    await withPage(site, async (page, base) => {
+      await page.goto(base, { waitUntil: 'load' });
+      await waitFor(page, 'the question', (s) => s.status === 'question', 60);
+      await page.keyboard.press('Enter');
+      await waitFor(page, 'the demo running after Yes', (s) => s.status === 'running' && s.frames > 0, 60);
+      // Part 8: its clear colour lights the whole picture.
+      for (let i = 0; i < 7; i++) await page.keyboard.press('ArrowRight');
+      await waitFor(page, 'part 8', (s) => s.part === 8, 20);
+      await framesPass(page, 5);
+      const look = await page.evaluate(() => {
+        const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+        return { full: !!document.fullscreenElement, viewport: [innerWidth, innerHeight].join('x'),
+          buffer: [c.width, c.height], box: [r.left, r.top, r.width, r.height], cursor: getComputedStyle(c).cursor };
+      });
+      if (!look.full) fail(`${screen}: Yes did not go full screen`);
+      if (look.viewport !== screen) fail(`${screen}: the full-screen viewport is ${look.viewport}`);
+      if (look.box.join() !== want.join() || look.buffer.join() !== want.slice(2).join()) {
+        fail(`${screen}: the canvas stands at ${look.box} (buffer ${look.buffer}), not at ${want}`);
+      }
+      const lit = await litBox(page);
+      if (lit.join() !== want.join()) fail(`${screen}: the screenshot is lit at ${lit}, not at ${want}`);
+      if (look.cursor !== 'none') fail(`${screen}: the cursor is ${look.cursor} over the picture`);
+      await page.keyboard.press('Escape');
+      await waitFor(page, 'the ended page after Escape in full screen', (t) => t.status === 'ended', 10);
+      if (await page.evaluate(() => !!document.fullscreenElement)) fail(`${screen}: still full screen after the end`);
+      lines.push(`${screen}: ${want[2]} x ${want[3]} at ${want[0]}, ${want[1]}`);
+    }, { screen });
+  }
+  console.log(`fullscreen: ${lines.join('; ')}; no cursor; Escape ends it`);
 }
 
 // --- a hidden tab ------------------------------------------------------------------
@@ -302,7 +343,10 @@ async function testNoSound(site) {
 // --- ?at= against the capture tool ---------------------------------------------
 // An 8-bit RGB or RGBA PNG, not interlaced, as the capture tool writes.
 function readPng(file) {
-  const buf = fs.readFileSync(file);
+  return readPngBuffer(fs.readFileSync(file), file);
+}
+
+function readPngBuffer(buf, file = 'the picture') {
   let pos = 8, width = 0, height = 0, channels = 0;
   const idat = [];
   while (pos < buf.length) {
@@ -409,7 +453,7 @@ async function main() {
   else if (what === 'music') await testMusic(site);
   else if (what === 'nowebgl2') await testNoWebgl2(site);
   else if (what === 'nosound') await testNoSound(site);
-  else if (what === 'fullscreen') await testFullScreen(site);
+  else if (what === 'fullscreen') await testFullScreen(site, rest);
   else if (what === 'hidden') await testHiddenTab(site);
   else if (what === 'at') await testAt(site, rest[0], Number(rest[1]), rest.slice(2).map(Number));
   else fail(`unknown test ${what}`);
