@@ -91,8 +91,12 @@ enum class WindowStyle {
 bool Sys_RegisterClass(const char* className, WindowProc proc);
 
 // Creates a hidden window of a registered class. x, y, width, height are the
-// client rectangle in screen pixels. Returns 0 on failure (no display server,
-// unknown class, or SDL fell back to its offscreen driver by itself).
+// client rectangle in screen pixels, but a titled window (Overlapped) is
+// placed by its frame, as Windows places windows: its frame's top-left
+// corner at x, y (on Windows counted from the work area's top-left corner,
+// on X11 placed there by the window manager). Returns 0 on failure (no
+// display server, unknown class, or SDL fell back to its offscreen driver by
+// itself).
 HWND Sys_CreateWindow(const char* className, const char* title, WindowStyle style,
                       int x, int y, int width, int height);
 

@@ -36,8 +36,9 @@ typedef void* DeviceWindow;
 // windows on; the reason went to stderr.
 bool Sys_Device_VideoUp();
 
-// A hidden window with that client rectangle (screen pixels); nullptr on
-// failure, the reason on stderr.
+// A hidden window with that client rectangle (screen pixels), a titled one
+// placed by its frame (Sys_CreateWindow); nullptr on failure, the reason on
+// stderr.
 DeviceWindow Sys_Device_CreateWindow(const char* title, WindowStyle style, int x, int y, int width,
                                      int height);
 void Sys_Device_ShowWindow(DeviceWindow window, WindowStyle style, bool show);

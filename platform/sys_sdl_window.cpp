@@ -46,6 +46,22 @@ bool SdlDesktop(int* width, int* height, int* bits) {
     return true;
 }
 
+#ifdef _WIN32
+// Windows places a window by its frame: a program that makes its titled
+// window at 0, 0 has the title bar at the top-left corner of the screen.
+// SDL takes the position as the client area's, which puts the title bar
+// above the screen's top edge, out of reach. The window is moved so that its
+// frame starts x, y into the work area (the screen without the task bar).
+void PlaceFrame(SDL_Window* window, int x, int y) {
+    SDL_Rect area;
+    int top = 0, left = 0;
+    if (SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &area) != 0 ||
+        SDL_GetWindowBordersSize(window, &top, &left, nullptr, nullptr) != 0)
+        return;
+    SDL_SetWindowPosition(window, area.x + x + left, area.y + y + top);
+}
+#endif
+
 }  // namespace
 
 // Starts SDL's video subsystem once. SDL falls back to its offscreen driver
@@ -83,6 +99,9 @@ DeviceWindow Sys_Device_CreateWindow(const char* title, WindowStyle style, int x
         return nullptr;
     }
     if (style == WindowStyle::Splash) Sys_Native_RefuseFocus(window);
+#ifdef _WIN32
+    if (style == WindowStyle::Overlapped) PlaceFrame(window, x, y);
+#endif
     return window;
 }
 

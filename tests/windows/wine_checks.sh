@@ -8,6 +8,11 @@
 #                               above the splash, has the keyboard, Return
 #                               answers it; then the demo's window has the
 #                               keyboard: Escape ends it with status 1
+#   wine_checks.sh frame EXE    --window in Wine's virtual desktop, where Wine
+#                               draws the frame as Windows does: the frame
+#                               at the desktop's top-left corner, the title
+#                               bar on the screen above the 640 x 480
+#                               picture; Escape ends it
 #   wine_checks.sh oldgl EXE    Mesa offering OpenGL 2.1 without framebuffer
 #                               objects: a picture (not black) every second
 #                               until the demo ends by itself, status 1
@@ -43,6 +48,37 @@ if [ "$mode" = help ]; then
     [ "$status" -eq "$expected" ] || fail "$option from the desktop: status $status, expected $expected"
   done
   echo "wine: --help in a file and in a box, a bad option in a box with status 2"
+  exit 0
+fi
+
+if [ "$mode" = frame ]; then
+  # A window's X window there holds its whole frame, title bar included
+  # (with a window manager Wine leaves the frame to it, and openbox keeps
+  # the title bar of any window on the screen).
+  export SDL_AUDIODRIVER=dummy
+  start_demo "$wine" explorer /desktop=demo,1024x768 "$exe" --window
+  wait_for 600 main_viewable || fail "window \"Demo v0.17\" never shown"
+  win=$(main_window)
+  # Where the frame is on the desktop (the X window's parent), and where the
+  # picture is in the frame.
+  read -r fx fy fw fh < <(xwininfo -id "$win" | awk '/Relative upper-left X/ {x=$NF} /Relative upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+  [ "$fx $fy" = "0 0" ] || fail "the frame (${fw}x$fh) is at $fx,$fy on the desktop, not at its top-left corner"
+  client=$(xwininfo -children -id "$win" | awk '/^ +0x/ {print $1; exit}')
+  read -r cx cy cw ch < <(xwininfo -id "$client" | awk '/Relative upper-left X/ {x=$NF} /Relative upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+  [ "${cw}x$ch" = 640x480 ] || fail "the picture is ${cw}x$ch, not 640 x 480"
+  # The title bar lies above the picture, inside the frame: on the screen.
+  [ "$cy" -gt "$cx" ] && [ "$((cy + ch))" -le "$fh" ] || fail "no title bar above the picture: it is at $cx,$cy in a frame of ${fw}x$fh"
+  picture_drawn() { shot "$client" "$work/part.png" && drawn "$work/part.png"; }
+  wait_for 50 picture_drawn || fail "part 1 is not drawn"
+  desktop=$(xdotool search --name '^demo - Wine desktop$' 2>/dev/null | head -n1)
+  viewable "$desktop" || fail "no Wine desktop"
+  xdo windowfocus --sync "$desktop" key Escape || fail "could not press Escape"
+  # (The status is explorer's, which ran the demo in its desktop.)
+  wait_for 150 sh -c "! kill -0 $demo_pid 2>/dev/null" || fail "Escape: the demo did not end"
+  demo_pgid=0
+  echo "wine: the frame at the desktop's top-left corner, ${fw}x$fh, the picture at $cx,$cy in it"
   exit 0
 fi
 
@@ -129,5 +165,5 @@ if [ "$mode" = nosound ]; then
   echo "wine: the \"Shit !\" box above the splash (overlap $overlap, $share % not its face), answered by Return; the window took the keyboard"
   exit 0
 fi
-echo "usage: wine_checks.sh help|nosound|oldgl EXE" >&2
+echo "usage: wine_checks.sh help|nosound|frame|oldgl EXE" >&2
 exit 2
