@@ -116,6 +116,12 @@ bool Sys_Internal_MakeFirstSurface(int scale) {
 void Sys_Internal_UseWindowSurface() {
     g_windowSurface = true;
     g_scale = 1;
+    // Only a surface of our own can be larger than the window: a larger
+    // scale asked for is not drawn. The picture is shown as a software
+    // renderer's is, enlarged to a whole multiple in full screen.
+    if (g_requestedScale > 1)
+        std::fprintf(stderr, "drawing surface: without framebuffer objects it is drawn at %d x %d, not at scale %d\n",
+                     kSurfaceWidth, kSurfaceHeight, g_requestedScale);
     StartSurface();
 }
 

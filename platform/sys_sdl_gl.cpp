@@ -166,6 +166,9 @@ bool CopyPicture() {
         glBindTexture(GL_TEXTURE_2D, g_picture);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, tw, th, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
         g_pictureWidth = tw, g_pictureHeight = th;
+        char event[48];
+        std::snprintf(event, sizeof event, "picture texture %d x %d", tw, th);
+        Sys_Internal_TraceEvent(event);
     }
     glBindTexture(GL_TEXTURE_2D, g_picture);
     if (Sys_Internal_SurfaceInWindow()) glReadBuffer(GL_BACK);

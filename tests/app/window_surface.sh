@@ -11,7 +11,10 @@
 # The environment chooses what OpenGL the demo meets (Mesa's overrides for
 # an old one, the test build's faults for a multisampled window or a
 # surface that cannot be made); DEMO_STDERR, when set, must be found in the
-# demo's output.
+# demo's output, and DEMO_TRACE in its timeline (test builds: "picture
+# texture W x H" where the picture reaches the window through a texture).
+# DRAWN_SCALE=1 says the picture must be drawn at 640 x 480 whatever the
+# options (without them it always is on llvmpipe).
 set -uo pipefail
 demo="$1" mode="$2"
 shift 2
@@ -44,8 +47,9 @@ blocks() {
   convert "$1" -sample 50% -sample 200% "$work/blocks.png" &&
     [ "$(compare -metric AE "$1" "$work/blocks.png" null: 2>&1)" = 0 ]
 }
-# The checks of the whole picture: black bars around it, and without
-# --scale (drawn at scale 1 on llvmpipe) every pixel a 2 x 2 block.
+# The checks of the whole picture: black bars around it, and where it is
+# drawn at scale 1 every pixel a 2 x 2 block.
+drawn_scale=${DRAWN_SCALE:-$([ $# -eq 0 ] && echo 1)}
 whole_picture() {
   local bar
   brightest() { convert "$work/screen.png" -crop "$1" +repage -format '%[fx:int(255*maxima)]' info:; }
@@ -53,13 +57,19 @@ whole_picture() {
     [[ "$bar" == 0x* || "$bar" == *x0+* ]] && continue
     [ "$(brightest "$bar")" -eq 0 ] || fail "bar $bar is not black"
   done
-  [ "$1" -gt 0 ] || blocks "$work/part.png" ||
+  [ "$drawn_scale" != 1 ] || blocks "$work/part.png" ||
     fail "the picture is not made of 2 x 2 blocks: $(compare -metric AE "$work/part.png" "$work/blocks.png" null: 2>&1) pixels differ"
+}
+# What the demo must have said, once it has ended.
+said() {
+  [ -z "${DEMO_STDERR:-}" ] || grep -q "$DEMO_STDERR" "$work/out.log" || fail "the demo did not say \"$DEMO_STDERR\""
+  [ -z "${DEMO_TRACE:-}" ] || grep -q " $DEMO_TRACE\$" "$DEMO_TIMELINE_LOG" ||
+    fail "no \"$DEMO_TRACE\" in the demo's timeline: $(tr '\n' ' ' <"$DEMO_TIMELINE_LOG")"
 }
 if [ -n "${PLAY_TO_END:-}" ]; then
   part_drawn() { picture "$work/part.png" && drawn "$work/part.png"; }
   wait_for 50 part_drawn || fail "part 1 is not drawn"
-  [ "$mode" = fullscreen ] && whole_picture $#
+  [ "$mode" = fullscreen ] && whole_picture
   # Every part as the music brings it.
   look_until_end picture
   demo_ended "the end"
@@ -69,6 +79,7 @@ if [ -n "${PLAY_TO_END:-}" ]; then
     "$DEMO_TIMELINE_LOG")
   awk -v t="${played:-0}" 'BEGIN { exit !(t >= 65.5) }' || fail "the demo ended ${played:-?} s into the music, not at its end"
   [ "$looks" -ge 3 ] || fail "only $looks looks at the demo before it ended"
+  said
   echo "window surface $mode $size $*: $looks pictures, none black, status 1 at the end"
   exit 0
 fi
@@ -82,10 +93,8 @@ corners() {
   done
 }
 wait_for 30 corners || fail "a corner of the picture at $x0,$y0 is not part 8's dark blue"
-[ "$mode" = fullscreen ] && whole_picture $#
+[ "$mode" = fullscreen ] && whole_picture
 xdotool key Escape
 demo_ended "Escape"
-if [ -n "${DEMO_STDERR:-}" ]; then
-  grep -q "$DEMO_STDERR" "$work/out.log" || fail "the demo did not say \"$DEMO_STDERR\""
-fi
+said
 echo "window surface $mode $size $*: all checks passed"

@@ -13,9 +13,12 @@
 #                               at the desktop's top-left corner, the title
 #                               bar on the screen above the 640 x 480
 #                               picture; Escape ends it
-#   wine_checks.sh oldgl EXE    Mesa offering OpenGL 2.1 without framebuffer
-#                               objects: a picture (not black) every second
-#                               until the demo ends by itself, status 1
+#   wine_checks.sh oldgl EXE    Mesa offering OpenGL 1.3 without framebuffer
+#                               objects and without textures of any size (as
+#                               Windows' own OpenGL 1.1), --scale 2 asked
+#                               for: it says on stderr that it draws at
+#                               640 x 480; a picture (not black) every
+#                               second until the demo ends by itself, status 1
 # Runs in the Wine prefix `wine_demo.sh boot` made ($WINEPREFIX).
 set -uo pipefail
 mode=$1 exe=$2
@@ -83,9 +86,9 @@ if [ "$mode" = frame ]; then
 fi
 
 if [ "$mode" = oldgl ]; then
-  export SDL_AUDIODRIVER=dummy MESA_GL_VERSION_OVERRIDE=2.1
-  export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object -GL_EXT_framebuffer_blit"
-  start_demo "$wine" "$exe" --window
+  export SDL_AUDIODRIVER=dummy MESA_GL_VERSION_OVERRIDE=1.3
+  export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object -GL_EXT_framebuffer_blit -GL_ARB_texture_non_power_of_two"
+  start_demo "$wine" "$exe" --window --scale 2
   shown_or_error() { main_viewable || [ -n "$(box Error)" ]; }
   wait_for 600 shown_or_error || fail "window \"Demo v0.17\" never shown"
   [ -z "$(box Error)" ] || fail "an \"Error\" box instead of the window"
@@ -97,7 +100,10 @@ if [ "$mode" = oldgl ]; then
   look_until_end shot "$win"
   demo_ended "the end"
   [ "$looks" -ge 10 ] || fail "only $looks looks at the demo before it ended"
-  echo "wine: OpenGL 2.1 without framebuffer objects: $looks pictures, none black, status 1 at the end"
+  # (which also tells that Mesa took away the framebuffer objects)
+  grep -q "without framebuffer objects it is drawn at 640 x 480, not at scale 2" "$work/out.log" ||
+    fail "--scale 2 without framebuffer objects: nothing said on stderr"
+  echo "wine: OpenGL 1.3 without framebuffer objects and textures of any size: $looks pictures, none black, status 1 at the end"
   exit 0
 fi
 
