@@ -23,8 +23,7 @@
 #endif
 #include <windows.h>
 
-#include <SDL.h>
-#include <SDL_syswm.h>
+#include "platform/sys_native_sdl.h"
 
 bool Sys_Native_ScreenSize(int* width, int* height, int* bits) {
     HDC screen = GetDC(nullptr);
@@ -79,24 +78,25 @@ uint64_t Sys_Native_FocusedWindow() { return 0; }
 
 void Sys_Native_GiveFocus(uint64_t) {}
 
-void Sys_Native_TakeForeground(void* sdlWindow) {
+namespace {
+
+// The Windows window behind an SDL window; null when there is none.
+HWND SystemWindow(void* sdlWindow) {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
-        info.subsystem != SDL_SYSWM_WINDOWS)
-        return;
-    SetForegroundWindow(info.info.win.window);
+    return Sys_Native_WindowInfo(sdlWindow, SDL_SYSWM_WINDOWS, &info) ? info.info.win.window : nullptr;
+}
+
+}  // namespace
+
+void Sys_Native_TakeForeground(void* sdlWindow) {
+    if (HWND hwnd = SystemWindow(sdlWindow)) SetForegroundWindow(hwnd);
 }
 
 // Disabled (no keyboard or mouse input) and never activated: SDL shows a
 // window of this extended style without activating it.
 void Sys_Native_RefuseFocus(void* sdlWindow) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
-        info.subsystem != SDL_SYSWM_WINDOWS)
-        return;
-    HWND hwnd = info.info.win.window;
+    HWND hwnd = SystemWindow(sdlWindow);
+    if (!hwnd) return;
     SetWindowLongPtrA(hwnd, GWL_EXSTYLE, GetWindowLongPtrA(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
     EnableWindow(hwnd, FALSE);
 }

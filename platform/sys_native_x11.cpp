@@ -3,11 +3,11 @@
 // server SDL runs on.
 #include "platform/sys_native.h"
 
-#include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include "platform/sys_native_sdl.h"
 
 #include <atomic>
 #include <chrono>
@@ -129,10 +129,7 @@ void Sys_Native_GiveFocus(uint64_t window) {
 
 void Sys_Native_RefuseFocus(void* sdlWindow) {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!sdlWindow || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) ||
-        info.subsystem != SDL_SYSWM_X11)
-        return;
+    if (!Sys_Native_WindowInfo(sdlWindow, SDL_SYSWM_X11, &info)) return;
     Display* dpy = info.info.x11.display;
     const Window w = info.info.x11.window;
     // No input hint and no WM_TAKE_FOCUS: the window manager never focuses
