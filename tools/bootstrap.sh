@@ -21,6 +21,9 @@ test_packages+=(libfreetype-dev)
 test_packages+=(libxml2-utils)
 # The capture test replaces files on exFAT (no hard links) through FUSE.
 test_packages+=(exfat-fuse exfatprogs)
+# A display change under the full-screen demo: an X server that can change
+# its screen's size (Xvfb cannot), tigervnc's Xvnc.
+test_packages+=(tigervnc-standalone-server)
 # The Windows build: mingw-w64, nasm for libjpeg-turbo, dpkg-dev for apt-get
 # source, python3 to pack the zip; its tests run it under Wine.
 windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch python3)
