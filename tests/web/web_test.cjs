@@ -119,7 +119,7 @@ const state = (page) => peek(page, () => {
     now: performance.now(), heard: window.__heard ? window.__heard() : 0, hidden: document.hidden,
     active: !!(navigator.userActivation && navigator.userActivation.hasBeenActive),
     notices: document.getElementById('notices').textContent,
-    hint: !document.getElementById('sound-hint').hidden,
+    hint: !!document.getElementById('sound-hint') && !document.getElementById('sound-hint').hidden,
   };
 });
 
@@ -143,7 +143,7 @@ const visible = (page, id) => peek(page, (id) => {
   const e = document.getElementById(id);
   return !!e && !e.hidden && e.getBoundingClientRect().width > 0;
 }, id);
-const text = (page, id) => peek(page, (id) => document.getElementById(id).textContent, id);
+const text = (page, id) => peek(page, (id) => (document.getElementById(id) || {}).textContent || '', id);
 const rect = (page, id) => peek(page, (id) => {
   const r = document.getElementById(id).getBoundingClientRect();
   return { left: r.left, top: r.top, width: r.width, height: r.height };
