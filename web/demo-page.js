@@ -72,6 +72,11 @@ const fullScreenApi = {
 function activationNow() {
   return !navigator.userActivation || navigator.userActivation.isActive;
 }
+// Whether the visitor has given such an input at all (browsers let a page
+// that has had one start sound later too).
+function activatedOnce() {
+  return !navigator.userActivation || navigator.userActivation.hasBeenActive;
+}
 
 // ?at=SECONDS and &fps=N, as demo-capture's --stills and --fps take them:
 // plain decimal seconds, 0 or more; a whole number of frames a second, 1 to
@@ -394,10 +399,11 @@ const DemoPage = {
     heard: 0,            // the last heard time given (context seconds), so that it never goes back
     told: -1,            // the output's time as the context last told it, and
     toldAt: 0,           // when the page saw it move (performance.now())
-    // Made inside the answer when that is an activating input, so that the
-    // browser lets it run.
+    // Made inside the answer once the visitor has given an activating input
+    // (the answer itself, or a click before it), so that the browser lets it
+    // run.
     prepare() {
-      if (this.ctx || typeof AudioContext === 'undefined' || !activationNow()) return;
+      if (this.ctx || typeof AudioContext === 'undefined' || !activatedOnce()) return;
       this.makeContext();
     },
     makeContext() {
@@ -420,7 +426,7 @@ const DemoPage = {
       if (typeof AudioContext === 'undefined') return 0;
       this.rate = frequency;
       if (this.ctx && this.ctx.sampleRate !== frequency) this.closeContext();
-      if (!this.ctx && activationNow()) this.makeContext();
+      if (!this.ctx && activatedOnce()) this.makeContext();
       await this.running(SOUND_START_MS);
       if (this.ctx && this.ctx.state === 'running') {
         this.state = 'running';
