@@ -93,6 +93,10 @@ process.on('SIGTERM', () => process.exit(143));
 process.on('SIGINT', () => process.exit(130));
 
 // --- the browser ------------------------------------------------------------------
+// A call the browser has not answered in this time fails the test (a page
+// that hangs), well before CTest's own limit.
+const PROTOCOL_TIMEOUT_MS = 90000;
+
 // Opens a page in `engine`. `screen` ("WxH"): the browser's window (and
 // Firefox's display) that size, the page's viewport the window's; else a
 // viewport of `viewport` ({ width, height, deviceScaleFactor, hasTouch,
@@ -111,6 +115,7 @@ async function open(engine, { screen = null, viewport = { width: 1000, height: 7
       browser = await puppeteer.launch({
         executablePath,
         headless: true,
+        protocolTimeout: PROTOCOL_TIMEOUT_MS,
         args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', ...args]
           .concat(screen ? [`--screen-info={${screen}}`, `--window-size=${screen.replace('x', ',')}`] : []),
         defaultViewport: null,
@@ -121,6 +126,7 @@ async function open(engine, { screen = null, viewport = { width: 1000, height: 7
       browser = await puppeteer.launch({
         browser: 'firefox',
         executablePath,
+        protocolTimeout: PROTOCOL_TIMEOUT_MS,
         headless: false,
         env: { ...process.env, DISPLAY: xvfb.display, ...(pulse ? { PULSE_SERVER: pulse.server } : {}) },
         args: screen ? [`--width=${screen.split('x')[0]}`, `--height=${screen.split('x')[1]}`, ...args] : args,

@@ -735,11 +735,13 @@ async function testLost(site) {
     await clickNo(page);
     await framesPass(page, 5);
     if (session.sound) await waitFor(page, 'music before the context is lost', (s) => s.heard > 0.01, 10);
+    say('losing the context');
     await peek(page, () => {
       window.__lose = document.getElementById('canvas').getContext('webgl2').getExtension('WEBGL_lose_context');
       window.__lose.loseContext();
       return 1;
     });
+    say('lost');
     const lost = await waitFor(page, 'the message after the context was lost', (s) => s.status === 'failed', 20);
     const message = await text(page, 'failed-text');
     if (!/WebGL/.test(message) || !(await visible(page, 'reload'))) fail(`the page says "${message}" (reload link: ${await visible(page, 'reload')})`);
@@ -747,6 +749,7 @@ async function testLost(site) {
     await sleep(1000);
     const quiet = await state(page);
     if (quiet.heard > 0.001 || quiet.ctx !== 'none') fail(`music after the context was lost (RMS ${quiet.heard}, context ${quiet.ctx})`);
+    say('restoring the context');
     await peek(page, () => { window.__lose.restoreContext(); return 1; });
     await sleep(1500);
     const after = await state(page);
