@@ -81,7 +81,11 @@ async function startPulse() {
   for (let i = 0; i < 100 && !fs.existsSync(socket); i++) {
     if (await Promise.race([ended.then(() => true), new Promise((r) => setTimeout(() => r(false), 100))])) break;
   }
-  const stop = () => { p.kill(); fs.rmSync(dir, { recursive: true, force: true }); };
+  // (The server may still write there as it ends.)
+  const stop = () => {
+    p.kill();
+    try { fs.rmSync(dir, { recursive: true, force: true, maxRetries: 5 }); } catch (e) { /* left in the temporary folder */ }
+  };
   if (!fs.existsSync(socket)) { stop(); return null; }
   return { server: 'unix:' + socket, stop };
 }
@@ -161,6 +165,30 @@ async function open(engine, { screen = null, viewport = { width: 1000, height: 7
 // userGesture false, BiDi's script.evaluate with userActivation false.
 async function peek(page, fn, ...args) {
   const expression = `JSON.stringify((${fn})(${args.map((a) => JSON.stringify(a)).join(', ')}))`;
+  const what = String(fn).replace(/\s+/g, ' ').slice(0, 80);
+  // Firefox's driver, on a heavily loaded machine, now and then never
+  // answers one read (seen at a load of 6 to 11 on two cores, never alone):
+  // a read unanswered in 30 s is asked again, twice at most, and said so.
+  for (let attempt = 1; ; attempt++) {
+    let timer;
+    const late = new Promise((resolve) => { timer = setTimeout(() => resolve(LATE), PEEK_TIMEOUT_MS); });
+    try {
+      const value = await Promise.race([peekExpression(page, expression), late]);
+      if (value !== LATE) return value;
+    } catch (e) {
+      e.message += ` (reading ${what})`;
+      throw e;
+    } finally {
+      clearTimeout(timer);
+    }
+    if (attempt === 3) fail(`no answer from the page in ${attempt} x ${PEEK_TIMEOUT_MS / 1000} s (reading ${what})`);
+    console.error(`(no answer from the page in ${PEEK_TIMEOUT_MS / 1000} s, asked again: ${what})`);
+  }
+}
+const LATE = Symbol('late');
+const PEEK_TIMEOUT_MS = 30000;
+
+async function peekExpression(page, expression) {
   let value;
   if (page.browser().protocol === 'webDriverBiDi') {
     const r = await page.mainFrame().mainRealm().realm.evaluate(expression, false,

@@ -290,7 +290,8 @@ async function testMusic(site) {
     await sleep(2000);
     const b = await state(page), bt = await audioTime();
     const heard = (b.music - a.music) / BYTES_PER_SECOND, passed = bt - at;
-    if (!(Math.abs(heard - passed) < 0.15 && heard > 0.2)) fail(`music advanced ${heard.toFixed(3)} s in ${passed.toFixed(3)} s of audio`);
+    // (Either end may be read up to a block of audio late on a busy machine.)
+    if (!(Math.abs(heard - passed) < 0.25 && heard > 0.2)) fail(`music advanced ${heard.toFixed(3)} s in ${passed.toFixed(3)} s of audio`);
     if (!(b.heard > 0.01)) fail(`nothing is heard (RMS ${b.heard})`);
     // (Stepping once per block of audio gave at most a handful.)
     const { positions, times } = await positionsIn50ms(page);
