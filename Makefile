@@ -3,7 +3,7 @@
 # make assets -- regenerate the pictures and the music under resources/
 # make windows -- cross-build build-win/demo.exe and build-win/demo-win64.zip
 # make web    -- build-web/: the demo as a static page (WebAssembly, WebGL 2), and build-web/demo-web.zip
-# make serve-web -- make web, then serve build-web/ on http://127.0.0.1:8000/
+# make serve-web -- make web, then serve the page (build-web/) on http://127.0.0.1:8000/
 # make package -- build-pkg/demo017_VERSION_amd64.deb, the Debian package
 # make release -- dist/: the package, the Windows and browser zips, the video, the contact sheet, SHA256SUMS
 JOBS ?= $(shell nproc)
@@ -70,9 +70,9 @@ web:
 	  -DDEMO_WEB_DEPS=$(CURDIR)/build-deps-web/prefix -DDEMO_WEB_OUT=$(CURDIR)/build-web >/dev/null
 	$(WEB_ENV) cmake --build build-web-cmake -j $(JOBS)
 
+# Only the page's own files, nothing else of build-web/ and no listing.
 serve-web: web
-	@echo "Serving build-web/ on http://127.0.0.1:8000/ (Ctrl-C stops)"
-	python3 -m http.server --bind 127.0.0.1 --directory build-web 8000
+	tools/web/serve.py build-web --bind 127.0.0.1 --port 8000
 
 clean:
 	rm -rf build build-test build-win build-es3 build-web build-web-cmake build-pkg

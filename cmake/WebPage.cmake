@@ -33,13 +33,22 @@ foreach(f IN LISTS page_files)
     DEPENDS "${CMAKE_SOURCE_DIR}/web/${f}")
   list(APPEND page_outputs "${DEMO_WEB_OUT}/${f}")
 endforeach()
+# The page's icon: the iris of the eye of part 2, as the package's icon is
+# made (-strip keeps ImageMagick's dates out of the PNG).
+find_program(IMAGEMAGICK_CONVERT convert REQUIRED)
+set(eye ${CMAKE_SOURCE_DIR}/resources/AUGE.JPG)
+add_custom_command(OUTPUT "${DEMO_WEB_OUT}/favicon.png"
+  COMMAND ${IMAGEMAGICK_CONVERT} ${eye} -gravity center -crop 160x160+0+0 +repage
+          -filter Lanczos -resize 48x48 -strip PNG24:${DEMO_WEB_OUT}/favicon.png
+  DEPENDS ${eye} VERBATIM)
+list(APPEND page_outputs "${DEMO_WEB_OUT}/favicon.png")
 add_custom_command(OUTPUT "${DEMO_WEB_OUT}/licences/README.txt"
   COMMAND ${CMAKE_COMMAND} -E copy_directory "${DEMO_WEB_DEPS}/licences" "${DEMO_WEB_OUT}/licences"
   DEPENDS "${DEMO_WEB_DEPS}/licences/README.txt")
 list(APPEND page_outputs "${DEMO_WEB_OUT}/licences/README.txt")
 
 # The zip holds the page's files only (not the build tree).
-set(zip_members index.html demo.css demo-page.js demo.js demo.wasm licences)
+set(zip_members index.html demo.css demo-page.js favicon.png demo.js demo.wasm licences)
 add_custom_command(OUTPUT "${DEMO_WEB_OUT}/demo-web.zip"
   COMMAND ${CMAKE_COMMAND} -E rm -f demo-web.zip
   COMMAND ${CMAKE_COMMAND} -E tar cf demo-web.zip --format=zip ${zip_members}

@@ -89,12 +89,24 @@ bool MakeSurface(int scale) {
     if (gone[0]) glDeleteFramebuffers(1, &gone[0]);
     if (gone[1]) glDeleteRenderbuffers(1, &gone[1]);
     if (gone[2]) glDeleteRenderbuffers(1, &gone[2]);
-    if (complete) StartSurface();
+    if (complete) {
+        StartSurface();
+        // (Test builds: the scale a test sees the surface take.)
+        char event[24];
+        std::snprintf(event, sizeof event, "surface %d", scale);
+        Sys_Internal_TraceEvent(event);
+    }
     return complete;
 }
 
 bool SoftwareRenderer() {
     const char* renderer = Sys_Device_RendererName();
+#ifdef DEMO_TEST_HOOKS
+    // Test builds only: the renderer is taken for the one named here, so
+    // that a software renderer can stand in for one that draws full screen
+    // at the screen's scale.
+    if (const char* named = std::getenv("DEMO_FAULT_RENDERER")) renderer = named;
+#endif
     for (const char* name : {"llvmpipe", "softpipe", "swrast", "SwiftShader"})
         if (std::strstr(renderer, name)) return true;
     return false;
@@ -237,10 +249,36 @@ bool Sys_ReadSurface(uint8_t* rgb) { return ReadSurfaceAs(GL_RGB, 1, rgb); }
 
 bool Sys_ReadSurfaceRgbx(uint8_t* rgbx) { return ReadSurfaceAs(GL_RGBA, 4, rgbx); }
 
+namespace {
+// What full screen last fitted the surface to: the drawable's size (0 x 0
+// when not full screen).
+int g_fittedWidth = 0, g_fittedHeight = 0;
+}  // namespace
+
+// The screen a full-screen window covers can change while the demo runs (a
+// new resolution, a monitor unplugged, a phone turned, a browser window
+// resized): its drawable follows, and with it the scale is decided again, as
+// when full screen began.
+
+void Sys_Internal_FollowDrawable(int drawableWidth, int drawableHeight, bool fullscreen) {
+    if (!fullscreen) {
+        g_fittedWidth = g_fittedHeight = 0;
+        return;
+    }
+    if (drawableWidth == g_fittedWidth && drawableHeight == g_fittedHeight) return;
+    g_fittedWidth = drawableWidth, g_fittedHeight = drawableHeight;
+    Sys_Internal_FitSurfaceToScreen(drawableWidth, drawableHeight);
+}
+
 void Sys_SwapBuffers(HWND window) {
     if (!g_fbo && !g_windowSurface) return;
     int dw = 0, dh = 0;
-    if (Sys_Device_DrawableSize(window, &dw, &dh))
-        Sys_Device_Present(window, Sys_PlacePicture(dw, dh, g_scale, Sys_Internal_WindowIsFullscreen(window)));
+    if (Sys_Device_DrawableSize(window, &dw, &dh)) {
+        const bool fullscreen = Sys_Internal_WindowIsFullscreen(window);
+        // Placed anew every frame; the frame drawn at the old scale is shown
+        // before the surface takes a new one (which starts black).
+        Sys_Device_Present(window, Sys_PlacePicture(dw, dh, g_scale, fullscreen));
+        Sys_Internal_FollowDrawable(dw, dh, fullscreen);
+    }
     if (g_frameHook) g_frameHook();
 }

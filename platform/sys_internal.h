@@ -10,6 +10,10 @@ bool Sys_Internal_WindowIsFullscreen(HWND window);
 // Full screen on a screen of this size: the drawing surface takes the scale
 // Sys_FullScreenScale gives for it and the renderer.
 void Sys_Internal_FitSurfaceToScreen(int screenWidth, int screenHeight);
+// After each frame shown: full screen, a drawable of another size than the
+// last one fits the surface to it (Sys_Internal_FitSurfaceToScreen);
+// windowed, nothing changes and the next full screen fits anew.
+void Sys_Internal_FollowDrawable(int drawableWidth, int drawableHeight, bool fullscreen);
 
 // Input a device read, queued for the window behind `window` (dropped when
 // no window of the layer has it): a key press, and WM_CLOSE, WM_PAINT or

@@ -21,6 +21,9 @@ test_packages+=(libfreetype-dev)
 test_packages+=(libxml2-utils)
 # The capture test replaces files on exFAT (no hard links) through FUSE.
 test_packages+=(exfat-fuse exfatprogs)
+# A display change under the full-screen demo: an X server that can change
+# its screen's size (Xvfb cannot), tigervnc's Xvnc.
+test_packages+=(tigervnc-standalone-server)
 # The Windows build: mingw-w64, nasm for libjpeg-turbo, dpkg-dev for apt-get
 # source, python3 to pack the zip; its tests run it under Wine.
 windows_packages=(g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 nasm dpkg-dev patch python3)
@@ -28,11 +31,13 @@ if [ "${1:-run}" = "test" ]; then wanted+=("${test_packages[@]}" "${windows_pack
 if [ "${1:-run}" = "windows" ]; then wanted+=("${windows_packages[@]}"); fi
 if [ "${1:-run}" = "video" ]; then wanted+=(ffmpeg); fi
 # The browser build: emscripten, and dpkg-dev and patch for apt-get source;
-# its tests drive Debian's chromium with puppeteer-core from npm.
-web_packages=(emscripten dpkg-dev patch python3)
+# ImageMagick makes the page's icon; its tests drive Debian's chromium and
+# firefox-esr with puppeteer-core from npm.
+web_packages=(emscripten dpkg-dev patch python3 imagemagick)
 if [ "${1:-run}" = "web" ]; then wanted+=("${web_packages[@]}"); fi
 if [ "${1:-run}" = "test" ]; then
-  wanted+=("${web_packages[@]}" chromium)
+  # (Firefox plays its sound to a PulseAudio null sink in the tests.)
+  wanted+=("${web_packages[@]}" chromium firefox-esr pulseaudio)
   # A node that came with its own npm (not Debian's) needs no npm package.
   command -v npm >/dev/null || wanted+=(npm)
 fi

@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/sys_glext.h"
+#include "platform/sys_internal.h"
 #include "tests/support/gl_test.h"
 
 namespace {
@@ -19,6 +20,8 @@ class SurfaceTest : public GLTest {
 protected:
     void TearDown() override {
         unsetenv("DEMO_FAULT_SURFACE_SCALE_LIMIT");
+        unsetenv("DEMO_FAULT_RENDERER");
+        Sys_Internal_FollowDrawable(0, 0, false);
         Sys_SetSurfaceScale(1);
     }
 };
@@ -73,6 +76,41 @@ TEST_F(SurfaceTest, AScaleThatCannotBeMadeLeavesTheOldOrASmallerOne) {
     EXPECT_TRUE(Sys_SetSurfaceScale(3));
     EXPECT_EQ(Sys_SurfaceScale(), 3);
     ExpectWholeSurface(3, 0, 0, 0);  // a new surface starts black
+}
+
+// Full screen follows its drawable after every frame: a new size decides
+// the scale again (here as on a renderer that draws at the screen's scale);
+// the same size again, or a window, keeps the surface with its picture,
+// which the scenes that never clear build on.
+TEST_F(SurfaceTest, FullScreenTakesTheScaleOfEachNewDrawableSize) {
+    setenv("DEMO_FAULT_RENDERER", "a graphics card", 1);
+    ASSERT_TRUE(Sys_SetSurfaceScale(1));
+    Sys_Internal_FollowDrawable(1920, 1080, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 2);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    Sys_Internal_FollowDrawable(1920, 1080, true);
+    ExpectWholeSurface(2, 0, 255, 0);  // not made anew
+    Sys_Internal_FollowDrawable(2560, 1440, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 3);
+    ExpectSurfaceBound();
+    Sys_Internal_FollowDrawable(1024, 768, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 1);
+    // Windowed, the drawable's size decides nothing.
+    Sys_Internal_FollowDrawable(2560, 1440, false);
+    EXPECT_EQ(Sys_SurfaceScale(), 1);
+    // Full screen again: fitted anew, even to the size it had before.
+    Sys_Internal_FollowDrawable(1024, 768, true);
+    ASSERT_TRUE(Sys_SetSurfaceScale(4));
+    Sys_Internal_FollowDrawable(1024, 768, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 4);  // the same size: left as it is
+    Sys_Internal_FollowDrawable(1024, 768, false);
+    Sys_Internal_FollowDrawable(1024, 768, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 1);
+    // On a software renderer full screen draws at 1 whatever the size.
+    unsetenv("DEMO_FAULT_RENDERER");
+    Sys_Internal_FollowDrawable(3840, 2160, true);
+    EXPECT_EQ(Sys_SurfaceScale(), 1);
 }
 
 // Some Windows drivers answer 1, 2, 3 or -1 instead of null.

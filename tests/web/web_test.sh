@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The browser tests' entry for CTest.
 #   web_test.sh setup        puppeteer-core as package-lock.json pins it (npm ci, once)
-#   web_test.sh TEST ARGS... node web_test.cjs TEST ARGS...
+#   web_test.sh TEST ARGS... node web_test.cjs TEST ARGS... (WEB_ENGINE=firefox: in firefox-esr)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 if [ "${1:-}" = setup ]; then
