@@ -1,5 +1,6 @@
-// es3.h -- the OpenGL ES 3.0 functions and tokens the layer draws with,
-// looked up at start through the caller's getProc (no link-time GLES).
+// es3.h -- the ES loader's table: the OpenGL ES 3.0 functions and tokens
+// the layer draws with, looked up at start through the caller's getProc
+// (nothing is linked against a GLES library).
 #pragma once
 
 #include <GL/gl.h>
@@ -70,10 +71,12 @@ typedef ptrdiff_t GLintptr;
     X(void, GetProgramiv, (GLuint p, GLenum n, GLint* v))                                                  \
     X(void, GetProgramInfoLog, (GLuint p, GLsizei n, GLsizei* len, GLchar* log))                           \
     X(void, UseProgram, (GLuint p))                                                                        \
+    X(void, DeleteProgram, (GLuint p))                                                                     \
     X(GLint, GetUniformLocation, (GLuint p, const GLchar* name))                                           \
     X(void, Uniform1i, (GLint l, GLint v))                                                                 \
     X(void, Uniform1f, (GLint l, GLfloat v))                                                               \
     X(void, Uniform2f, (GLint l, GLfloat a, GLfloat b))                                                    \
+    X(void, Uniform1fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, Uniform3fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, Uniform4fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, UniformMatrix3fv, (GLint l, GLsizei n, GLboolean t, const GLfloat* v))                         \
