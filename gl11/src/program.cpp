@@ -303,14 +303,16 @@ void SendUniforms(Program& p, uint64_t key) {
     if (p.matrixSerial != g.matrixSerial) {
         p.matrixSerial = g.matrixSerial;
         const Mat4 mvp = Multiply(Top(1), Top(0));
-        es.UniformMatrix4fv(p.mvp, 1, GL_FALSE, mvp.m);
+        // Transposed for the shader (see shader_source.cpp).
+        es.UniformMatrix4fv(p.mvp, 1, GL_TRUE, mvp.m);
         if (p.texMatrix >= 0) es.UniformMatrix4fv(p.texMatrix, 1, GL_FALSE, Top(2).m);
-        if (p.modelview >= 0) es.UniformMatrix4fv(p.modelview, 1, GL_FALSE, Top(0).m);
+        if (p.modelview >= 0) es.UniformMatrix4fv(p.modelview, 1, GL_TRUE, Top(0).m);
         if (p.normalMatrix >= 0) {
-            // Normals go through the inverse transpose of the modelview.
+            // Normals go through the inverse transpose of the modelview: a
+            // normal times the inverse.
             Mat4 inv;
             if (!Invert(Top(0), &inv)) inv = Identity();
-            const float nm[9] = {inv.m[0], inv.m[4], inv.m[8], inv.m[1], inv.m[5], inv.m[9], inv.m[2], inv.m[6], inv.m[10]};
+            const float nm[9] = {inv.m[0], inv.m[1], inv.m[2], inv.m[4], inv.m[5], inv.m[6], inv.m[8], inv.m[9], inv.m[10]};
             es.UniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, nm);
         }
         if (key & kWide) es.Uniform2f(p.vpHalf, float(s.viewport[2]) * 0.5f, float(s.viewport[3]) * 0.5f);

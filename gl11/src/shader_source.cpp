@@ -12,9 +12,12 @@ layout(location = 0) in vec4 a_pos;
 layout(location = 1) in vec3 a_normal;
 layout(location = 2) in vec4 a_colour;
 layout(location = 3) in vec2 a_tex;
+// The matrices arrive transposed: a vector times one is the dot products
+// with the matrix's rows, as Mesa's fixed-function programs compute it, so
+// positions come out the same to the last bit.
 uniform mat4 u_mvp;
 uniform mat4 u_modelview;
-uniform mat3 u_normalMatrix;
+uniform mat3 u_normalMatrix;  // the inverse of the modelview's 3 x 3, not transposed
 uniform mat4 u_texMatrix;
 uniform float u_pointSize;
 #ifdef WIDE
@@ -106,11 +109,11 @@ vec4 shade(vec3 n, vec3 eye, int side, bool tracked) {
 #endif
 
 void main() {
-    gl_Position = u_mvp * a_pos;
+    gl_Position = a_pos * u_mvp;
 #ifdef WIDE
     // A wide line as a quad: each end moved half the width across the
     // line's minor axis, in window pixels.
-    vec4 other = u_mvp * vec4(a_other.xyz, 1.0);
+    vec4 other = vec4(a_other.xyz, 1.0) * u_mvp;
     vec2 d = other.xy / other.w * u_vpHalf - gl_Position.xy / gl_Position.w * u_vpHalf;
     vec2 offset = abs(d.x) >= abs(d.y) ? vec2(0.0, a_other.w * u_halfWidth) : vec2(a_other.w * u_halfWidth, 0.0);
     gl_Position.xy += offset / u_vpHalf * gl_Position.w;
@@ -119,11 +122,11 @@ void main() {
     gl_PointSize = u_pointSize;
 #endif
 #ifdef EYE
-    vec4 eye4 = u_modelview * a_pos;
+    vec4 eye4 = a_pos * u_modelview;
     vec3 eye = eye4.xyz / eye4.w;
 #endif
 #ifdef NORMAL
-    vec3 n = u_normalMatrix * a_normal;
+    vec3 n = a_normal * u_normalMatrix;
 #ifdef NORMALIZE
     n = normalize(n);
 #endif

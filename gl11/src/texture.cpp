@@ -394,8 +394,8 @@ void gl11_glTexGeni(GLenum coord, GLenum pname, GLint param) {
 }
 void gl11_glTexGenf(GLenum coord, GLenum pname, GLfloat param) { TexGenCall(coord, pname, &param, false); }
 void gl11_glTexGeniv(GLenum coord, GLenum pname, const GLint* params) {
-    const float v[4] = {float(params[0]), float(params[1 % 4]), 0, 0};
-    if (pname == GL_TEXTURE_GEN_MODE) return TexGenCall(coord, pname, v, true);
+    const float mode = float(params[0]);
+    if (pname == GL_TEXTURE_GEN_MODE) return TexGenCall(coord, pname, &mode, true);
     const float plane[4] = {float(params[0]), float(params[1]), float(params[2]), float(params[3])};
     TexGenCall(coord, pname, plane, true);
 }
