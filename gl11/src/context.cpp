@@ -89,6 +89,7 @@ extern "C" {
 
 int gl11_Init(gl11_GetProcFn getProc) {
     g.ready = false;
+    g.lost = false;  // a new context, or none: not a lost one
     if (!getProc) return 0;
 #define GL11_ES_LOAD(ret, name, params)                                             \
     es.name = reinterpret_cast<ret(*) params>(getProc("gl" #name));                 \
