@@ -34,6 +34,15 @@ int gl11_ContextLost(void);
 int gl11_ShaderBlend(void);
 void gl11_SetShaderBlend(int on);
 
+/* Lines wider than a pixel are drawn by the driver where its range of line
+ * widths reaches that far (Mesa's llvmpipe draws up to 255), otherwise as
+ * triangles by the layer (a browser's WebGL draws lines 1 pixel wide only;
+ * those triangles end where the line's vertices are, where GL would end a
+ * line by the diamond-exit rule: the ends may differ by a pixel).
+ * gl11_SetLineEmulation(1) draws them as triangles on every driver, until the
+ * next gl11_Init (for tests and comparisons). */
+void gl11_SetLineEmulation(int on);
+
 #ifdef __cplusplus
 }
 #endif

@@ -67,7 +67,11 @@ void PrepareBlend(Program& p, uint64_t key) {
     }
     es.Disable(GL_BLEND);
     g_under.blendOff = true;
-    const GLint* vp = s.viewport;
+    // The pixels the draw can touch: the viewport's (for points, the
+    // viewport they are drawn into, grown past GL's).
+    GLint grown[4];
+    if (key & kKeyPoints) PointViewport(grown);
+    const GLint* vp = (key & kKeyPoints) ? grown : s.viewport;
     const Rect view = {std::max(vp[0], 0), std::max(vp[1], 0), vp[0] + vp[2], vp[1] + vp[3]};
     Rect r = view;
     if (s.scissorTest) {

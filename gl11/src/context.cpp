@@ -63,6 +63,7 @@ void SyncDriver() {
     es.Viewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]);
     es.Scissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
     es.BindTexture(GL_TEXTURE_2D, EsTextureFor(s.boundTexture));
+    SyncLineWidth();
 }
 
 namespace {
@@ -101,6 +102,9 @@ int gl11_Init(gl11_GetProcFn getProc) {
 #undef GL11_ES_LOAD
     ResetState();
     es.GetIntegerv(ES_MAX_TEXTURE_SIZE, &g.maxTextureSize);
+    float lineWidths[2] = {1, 1};
+    es.GetFloatv(ES_ALIASED_LINE_WIDTH_RANGE, lineWidths);
+    g.maxLineWidth = lineWidths[1];
     const auto text = [](GLenum name) {
         const GLubyte* s = es.GetString(name);
         return std::string(s ? reinterpret_cast<const char*>(s) : "");
@@ -134,6 +138,11 @@ int gl11_ContextLost(void) {
 
 int gl11_ShaderBlend(void) { return ShaderBlend() ? 1 : 0; }
 void gl11_SetShaderBlend(int on) { SetShaderBlend(on != 0); }
+
+void gl11_SetLineEmulation(int on) {
+    g.emulateLines = on != 0;
+    if (g.ready) SyncLineWidth();
+}
 
 // The layer's flag first, then the driver's: each is kept until read, as
 // GL keeps one flag per kind of error.

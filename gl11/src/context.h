@@ -217,6 +217,10 @@ struct Context {
     bool inBegin = false;
     GLenum beginMode = GL_POINTS;
     std::vector<Vertex> immediate;
+    // Under GL_COMPILE_AND_EXECUTE: the block as it is drawn now, each vertex
+    // with the current values of its moment (the list's copy fills in what
+    // the list had not set when the list runs).
+    std::vector<Vertex> executed;
     size_t blockFirstSet[3] = {0, 0, 0};  // while compiling: see Batch
 
     // Textures: the layer's names.
@@ -235,6 +239,8 @@ struct Context {
 
     // Driver facts asked once at start.
     GLint maxTextureSize = 2048;
+    float maxLineWidth = 1;     // the widest line the driver draws itself
+    bool emulateLines = false;  // wide lines as triangles even so (gl11_SetLineEmulation)
     std::string vendor, renderer, version;
 };
 
@@ -286,6 +292,17 @@ void SyncDriver();
 void SetCapability(GLenum cap, bool on);  // raster.cpp
 bool* Capability(GLenum cap);
 bool UnsupportedCapability(GLenum cap);
+// Lines: GL's width of a line in whole pixels (at least 1); whether lines
+// that wide are drawn as triangles by the layer (wider than the driver
+// draws them), and the driver's line width made to match (raster.cpp).
+float LineWidthPixels();
+bool EmulatedWideLines();
+void SyncLineWidth();
+// Points: GL's size of a point in whole pixels (at least 1), and the
+// driver's viewport while points are drawn: the GL viewport grown so that a
+// point's square reaches past its edges as GL's does (raster.cpp).
+float PointSizePixels();
+void PointViewport(GLint out[4]);
 constexpr size_t kMaxAttribDepth = 16;
 void ColourMaterialTrack();  // lighting.cpp: the current colour into the tracked material
 

@@ -26,6 +26,7 @@ typedef ptrdiff_t GLintptr;
 #define ES_ALPHA_BITS 0x0D55
 #define ES_MAX_TEXTURE_SIZE 0x0D33
 #define ES_ALIASED_POINT_SIZE_RANGE 0x846D
+#define ES_ALIASED_LINE_WIDTH_RANGE 0x846E
 
 #define GL11_ES_FUNCTIONS(X)                                                                               \
     X(void, Enable, (GLenum cap))                                                                          \
@@ -35,6 +36,7 @@ typedef ptrdiff_t GLintptr;
     X(void, DepthMask, (GLboolean f))                                                                      \
     X(void, ColorMask, (GLboolean r, GLboolean g, GLboolean b, GLboolean a))                               \
     X(void, CullFace, (GLenum m))                                                                          \
+    X(void, LineWidth, (GLfloat w))                                                                        \
     X(void, FrontFace, (GLenum m))                                                                         \
     X(void, Scissor, (GLint x, GLint y, GLsizei w, GLsizei h))                                             \
     X(void, Viewport, (GLint x, GLint y, GLsizei w, GLsizei h))                                            \

@@ -68,21 +68,38 @@ void SetLight(GLenum which, GLenum pname, const float* p) {
 
 bool ValidFace(GLenum face) { return face == GL_FRONT || face == GL_BACK || face == GL_FRONT_AND_BACK; }
 
+// Whether colour material makes `side`'s `pname` (GL_AMBIENT, GL_DIFFUSE,
+// GL_SPECULAR or GL_EMISSION) follow the current colour.
+bool Tracked(int side, GLenum pname) {
+    const ServerState& s = g.s;
+    if (!s.colourMaterial || (side == 0 && s.colourMaterialFace == GL_BACK) ||
+        (side == 1 && s.colourMaterialFace == GL_FRONT))
+        return false;
+    const GLenum mode = s.colourMaterialMode;
+    return mode == pname || (mode == GL_AMBIENT_AND_DIFFUSE && (pname == GL_AMBIENT || pname == GL_DIFFUSE));
+}
+
 void SetMaterial(GLenum face, GLenum pname, const float* p) {
     if (!ValidFace(face)) return SetError(GL_INVALID_ENUM);
     if (pname == GL_SHININESS && (p[0] < 0 || p[0] > 128)) return SetError(GL_INVALID_VALUE);
+    // A property that tracks the current colour keeps tracking it: the
+    // value given does not reach it (and is not what it holds once colour
+    // material is disabled again, the last colour is).
+    const auto set = [](int side, GLenum pname, float* dst, const float* src) {
+        if (!Tracked(side, pname)) CopyN(dst, src, 4);
+    };
     for (int side = 0; side < 2; ++side) {
         if ((side == 0 && face == GL_BACK) || (side == 1 && face == GL_FRONT)) continue;
         Material& m = g.s.material[side];
         switch (pname) {
-            case GL_AMBIENT: CopyN(m.ambient, p, 4); break;
-            case GL_DIFFUSE: CopyN(m.diffuse, p, 4); break;
-            case GL_SPECULAR: CopyN(m.specular, p, 4); break;
-            case GL_EMISSION: CopyN(m.emission, p, 4); break;
+            case GL_AMBIENT: set(side, GL_AMBIENT, m.ambient, p); break;
+            case GL_DIFFUSE: set(side, GL_DIFFUSE, m.diffuse, p); break;
+            case GL_SPECULAR: set(side, GL_SPECULAR, m.specular, p); break;
+            case GL_EMISSION: set(side, GL_EMISSION, m.emission, p); break;
             case GL_SHININESS: m.shininess = p[0]; break;
             case GL_AMBIENT_AND_DIFFUSE:
-                CopyN(m.ambient, p, 4);
-                CopyN(m.diffuse, p, 4);
+                set(side, GL_AMBIENT, m.ambient, p);
+                set(side, GL_DIFFUSE, m.diffuse, p);
                 break;
             default: return SetError(GL_INVALID_ENUM);
         }

@@ -1,9 +1,10 @@
 // primitive.cpp -- GL 1.1 primitives drawn with ES ones: quads, quad strips
 // and polygons split into triangles as Mesa splits them (the vertex flat
 // shading takes last in each), polygons in GL_LINE and GL_POINT mode (each
-// face in its own mode, culled and lit as a polygon, flat as a polygon),
-// lines wider than a pixel as quads; the streaming of vertex data into the
-// driver's buffers, and display-list geometry kept in buffers of its own.
+// face in its own mode, culled and lit as a polygon, flat as a polygon, in
+// the polygons' order), lines wider than the driver draws as quads, points
+// in a viewport grown for their squares; the streaming of vertex data into
+// the driver's buffers, and display-list geometry kept in buffers of its own.
 #include "program.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
             for (size_t i = 0; i + 2 < n; ++i) (i & 1) ? tri(i + 1, i, i + 2, 7) : tri(i, i + 1, i + 2, 7);
             break;
         case GL_TRIANGLE_FAN:
-            for (size_t i = 1; i + 1 < n; ++i) tri(i, i + 1, 0, 7);
+            for (size_t i = 1; i + 1 < n; ++i) tri(0, i, i + 1, 7);
             break;
         case GL_QUADS:
             for (size_t i = 0; i + 3 < n; i += 4) tri(i, i + 1, i + 3, 1 | 4), tri(i + 1, i + 2, i + 3, 1 | 2);
@@ -143,6 +144,8 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     if (ni == 0 || !UseProgramFor(kind)) return;
     Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
     PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
     if (idx) {
         Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
         // The range tells the driver which vertices to shade, without a
@@ -151,15 +154,19 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     } else {
         es.DrawArrays(mode, 0, GLsizei(n));
     }
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
 
 // Polygons with a face in GL_LINE or GL_POINT mode: each triangle's facing
 // found here (as the rasteriser would), culled as GL culls polygons, then
 // drawn in its face's mode; the filled ones go to the driver as triangles.
+// Triangles are drawn in their order (where they overlap, the later one is
+// on top): a run of triangles drawn alike is one draw.
 void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    static std::vector<uint32_t> tris, fill;
+    static std::vector<uint32_t> tris, run, provoking;
     static std::vector<uint8_t> edges;
-    tris.clear(), edges.clear(), fill.clear();
+    static std::vector<Vertex> provoked;
+    tris.clear(), edges.clear(), run.clear(), provoking.clear();
     Triangles(mode, idx ? ni : n, idx, &tris, &edges);
     const Mat4 mvp = Multiply(Top(1), Top(0));
     const auto clip = [&](uint32_t i, float out[3]) {  // x, y, w
@@ -169,8 +176,35 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
         out[1] = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13] * p[3];
         out[2] = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15] * p[3];
     };
-    std::vector<uint32_t> pairs[2], pairProvoking[2], points[2], pointProvoking[2];  // front, back
     const ServerState& s = g.s;
+    const bool flat = s.shadeModel == GL_FLAT;
+    // Lines and points take their side's lighting only where the sides are
+    // lit apart; otherwise the sides' runs are one.
+    const bool twoSided = s.lighting && s.twoSide;
+    GLenum runMode = GL_FILL;
+    int runFace = 0;
+    const auto flush = [&] {
+        if (run.empty()) return;
+        if (runMode == GL_FILL) {
+            if (UseProgramFor(DrawKind())) {
+                Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
+                PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+                Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, run.data(), run.size() * 4);
+                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
+            }
+        } else if (runMode == GL_LINE && EmulatedWideLines()) {
+            DrawWide(v, run, provoking, runFace);
+        } else {
+            const GLenum prim = runMode == GL_LINE ? GL_LINES : GL_POINTS;
+            if (flat) {
+                Provoked(v, run, provoking, prim == GL_LINES ? 2 : 1, &provoked);
+                DrawIndexed(prim, provoked.data(), provoked.size(), nullptr, provoked.size(), runFace);
+            } else {
+                DrawIndexed(prim, v, n, run.data(), run.size(), runFace);
+            }
+        }
+        run.clear(), provoking.clear();
+    };
     for (size_t t = 0; t < edges.size(); ++t) {
         const uint32_t* c = &tris[3 * t];
         float a[3], b[3], d[3];
@@ -183,57 +217,30 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
         if (s.cullFace && (s.cullFaceMode == GL_FRONT_AND_BACK || (s.cullFaceMode == GL_FRONT) == front)) continue;
         const int side = front ? 0 : 1;
         const GLenum faceMode = s.polygonMode[side];
+        const int face = faceMode == GL_FILL ? 0 : side + 1;
+        if (faceMode != runMode || (twoSided && face != runFace)) {
+            flush();
+            runMode = faceMode, runFace = face;
+        }
         if (faceMode == GL_FILL) {
-            fill.insert(fill.end(), c, c + 3);
+            run.insert(run.end(), c, c + 3);
             continue;
         }
-        // Boundary edges in the order Mesa draws them: (c, a), (a, b), (b, c).
+        // Boundary edges in the order Mesa draws them: (c, a), (a, b), (b, c);
+        // as points, each edge's first vertex in the order a, b, c.
         const unsigned e = edges[t];
+        const bool line = faceMode == GL_LINE;
         const uint32_t from[3] = {c[2], c[0], c[1]}, to[3] = {c[0], c[1], c[2]};
         const unsigned bit[3] = {4, 1, 2};
-        for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < 3; ++j) {
+            const int k = line ? j : (j + 1) % 3;
             if (!(e & bit[k])) continue;
-            if (faceMode == GL_LINE) {
-                pairs[side].push_back(from[k]), pairs[side].push_back(to[k]);
-                pairProvoking[side].push_back(c[2]);
-            } else {
-                points[side].push_back(from[k]);
-                pointProvoking[side].push_back(c[2]);
-            }
+            run.push_back(from[k]);
+            if (line) run.push_back(to[k]);
+            provoking.push_back(c[2]);
         }
     }
-    if (!fill.empty()) {
-        DrawKind kind;
-        if (UseProgramFor(kind)) {
-            Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-            PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
-            Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, fill.data(), fill.size() * 4);
-            es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(fill.size()), GL_UNSIGNED_INT, nullptr);
-        }
-    }
-    const bool flat = s.shadeModel == GL_FLAT;
-    static std::vector<Vertex> provoked;
-    for (int side = 0; side < 2; ++side) {
-        const int face = side + 1;
-        if (!pairs[side].empty()) {
-            if (s.lineWidth > 1.0f) {
-                DrawWide(v, pairs[side], pairProvoking[side], face);
-            } else if (flat) {
-                Provoked(v, pairs[side], pairProvoking[side], 2, &provoked);
-                DrawIndexed(GL_LINES, provoked.data(), provoked.size(), nullptr, provoked.size(), face);
-            } else {
-                DrawIndexed(GL_LINES, v, n, pairs[side].data(), pairs[side].size(), face);
-            }
-        }
-        if (!points[side].empty()) {
-            if (flat) {
-                Provoked(v, points[side], pointProvoking[side], 1, &provoked);
-                DrawIndexed(GL_POINTS, provoked.data(), provoked.size(), nullptr, provoked.size(), face);
-            } else {
-                DrawIndexed(GL_POINTS, v, n, points[side].data(), points[side].size(), face);
-            }
-        }
-    }
+    flush();
 }
 
 bool Unfilled() { return g.s.polygonMode[0] != GL_FILL || g.s.polygonMode[1] != GL_FILL; }
@@ -304,8 +311,8 @@ void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsi
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     if (n == 0) return;
     if (IsFill(mode) && Unfilled()) return DrawUnfilled(mode, v, n, idx, ni);
-    if (IsLine(mode) && g.s.lineWidth > 1.0f) {
-        // ES draws lines one pixel wide.
+    if (IsLine(mode) && EmulatedWideLines()) {
+        // Wider than the driver draws lines.
         static std::vector<uint32_t> pairs;
         pairs.clear();
         LinePairs(mode, idx ? ni : n, idx, &pairs);
@@ -411,7 +418,7 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     bool mixed = false;
     for (size_t first : b.firstSet) mixed |= first != 0 && first != n;
     const bool unfilled = IsFill(b.mode) && Unfilled();
-    const bool wide = IsLine(b.mode) && g.s.lineWidth > 1.0f;
+    const bool wide = IsLine(b.mode) && EmulatedWideLines();
     if (mixed || unfilled || wide || !list.vbo) {
         // The general road: the vertices with the current values filled in.
         static std::vector<Vertex> v;
@@ -436,8 +443,11 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     if (b.firstSet[kTex] == n) constants |= 8;
     PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
     es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
     es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
                          reinterpret_cast<const void*>(b.firstIndex * 4));
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
 
 }  // namespace gl11

@@ -29,7 +29,7 @@ enum : uint64_t {
     kNormalize = 1ull << 27,
     kFlat = 1ull << 28,
     kWide = 1ull << 29,
-    kPoints = 1ull << 30,
+    kPoints = kKeyPoints,
     kFogShift = 31,    // bits 31-32: linear, exp, exp2
     kAlphaShift = 33,  // bits 33-36: the alpha function + 1
     kFaceShift = 37,   // bits 37-38: DrawKind::face
@@ -48,7 +48,7 @@ uint64_t KeyFor(const DrawKind& kind) {
         for (int i = 0; i < 8; ++i) {
             if (!s.lightOn[i]) continue;
             ++lights;
-            spot |= s.lights[i].spotCutoff != 180 && s.lights[i].position[3] != 0;
+            spot |= s.lights[i].spotCutoff != 180;  // directional lights too, as GL's equation has it
         }
         key |= lights << kLightShift;
         if (spot) key |= kSpot;
@@ -66,7 +66,10 @@ uint64_t KeyFor(const DrawKind& kind) {
         }
     }
     const Texture* t = s.texture2D ? BoundTexture() : nullptr;
-    if (t && t->Complete()) {
+    // GL leaves GL_DECAL undefined for luminance textures; it leaves the
+    // fragment's colour as it is there, as Mesa does.
+    const bool luminanceDecal = t && s.texEnvMode == GL_DECAL && t->Base() && t->Base()->components < 3;
+    if (t && t->Complete() && !luminanceDecal) {
         key |= kTexture;
         const GLenum env = s.texEnvMode;
         key |= uint64_t(env == GL_MODULATE ? 0 : env == GL_DECAL ? 1 : env == GL_BLEND ? 2 : 3) << kEnvShift;
@@ -189,6 +192,7 @@ bool Build(uint64_t key, Program& p) {
     p.normalMatrix = at("u_normalMatrix");
     p.texMatrix = at("u_texMatrix");
     p.pointSize = at("u_pointSize");
+    p.viewport = at("u_viewport");
     p.lightModelAmbient = at("u_lightModelAmbient");
     p.material = at("u_material");
     p.shininess = at("u_shininess");
@@ -288,7 +292,7 @@ void SendShading(Program& p) {
         es.Uniform4fv(p.fogParams, 1, params);
         es.Uniform4fv(p.fogColour, 1, s.fogColour);
     }
-    if (p.alphaRef >= 0) es.Uniform1f(p.alphaRef, s.alphaRef);
+    if (p.alphaRef >= 0) es.Uniform1f(p.alphaRef, std::nearbyint(s.alphaRef * 255.0f));  // see the shader
     if (p.envColour >= 0) es.Uniform4fv(p.envColour, 1, s.texEnvColour);
     if (p.objectPlanes >= 0 || p.eyePlanes >= 0) {
         float object[4][4], eye[4][4];
@@ -316,14 +320,20 @@ void SendUniforms(Program& p, uint64_t key) {
             es.UniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, nm);
         }
         if (key & kWide) es.Uniform2f(p.vpHalf, float(s.viewport[2]) * 0.5f, float(s.viewport[3]) * 0.5f);
+        p.pointSizeSent = -1;  // the viewports below
     }
     if ((key & kPoints) && p.pointSizeSent != s.pointSize) {
         p.pointSizeSent = s.pointSize;
-        es.Uniform1f(p.pointSize, s.pointSize);
+        es.Uniform1f(p.pointSize, PointSizePixels());
+        GLint grown[4];
+        PointViewport(grown);
+        const float vp[8] = {float(s.viewport[0]), float(s.viewport[1]), float(s.viewport[2]), float(s.viewport[3]),
+                             float(grown[0]),      float(grown[1]),      float(grown[2]),      float(grown[3])};
+        es.Uniform4fv(p.viewport, 2, vp);
     }
-    if ((key & kWide) && p.lineWidthSent != s.lineWidth) {
-        p.lineWidthSent = s.lineWidth;
-        es.Uniform1f(p.halfWidth, s.lineWidth * 0.5f);
+    if ((key & kWide) && p.lineWidthSent != LineWidthPixels()) {
+        p.lineWidthSent = LineWidthPixels();
+        es.Uniform1f(p.halfWidth, p.lineWidthSent * 0.5f);
     }
     if ((key & kLighting) && p.lightSerial != g.lightSerial) {
         p.lightSerial = g.lightSerial;

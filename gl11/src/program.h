@@ -19,7 +19,7 @@ struct DrawKind {
 struct Program {
     GLuint id = 0;
     bool failed = false;  // did not build: reported once, never built again
-    GLint mvp = -1, modelview = -1, normalMatrix = -1, texMatrix = -1, pointSize = -1;
+    GLint mvp = -1, modelview = -1, normalMatrix = -1, texMatrix = -1, pointSize = -1, viewport = -1;
     GLint lightModelAmbient = -1, material = -1, shininess = -1;
     GLint lightPos = -1, lightAmb = -1, lightDiff = -1, lightSpec = -1, lightAtt = -1, lightSpot = -1,
           lightSpotDir = -1;
@@ -33,6 +33,7 @@ struct Program {
 // Key bits the blend done by hand reads.
 constexpr uint64_t kKeyBlendAlpha = 1ull << 40;   // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA by hand
 constexpr uint64_t kKeyBlendColour = 1ull << 41;  // GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR by hand
+constexpr uint64_t kKeyPoints = 1ull << 30;       // points (PointViewport)
 
 // Makes the program for the current state current, its uniforms up to date
 // and the blend prepared. False when that program cannot be built (the

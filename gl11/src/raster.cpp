@@ -4,6 +4,7 @@
 // clears, and pixel transfers (glPixelStorei, glReadPixels).
 #include "context.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace gl11 {
@@ -67,6 +68,30 @@ size_t RowStride(size_t rowBytes, GLint alignment) {
 }
 
 }  // namespace
+
+float LineWidthPixels() {
+    // GL rounds the width of a line that is not antialiased to whole
+    // pixels, halves away from zero as Mesa does.
+    const float pixels = std::floor(g.s.lineWidth + 0.5f);
+    return pixels < 1.0f ? 1.0f : pixels;
+}
+
+bool EmulatedWideLines() { return LineWidthPixels() > 1.0f && (g.emulateLines || LineWidthPixels() > g.maxLineWidth); }
+
+void SyncLineWidth() { es.LineWidth(EmulatedWideLines() ? 1.0f : g.s.lineWidth); }
+
+float PointSizePixels() {
+    // GL rounds the size of a point to whole pixels, a half down as Mesa.
+    const float pixels = std::ceil(g.s.pointSize - 0.5f);
+    return pixels < 1.0f ? 1.0f : pixels;
+}
+
+void PointViewport(GLint out[4]) {
+    // The shader draws a square a pixel larger than GL's (shader_source.cpp).
+    const GLint pad = GLint(PointSizePixels()) / 2 + 2;
+    const GLint* vp = g.s.viewport;
+    out[0] = vp[0] - pad, out[1] = vp[1] - pad, out[2] = vp[2] + 2 * pad, out[3] = vp[3] + 2 * pad;
+}
 
 // Capabilities GL 1.1 has that the layer does not draw: glIsEnabled answers
 // false for them, glEnable refuses them with GL_INVALID_ENUM.
@@ -163,6 +188,7 @@ void gl11_glLineWidth(GLfloat width) {
     if (InBegin()) return;
     if (!(width > 0)) return SetError(GL_INVALID_VALUE);
     g.s.lineWidth = width;
+    SyncLineWidth();
 }
 
 void gl11_glPointSize(GLfloat size) {

@@ -19,7 +19,11 @@ uniform mat4 u_mvp;
 uniform mat4 u_modelview;
 uniform mat3 u_normalMatrix;  // the inverse of the modelview's 3 x 3, not transposed
 uniform mat4 u_texMatrix;
-uniform float u_pointSize;
+#ifdef POINTS
+uniform float u_pointSize;   // a whole number of pixels
+uniform vec4 u_viewport[2];  // x, y, width, height: GL's, and the driver's while points are drawn
+flat out vec2 v_pointLow;    // the window pixel at the square's lower left
+#endif
 #ifdef WIDE
 layout(location = 4) in vec4 a_other;  // the line's other end, and the side
 uniform vec2 u_vpHalf;
@@ -87,13 +91,15 @@ vec4 shade(vec3 n, vec3 eye, int side, bool tracked) {
             float dist = length(d);
             L = d / dist;
             att = 1.0 / (u_lightAtt[i].x + dist * (u_lightAtt[i].y + dist * u_lightAtt[i].z));
-#ifdef SPOT
-            if (u_lightSpot[i].z != 0.0) {
-                float s = dot(-L, u_lightSpotDir[i]);
-                att *= s >= u_lightSpot[i].y ? (u_lightSpot[i].x == 0.0 ? 1.0 : pow(max(s, 0.0), u_lightSpot[i].x)) : 0.0;
-            }
-#endif
         }
+#ifdef SPOT
+        // The cone applies to directional lights as well (from the light's
+        // direction), as GL's lighting equation has it.
+        if (u_lightSpot[i].z != 0.0) {
+            float s = dot(-L, u_lightSpotDir[i]);
+            att *= s >= u_lightSpot[i].y ? (u_lightSpot[i].x == 0.0 ? 1.0 : pow(max(s, 0.0), u_lightSpot[i].x)) : 0.0;
+        }
+#endif
         float nl = dot(n, L);
         vec3 contribution = amb.rgb * u_lightAmb[i];
         if (nl > 0.0) {
@@ -119,7 +125,24 @@ void main() {
     gl_Position.xy += offset / u_vpHalf * gl_Position.w;
 #endif
 #ifdef POINTS
-    gl_PointSize = u_pointSize;
+    // GL 1.1 draws a point as a square of whole pixels: of an odd size
+    // centred on the pixel the point falls in, of an even one on the pixel
+    // corner nearest to it (the window position taken to 1/256 of a pixel,
+    // as the rasteriser snaps it), and keeps or clips the whole point by
+    // where the point itself is. ES centres its square on the position, where
+    // a position on a pixel's edge falls to either side, and clips the square
+    // to the viewport: the square is drawn a pixel larger, around GL's, into
+    // a viewport grown past GL's (the same window position), and the
+    // fragment shader keeps GL's pixels.
+    gl_PointSize = u_pointSize + 1.0;
+    vec2 exact = (gl_Position.xy / gl_Position.w * 0.5 + 0.5) * u_viewport[0].zw + u_viewport[0].xy;
+    vec2 window = floor(exact * 256.0 + 0.5) / 256.0;
+    v_pointLow = mod(u_pointSize, 2.0) == 1.0 ? floor(window) - (u_pointSize - 1.0) * 0.5
+                                              : floor(window + 0.5) - u_pointSize * 0.5;
+    if (any(greaterThan(abs(gl_Position.xyz), vec3(gl_Position.w))))
+        gl_Position = vec4(0.0, 0.0, 2.0, 1.0);  // outside the clip volume: behind the far plane
+    else
+        gl_Position.xy = ((exact - u_viewport[1].xy) / u_viewport[1].zw * 2.0 - 1.0) * gl_Position.w;
 #endif
 #ifdef EYE
     vec4 eye4 = a_pos * u_modelview;
@@ -188,6 +211,10 @@ in vec4 v_tex;
 #else
 in vec2 v_tex;
 #endif
+#ifdef POINTS
+uniform float u_pointSize;
+flat in vec2 v_pointLow;
+#endif
 #ifdef FOG
 in float v_fog;
 uniform vec4 u_fogParams;  // end, 1 / (end - start), density
@@ -195,7 +222,7 @@ uniform vec4 u_fogColour;
 #endif
 uniform sampler2D u_texture;
 uniform vec4 u_envColour;
-uniform float u_alphaRef;
+uniform float u_alphaRef;  // in the colour buffer's fixed point: 0 to 255
 #if defined(BLEND_ALPHA) || defined(BLEND_COLOUR)
 uniform sampler2D u_under;  // the pixels under the draw, from u_underOrigin on
 uniform vec2 u_underOrigin;
@@ -204,6 +231,10 @@ vec4 byteProduct(vec4 t) { return floor((t + floor(t / 256.0) + 128.0) / 256.0);
 #endif
 out vec4 o_colour;
 void main() {
+#ifdef POINTS
+    vec2 pixel = floor(gl_FragCoord.xy) - v_pointLow;
+    if (any(lessThan(pixel, vec2(0.0))) || any(greaterThanEqual(pixel, vec2(u_pointSize)))) discard;
+#endif
     vec4 c = v_colour;
 #ifdef TWO_SIDE
 #if FACE == 2
@@ -243,7 +274,9 @@ void main() {
     c.rgb = mix(u_fogColour.rgb, c.rgb, clamp(f, 0.0, 1.0));
 #endif
 #ifdef ALPHA_FUNC
-    float a = clamp(c.a, 0.0, 1.0);
+    // GL compares the alpha rounded to the colour buffer's fixed point (8
+    // bits), as the reference is: values a fraction of a level apart are equal.
+    float a = roundEven(clamp(c.a, 0.0, 1.0) * 255.0);
 #if ALPHA_FUNC == 0x200
     discard;
 #elif ALPHA_FUNC == 0x201

@@ -36,18 +36,19 @@ void EmitVertex(float x, float y, float z, float w) {
     if (!g.inBegin) return;  // outside glBegin / glEnd a vertex does nothing
     Vertex v;
     v.pos[0] = x, v.pos[1] = y, v.pos[2] = z, v.pos[3] = w;
-    if (g.compiling) {
+    CopyN(v.normal, g.s.normal, 3);
+    CopyN(v.colour, g.s.colour, 4);
+    CopyN(v.tex, g.s.tex, 2);
+    if (!g.compiling) return Guarded([&] { g.immediate.push_back(v); });
+    Guarded([&] {
+        if (g.compilingMode == GL_COMPILE_AND_EXECUTE) g.executed.push_back(v);
         CopyN(v.normal, g.listNormal, 3);
         CopyN(v.colour, g.listColour, 4);
         CopyN(v.tex, g.listTex, 2);
         for (int a = 0; a < 3; ++a)
             if (g.blockFirstSet[a] == SIZE_MAX && g.listSet[a]) g.blockFirstSet[a] = g.immediate.size();
-    } else {
-        CopyN(v.normal, g.s.normal, 3);
-        CopyN(v.colour, g.s.colour, 4);
-        CopyN(v.tex, g.s.tex, 2);
-    }
-    Guarded([&] { g.immediate.push_back(v); });
+        g.immediate.push_back(v);
+    });
 }
 
 bool ValidMode(GLenum mode) { return mode <= GL_POLYGON; }
@@ -203,6 +204,7 @@ void gl11_glBegin(GLenum mode) {
     g.inBegin = true;
     g.beginMode = mode;
     g.immediate.clear();
+    g.executed.clear();
     for (int a = 0; a < 3; ++a) g.blockFirstSet[a] = g.compiling && g.listSet[a] ? 0 : SIZE_MAX;
 }
 
@@ -225,18 +227,9 @@ void gl11_glEnd(void) {
                     if (set[2]) SetAttribute(kTex, t);
                 }))
                 return;
-            // GL_COMPILE_AND_EXECUTE: the block drawn now too, the values
-            // the list had not set taken from the current state.
-            static std::vector<Vertex> v;
-            v = g.immediate;
-            const float* current[3] = {g.s.normal, g.s.colour, g.s.tex};
-            const int sizes[3] = {3, 4, 2};
-            for (size_t i = 0; i < v.size(); ++i) {
-                float* fields[3] = {v[i].normal, v[i].colour, v[i].tex};
-                for (int a = 0; a < 3; ++a)
-                    if (i < g.blockFirstSet[a]) CopyN(fields[a], current[a], sizes[a]);
-            }
-            DrawNow(g.beginMode, v.data(), v.size(), nullptr, 0);
+            // GL_COMPILE_AND_EXECUTE: the block drawn now too, as it was
+            // given (the current values are the block's own by now).
+            DrawNow(g.beginMode, g.executed.data(), g.executed.size(), nullptr, 0);
             return;
         }
         DrawNow(g.beginMode, g.immediate.data(), g.immediate.size(), nullptr, 0);

@@ -27,24 +27,31 @@
  *  - every primitive; quads and polygons split the way Mesa splits them,
  *    flat shading from the vertex GL names (for polygons drawn as lines or
  *    points too); polygon modes GL_FILL, GL_LINE, GL_POINT per face, culled
- *    and two-sided as polygons; line width (wider lines drawn as quads),
- *    point size
+ *    and two-sided as polygons, drawn in their order; line width (rounded
+ *    to whole pixels, drawn by the driver where its range reaches, see
+ *    gl11.h); point size (rounded to whole pixels; each point the square of
+ *    pixels GL places, kept or clipped by where the point is)
  *  - display lists (GL_COMPILE, GL_COMPILE_AND_EXECUTE), nested calls 64
  *    deep; geometry kept in buffers, arrays taken as they are at compile
  *    time with the list's own current values
  *  - lighting: 8 lights (directional, positional with attenuation, spot
- *    lights), front and back materials, two-sided lighting, local viewer,
- *    light model ambient, colour material (every face and mode),
- *    GL_NORMALIZE, computed per vertex as Mesa does it; flat and smooth
- *    shading
+ *    cones on either), front and back materials, two-sided lighting, local
+ *    viewer, light model ambient, colour material (every face and mode; a
+ *    glMaterial of a property it tracks is left to it), GL_NORMALIZE,
+ *    computed per vertex as Mesa does it (a shininess of 0 gives the full
+ *    specular colour wherever the light reaches, as Mesa's does); flat and
+ *    smooth shading
  *  - 2D textures (internal format 1-4, GL_LUMINANCE, GL_LUMINANCE_ALPHA,
  *    GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8; RGB / RGBA / luminance / alpha
  *    upload of unsigned bytes) with mipmap levels; glTexImage2D compiles into
  *    lists; the texture environments GL_MODULATE, GL_DECAL, GL_BLEND,
- *    GL_REPLACE and the environment colour; the texture matrix (projective);
+ *    GL_REPLACE and the environment colour (GL_DECAL, which GL leaves
+ *    undefined over luminance textures, leaves the colour as it is there,
+ *    as Mesa does); the texture matrix (projective);
  *    texture generation: object-linear, eye-linear (s, t, r, q), sphere map
  *  - fog (GL_LINEAR, GL_EXP, GL_EXP2, per fragment from the eye distance as
- *    Mesa), alpha test, blending (factors of OpenGL 1.4: GL_SRC_COLOR may be
+ *    Mesa), alpha test (alpha and reference compared as bytes, the colour
+ *    buffer's fixed point), blending (factors of OpenGL 1.4: GL_SRC_COLOR may be
  *    a source factor, as Mesa accepts it; GL_SRC_ALPHA / GL_ONE_MINUS_SRC_ALPHA
  *    and GL_SRC_COLOR / GL_ONE_MINUS_SRC_COLOR rounded as Mesa does on every
  *    renderer: in the shader where the driver rounds otherwise, see gl11.h;
@@ -78,8 +85,11 @@
  * Drawn otherwise than GL says: GL_CLAMP is drawn as GL_CLAMP_TO_EDGE (no
  * border colour); polygons drawn as lines or points under flat shading
  * take the provoking vertex's colour and normal but are lit at each end's
- * own position (the same as GL but for positional lights); no accumulation
- * buffer (its clear does nothing). Not in this header at all: selection,
+ * own position (the same as GL but for positional lights); polygons drawn
+ * as points have their points at their own vertices only, not also where
+ * clipping cuts them (GL also draws points at those); lines wider than the
+ * driver draws (see gl11.h) end where their vertices are, not by the
+ * diamond-exit rule; no accumulation buffer (its clear does nothing). Not in this header at all: selection,
  * feedback, evaluators, raster position, glDrawPixels, glBitmap, 1D and 3D
  * texture images, polygon offset values, stencil functions.
  */
