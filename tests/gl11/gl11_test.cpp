@@ -12,14 +12,42 @@
 #include <gl11.h>
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tests/support/process.h"
 #include "tools/common/png.h"
+
+// This program's own operator new, which fails while asked to (the layer's
+// allocations then fail as they would without memory).
+bool g_failAllocations = false;
+
+// Every form of it and of operator delete, so that whatever is allocated
+// here is freed here.
+void* operator new(std::size_t bytes) {
+    if (g_failAllocations) throw std::bad_alloc();
+    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t bytes) { return operator new(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return g_failAllocations ? nullptr : std::malloc(bytes ? bytes : 1);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t& t) noexcept { return operator new(bytes, t); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -319,28 +347,35 @@ TEST_F(Gl11, AListDrawsTheTextureItBindsAsItIsWhenTheListRuns) {
 }
 
 TEST_F(Gl11, WideLinesCoverTheirWidth) {
-    // ES draws one pixel; three wide covers three rows at any slope.
-    glLineWidth(3);
-    glBegin(GL_LINES);
-    glVertex2f(4, 20.5f);
-    glVertex2f(60, 20.5f);
-    glVertex2f(40.5f, 30);
-    glVertex2f(40.5f, 60);
-    glEnd();
-    for (int y : {19, 20, 21}) EXPECT_EQ(Pixel(30, y).r, 255) << y;
-    EXPECT_EQ(Pixel(30, 18).r, 0);
-    EXPECT_EQ(Pixel(30, 22).r, 0);
-    for (int x : {39, 40, 41}) EXPECT_EQ(Pixel(x, 45).r, 255) << x;
-    EXPECT_EQ(Pixel(38, 45).r, 0);
-    EXPECT_EQ(Pixel(42, 45).r, 0);
-    // Outlines (polygon mode GL_LINE) are wide too, without the diagonal.
-    glClear(GL_COLOR_BUFFER_BIT);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    Quad(10.5f, 10.5f, 50.5f, 50.5f);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    EXPECT_EQ(Pixel(30, 11).r, 255);
-    EXPECT_EQ(Pixel(11, 30).r, 255);
-    EXPECT_EQ(Pixel(30, 30).r, 0);
+    // Three wide covers three rows at any slope, drawn by the driver and
+    // as triangles.
+    for (int emulated : {0, 1}) {
+        SCOPED_TRACE(emulated ? "as triangles" : "by the driver");
+        gl11_SetLineEmulation(emulated);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLineWidth(3);
+        glBegin(GL_LINES);
+        glVertex2f(4, 20.5f);
+        glVertex2f(60, 20.5f);
+        glVertex2f(40.5f, 30);
+        glVertex2f(40.5f, 60);
+        glEnd();
+        for (int y : {19, 20, 21}) EXPECT_EQ(Pixel(30, y).r, 255) << y;
+        EXPECT_EQ(Pixel(30, 18).r, 0);
+        EXPECT_EQ(Pixel(30, 22).r, 0);
+        for (int x : {39, 40, 41}) EXPECT_EQ(Pixel(x, 45).r, 255) << x;
+        EXPECT_EQ(Pixel(38, 45).r, 0);
+        EXPECT_EQ(Pixel(42, 45).r, 0);
+        // Outlines (polygon mode GL_LINE) are wide too, without the diagonal.
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        Quad(10.5f, 10.5f, 50.5f, 50.5f);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        EXPECT_EQ(Pixel(30, 11).r, 255);
+        EXPECT_EQ(Pixel(11, 30).r, 255);
+        EXPECT_EQ(Pixel(30, 30).r, 0);
+    }
+    gl11_SetLineEmulation(0);
 }
 
 // llvmpipe's blend rounds as the layer wants, so the layer leaves it to the
@@ -530,6 +565,21 @@ TEST_F(Gl11, CompileAndExecuteRunsEachCallOnce) {
     EXPECT_EQ(m[12], 1.0f);
     EXPECT_NEAR(Pixel(40, 32).r, 64, 1);
     glDisable(GL_BLEND);
+    glLoadIdentity();
+    // A block drawn as it is given: its first vertex, before the block's
+    // first colour, in the colour current before the block (red).
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 0, 0);
+    glNewList(list, GL_COMPILE_AND_EXECUTE);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(0, 0);
+    glColor3f(0, 1, 0);
+    glVertex2f(64, 0);
+    glVertex2f(0, 64);
+    glEnd();
+    glEndList();
+    EXPECT_GT(Pixel(1, 1).r, 240);
+    EXPECT_LT(Pixel(1, 1).g, 15);
     glDeleteLists(list, 1);
 }
 
@@ -719,6 +769,250 @@ TEST_F(Gl11, FogAlphaTestEnvironmentsColourMaterialGenerationTwoSidesAndSpots) {
     glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180);
     glDisable(GL_LIGHTING);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// GL compares alpha in the colour buffer's fixed point (the fragment's
+// alpha and the reference rounded to bytes), and draws a point as a square
+// of whole pixels placed by GL's rule, kept or clipped by where the point
+// itself is.
+TEST_F(Gl11, AlphaTestAndPointsFollowGLsPixelRules) {
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.5f);  // 128 as a byte
+    glColor4f(1, 1, 1, 0.501f);     // 128 too: not greater
+    Quad(0, 0, 32, 64);
+    glAlphaFunc(GL_EQUAL, 0.5f);
+    Quad(32, 0, 64, 64);  // equal
+    glDisable(GL_ALPHA_TEST);
+    EXPECT_EQ(Pixel(16, 32).r, 0);
+    EXPECT_EQ(Pixel(48, 32).r, 255);
+    // Points. A size of 1 on a pixel's corner is the pixel above and right
+    // of it; 2 around the nearest corner; 2.5 rounds to 2; 3 centred on the
+    // pixel the point is in.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+    const auto covered = [](int x0, int y0, int x1, int y1) {  // exactly this box lit around it
+        for (int y = y0 - 1; y <= y1 + 1; ++y)
+            for (int x = x0 - 1; x <= x1 + 1; ++x) {
+                const bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
+                if ((Pixel(x, y).r == 255) != inside) return ::testing::AssertionFailure() << x << ", " << y;
+            }
+        return ::testing::AssertionSuccess();
+    };
+    const struct {
+        float size, x, y;
+        int x0, y0, x1, y1;
+    } points[] = {{1, 10, 10, 10, 10, 10, 10}, {2, 20.5f, 10.25f, 20, 9, 21, 10}, {2.5f, 30.5f, 10.75f, 30, 10, 31, 11},
+                  {3, 40, 10, 39, 9, 41, 11}};
+    for (const auto& p : points) {
+        glPointSize(p.size);
+        glBegin(GL_POINTS);
+        glVertex2f(p.x, p.y);
+        glEnd();
+        EXPECT_TRUE(covered(p.x0, p.y0, p.x1, p.y1)) << "size " << p.size;
+    }
+    // In a viewport short of the framebuffer's edges: a point just inside
+    // lights pixels outside it too, one just outside lights none.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glViewport(16, 16, 32, 32);  // the ortho projection now maps 0..64 onto it
+    glPointSize(5);
+    glBegin(GL_POINTS);
+    glVertex2f(0.5f, 32);   // window x 16.25: inside
+    glVertex2f(-0.5f, 48);  // window x 15.75: outside
+    glEnd();
+    glViewport(0, 0, kSize, kSize);
+    glPointSize(1);
+    EXPECT_EQ(Pixel(14, 32).r, 255);
+    EXPECT_EQ(Pixel(18, 32).r, 255);
+    for (int x = 10; x < 20; ++x) EXPECT_EQ(Pixel(x, 40).r, 0) << x;
+}
+
+// A line ends by GL's diamond-exit rule, wide or not: one from x = 4.7 to
+// 60.2 lights columns 4 to 59 (its first pixel, whose diamond it leaves,
+// and not its last, inside whose diamond it ends). The driver draws wide
+// lines where it can; drawn as triangles instead (where it cannot), they
+// cover their width but end where their vertices are.
+TEST_F(Gl11, WideLinesEndWhereGLEndsThem) {
+    for (float width : {1.0f, 3.0f}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLineWidth(width);
+        glBegin(GL_LINES);
+        glVertex2f(4.7f, 20.5f);
+        glVertex2f(60.2f, 20.5f);
+        glEnd();
+        EXPECT_EQ(Pixel(4, 20).r, 255) << width;
+        EXPECT_EQ(Pixel(59, 20).r, 255) << width;
+        EXPECT_EQ(Pixel(60, 20).r, 0) << width;
+        EXPECT_EQ(Pixel(3, 20).r, 0) << width;
+    }
+    glLineWidth(1);
+}
+
+// Polygons with a face outlined: triangles drawn in their order (a filled
+// one after an outlined one covers its edges), a fan's triangles flat in
+// the colours of their own last vertices.
+TEST_F(Gl11, OutlinedPolygonsKeepTheirOrderAndFlatColours) {
+    glPolygonMode(GL_BACK, GL_LINE);
+    glBegin(GL_TRIANGLES);
+    glColor3f(1, 0, 0);  // clockwise: the back, outlined in red
+    glVertex2f(10.5f, 10.5f), glVertex2f(10.5f, 50.5f), glVertex2f(50.5f, 10.5f);
+    glColor3f(0, 1, 0);  // counter-clockwise: the front, filled green, over the outline
+    glVertex2f(4, 4), glVertex2f(60, 4), glVertex2f(4, 60);
+    glEnd();
+    EXPECT_EQ(Pixel(30, 10).r, 0);
+    EXPECT_EQ(Pixel(30, 10).g, 255);
+    EXPECT_EQ(Pixel(10, 30).g, 255);
+    // A fan of two front triangles, filled, flat: the first in the colour of
+    // its vertex 2 (blue), the second of its vertex 3 (white); back faces
+    // outlined still.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glShadeModel(GL_FLAT);
+    glBegin(GL_TRIANGLE_FAN);
+    glColor3f(1, 0, 0), glVertex2f(2, 2);
+    glColor3f(0, 1, 0), glVertex2f(62, 2);
+    glColor3f(0, 0, 1), glVertex2f(62, 62);
+    glColor3f(1, 1, 1), glVertex2f(2, 62);
+    glEnd();
+    glShadeModel(GL_SMOOTH);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    const Rgb first = Pixel(50, 20), second = Pixel(20, 50);
+    EXPECT_TRUE(first.r == 0 && first.g == 0 && first.b == 255) << first.r << " " << first.g << " " << first.b;
+    EXPECT_TRUE(second.r == 255 && second.g == 255 && second.b == 255) << second.r << " " << second.g << " " << second.b;
+}
+
+// Lighting where GL's equation, or desktop Mesa where GL leaves the choice,
+// says what to draw. Every case: one white light from the viewer, no
+// ambient, a black material but for what the case sets.
+TEST_F(Gl11, LightingsCornersAsGLAndDesktopMesaHaveThem) {
+    const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, red[4] = {1, 0, 0, 1}, toViewer[4] = {0, 0, 1, 0};
+    const auto reset = [&] {
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+        glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+        glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+        glLightfv(GL_LIGHT0, GL_POSITION, toViewer);
+        for (GLenum p : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION}) glMaterialfv(GL_FRONT_AND_BACK, p, black);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
+        const GLfloat down[3] = {0, 0, -1};
+        glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, down);
+        glNormal3f(0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    };
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    // A glMaterial of a property that tracks the colour does not reach it:
+    // after colour material, the property holds the last colour (green).
+    reset();
+    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glColor3f(0, 1, 0);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, red);
+    glDisable(GL_COLOR_MATERIAL);
+    glColor3f(1, 1, 1);
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    // A spot cone applies to a directional light too: the light from the
+    // viewer, its cone of 30 degrees turned sideways, lights nothing.
+    reset();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    const GLfloat sideways[3] = {1, 0, 0};
+    glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, sideways);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 30);
+    Quad(0, 0, 64, 64);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    // Shininess 0 with the half-way vector behind the surface: GLSL leaves
+    // pow(0, 0) open; desktop Mesa takes it as 1, full specular.
+    reset();
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, black);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    const GLfloat behind[4] = {0.3f, 0, -0.954f, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, behind);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
+    glNormal3f(0.1f, 0, -0.995f);  // toward the light (n.l > 0), n.h < 0
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 1);  // and with any other: none
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    reset();
+    glDisable(GL_LIGHTING);
+    // GL_DECAL over a luminance texture, which GL leaves undefined: the
+    // colour as it is, as desktop Mesa draws it.
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const uint8_t grey = 200;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, 1, 1, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, &grey);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glColor3f(0, 1, 0);
+    Quad(0, 0, 64, 64);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
+    glDeleteTextures(1, &texture);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// glDrawElements naming vertices far apart reads those vertices only: an
+// array whose elements 0, 1 and 2^31 - 16 are readable and every other page
+// is not (address space kept without memory), drawn as one triangle.
+TEST_F(Gl11, DrawElementsOverASparseRangeReadsOnlyTheNamedVertices) {
+    const size_t far = (size_t(1) << 31) - 16, stride = 3 * sizeof(GLfloat);
+    const size_t page = size_t(sysconf(_SC_PAGESIZE)), bytes = (far + 1) * stride + page;
+    void* reserved = mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(reserved, MAP_FAILED);
+    auto* base = static_cast<uint8_t*>(reserved);
+    const auto open = [&](size_t element) {
+        const size_t at = element * stride / page * page;
+        return mprotect(base + at, 2 * page, PROT_READ | PROT_WRITE) == 0;
+    };
+    ASSERT_TRUE(open(0));
+    ASSERT_TRUE(open(far));
+    const GLfloat a[3] = {0, 0, 0}, b[3] = {64, 0, 0}, c[3] = {0, 64, 0};
+    std::memcpy(base, a, stride);
+    std::memcpy(base + stride, b, stride);
+    std::memcpy(base + far * stride, c, stride);
+    const GLuint indices[3] = {0, 1, GLuint(far)};
+    glVertexPointer(3, GL_FLOAT, 0, base);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glDrawElements(GL_TRIANGLES, 3, GL_UNSIGNED_INT, indices);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(Pixel(16, 16).r, 255);
+    EXPECT_EQ(Pixel(48, 48).r, 0);
+    munmap(reserved, bytes);
+}
+
+// Where the layer cannot allocate, the call records GL_OUT_OF_MEMORY and
+// leaves the state as it was; nothing is thrown through the C interface.
+// The allocations fail through this program's own operator new (below).
+TEST_F(Gl11, AFailedAllocationIsOutOfMemory) {
+    const GLuint list = glGenLists(1);
+    g_failAllocations = true;
+    glNewList(list, GL_COMPILE);
+    g_failAllocations = false;
+    EXPECT_EQ(glGetError(), GLenum(GL_OUT_OF_MEMORY));
+    GLint compiling = -1;
+    glGetIntegerv(GL_LIST_INDEX, &compiling);
+    EXPECT_EQ(compiling, 0);
+    glEndList();  // no list is being made
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+    // A block that cannot keep its vertices reports it (what it draws then
+    // is GL's to leave undefined).
+    glBegin(GL_POINTS);
+    g_failAllocations = true;
+    for (int i = 0; i < 1000; ++i) glVertex2f(float(i % 64), 1);
+    g_failAllocations = false;
+    glEnd();
+    EXPECT_EQ(glGetError(), GLenum(GL_OUT_OF_MEMORY));
+    // And the layer draws on.
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(16, 16).r, 255);
+    glDeleteLists(list, 1);
 }
 
 // A variant whose shader does not build: the error once, the draw skipped,
