@@ -8,20 +8,28 @@
 // and once from the layer's gl11_ functions, and one interpreter runs the
 // same commands through either. Sequences are random within the features
 // the layer implements (every primitive and polygon mode, flat and wide
-// lines, lists in both modes, attribute stacks, textures with every
+// lines, points, lists in both modes, attribute stacks, textures with every
 // environment and generation, lighting with spot lights, two sides and
 // colour material, fog, alpha test, blending, deliberate errors) and seeded:
-// a failure names its seed. GL11_DIFF_SEQUENCES sets how many (500 by
-// default), GL11_DIFF_FIRST the first seed, GL11_DIFF_STEPS how many steps of
-// each to run.
+// a failure names its seed. 500 sequences from seed 1 on every run;
+// GL11_DIFF_SEQUENCES sets how many, GL11_DIFF_FIRST the first seed,
+// GL11_DIFF_STEPS how many steps of each to run, GL11_DIFF_KEEP which
+// steps (to find the one that differs), GL11_DIFF_VERBOSE=1 prints the
+// vertices of a failing sequence.
 //
-// Where desktop Mesa is not OpenGL 1.1 the generator keeps to what both
-// agree on: Mesa is OpenGL 4.5 (compatibility), which accepts GL_SRC_COLOR
-// as a source blend factor (OpenGL 1.4) and textures of any size (2.0), as
-// the layer does; the generator does not give glLightModeli a vector
-// parameter (Mesa accepts it, 1.1 and the layer do not), no
-// GL_SRC_ALPHA_SATURATE as a destination factor (Mesa accepts it, as
-// OpenGL 4 does) and no GL_CLAMP (drawn as GL_CLAMP_TO_EDGE by the layer).
+// Where desktop Mesa 22 is not OpenGL 1.1, or GL leaves the result to the
+// renderer, the generator keeps to what both draw alike, and says so where it
+// does. Mesa is OpenGL 4.5 (compatibility), which accepts GL_SRC_COLOR as a
+// source blend factor (OpenGL 1.4) and textures of any size (2.0), as the
+// layer does; the generator does not give glLightModeli a vector parameter
+// (Mesa accepts it, 1.1 and the layer do not), no GL_SRC_ALPHA_SATURATE as a
+// destination factor (Mesa accepts it, as OpenGL 4 does) and no GL_CLAMP
+// (drawn as GL_CLAMP_TO_EDGE by the layer). The rest is at each rule:
+// Settle() (pending glMaterial and current values), Draw() and Current()
+// (lists), Attribs() (glPopAttrib), executing_ (GL_COMPILE_AND_EXECUTE),
+// homogeneous_ (lighting with w), Mode() and Immediate() (line loops, vertex
+// attributes first given inside a block), Positions(), Arrays() and the
+// rectangles (polygons of one plane, quads cut either way).
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -29,6 +37,8 @@
 #include <gl11.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +102,7 @@ constexpr int kSize = 96;
     X(void, Normal3f, (GLfloat, GLfloat, GLfloat))                                                             \
     X(void, TexCoord2f, (GLfloat, GLfloat))                                                                    \
     X(void, Vertex3f, (GLfloat, GLfloat, GLfloat))                                                             \
+    X(void, Vertex4f, (GLfloat, GLfloat, GLfloat, GLfloat))                                                    \
     X(void, Begin, (GLenum))                                                                                   \
     X(void, End, (void))                                                                                       \
     X(void, Rectf, (GLfloat, GLfloat, GLfloat, GLfloat))                                                       \
@@ -206,10 +217,25 @@ Sides& TheSides() {
 
 // ---- the generator ---------------------------------------------------------
 
+// Mesa 22 keeps a glMaterial, glColor, glNormal or glTexCoord given outside
+// glBegin / glEnd pending until the next drawing command, and does not
+// always see it before then: the pending material is written over what
+// glPopAttrib restored since, and over what glEnable(GL_COLOR_MATERIAL) or
+// glColorMaterial took from the current colour; a glPopAttrib of
+// GL_CURRENT_BIT that has not seen the current values change (given after
+// glEndList, or after an array draw) leaves them as they are. GL 1.1 makes
+// each call take effect at once. An empty glBegin / glEnd after such calls
+// draws nothing and makes Mesa apply them at once.
+void Settle(const Gl& gl) {
+    gl.Begin(GL_POINTS);
+    gl.End();
+}
+
 // A sequence is a list of steps, each run on one side's table; the data
 // they point at (arrays, texels) belongs to the sequence.
 struct Sequence {
     std::vector<std::function<void(const Gl&)>> steps;
+    std::vector<bool> checked;  // per step: glGetError is asked after it
     std::vector<std::vector<float>> floats;
     std::vector<std::vector<uint8_t>> bytes;
     std::vector<std::string> log;  // what was generated, for a failure's message
@@ -217,26 +243,37 @@ struct Sequence {
 
 class Generator {
 public:
-    // `full`: also the features where the two still disagree (see the test).
-    Generator(unsigned seed, bool full) : rng_(seed), full_(full) {}
+    explicit Generator(unsigned seed) : rng_(seed) {}
 
     Sequence Make() {
         Setup();
         const int count = Int(6, 16);
         for (int i = 0; i < count; ++i) Step(0);
         if (list_) {
-            Do("glCallList", [l = list_](const Gl& gl) { gl.CallList(l); });
-            if (Chance(0.5)) Do("glCallList again", [l = list_](const Gl& gl) { gl.CallList(l); });
+            CallList("glCallList");
+            if (Chance(0.5)) CallList("glCallList again");
         }
         return std::move(seq_);
     }
 
 private:
     std::mt19937 rng_;
-    bool full_;
     Sequence seq_;
     GLuint list_ = 0;
     bool textures_ = false;
+    bool inList_ = false;     // the steps being made are compiled into the list
+    int listDraws_ = 0;       // geometry steps in the list
+    // The list is GL_COMPILE_AND_EXECUTE. Mesa 22 runs glShadeModel and
+    // glMaterial given there before it draws the block given before them
+    // (GL 1.1 runs the commands in order): neither is given in such a list.
+    bool executing_ = false;
+    // Positions with w other than 1 in this sequence. GL 1.1 lights a
+    // vertex from its position divided by w; Mesa 22 takes x, y and z as
+    // they are: such sequences light with directional lights and an
+    // infinite viewer only (which do not look at the position), the others
+    // keep w at 1.
+    bool homogeneous_ = false;
+    int pushes_ = 0;          // attribute pushes open
 
     float Real(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng_); }
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -248,6 +285,12 @@ private:
     void Do(const std::string& what, std::function<void(const Gl&)> f) {
         seq_.log.push_back(what);
         seq_.steps.push_back(std::move(f));
+        // Mesa 22 answers glEndList with GL_INVALID_OPERATION when glGetError
+        // was called after a glBegin / glEnd block of GL_COMPILE_AND_EXECUTE
+        // in which an attribute first appears after the first vertex; GL 1.1
+        // refuses glEndList only when no list is being made. Errors inside a
+        // list are read after glEndList.
+        seq_.checked.push_back(!inList_);
     }
     const float* Floats(std::vector<float> v) {
         seq_.floats.push_back(std::move(v));
@@ -255,6 +298,7 @@ private:
     }
 
     void Setup() {
+        homogeneous_ = Chance(0.5);
         if (Chance(0.5)) {
             const float near = Real(1.0f, 2.0f);
             Do("frustum", [near](const Gl& gl) {
@@ -264,10 +308,16 @@ private:
                 gl.Translatef(0, 0, -near - 1.5f);
             });
         } else {
+            // In front of the eye, as the frustum's: GL leaves to the renderer
+            // how a quad is cut into triangles (Mesa cuts one along either
+            // diagonal by how it is drawn), and fog's eye distance |z| is not
+            // linear across a quad that meets the plane z = 0, so the two cuts
+            // would fog it differently.
             Do("ortho", [](const Gl& gl) {
                 gl.MatrixMode(GL_PROJECTION);
-                gl.Ortho(-1.2, 1.2, -1.2, 1.2, -5.0, 5.0);
+                gl.Ortho(-1.2, 1.2, -1.2, 1.2, 0.5, 7.0);
                 gl.MatrixMode(GL_MODELVIEW);
+                gl.Translatef(0, 0, -3.0f);
             });
         }
         const float angle = Real(-40, 40), ax = Real(-1, 1), ay = Real(-1, 1);
@@ -306,8 +356,8 @@ private:
 
     void Step(int depth) {
         switch (Int(0, 15)) {
-            case 0: case 1: case 2: return Immediate();
-            case 3: case 4: return Arrays();
+            case 0: case 1: case 2: return Draw(false);
+            case 3: case 4: return Draw(true);
             case 5: return Enables();
             case 6: return Raster();
             case 7: return Lighting();
@@ -315,9 +365,11 @@ private:
             case 9: return Fragment();
             case 10: return Matrices();
             case 11: return Attribs(depth);
-            case 12: return depth == 0 ? List() : Immediate();
+            case 12: return depth == 0 ? List() : Draw(false);
             case 13: return Current();
-            case 14: return Errors();
+            // Mesa 22 loses errors raised while some lists run (see Draw()):
+            // deliberate errors outside lists only.
+            case 14: return inList_ ? Enables() : Errors();
             default: return Enables();
         }
     }
@@ -335,10 +387,11 @@ private:
         switch (Int(0, 7)) {
             case 0: {
                 const GLenum face = Pick<GLenum>({GL_FRONT, GL_BACK, GL_FRONT_AND_BACK, GL_FRONT_AND_BACK});
-                const GLenum mode = full_ ? Pick<GLenum>({GL_FILL, GL_LINE, GL_LINE, GL_POINT}) : GL_FILL;
+                const GLenum mode = Pick<GLenum>({GL_FILL, GL_LINE, GL_LINE, GL_POINT});
                 return Do("polygon mode " + std::to_string(face) + " " + std::to_string(mode), [=](const Gl& gl) { gl.PolygonMode(face, mode); });
             }
             case 1: {
+                if (executing_) return Enables();  // see executing_
                 const GLenum m = Pick<GLenum>({GL_FLAT, GL_SMOOTH});
                 return Do("shade model " + std::to_string(m), [=](const Gl& gl) { gl.ShadeModel(m); });
             }
@@ -379,7 +432,7 @@ private:
         const GLenum light = GL_LIGHT0 + GLenum(Int(0, 2));
         switch (Int(0, 7)) {
             case 0: {
-                const bool positional = Chance(0.5);
+                const bool positional = Chance(0.5) && !homogeneous_;  // see homogeneous_
                 const float* p = Floats({Real(-2, 2), Real(-2, 2), Real(0.5f, 3), positional ? 1.0f : 0.0f});
                 return Do(std::string("light position") + (positional ? " positional" : ""), [=](const Gl& gl) { gl.Lightfv(light, GL_POSITION, p); });
             }
@@ -406,6 +459,7 @@ private:
                 });
             }
             case 4: {
+                if (executing_) return Enables();  // see executing_
                 const GLenum face = Pick<GLenum>({GL_FRONT, GL_BACK, GL_FRONT_AND_BACK});
                 const GLenum pname = Pick<GLenum>({GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION, GL_AMBIENT_AND_DIFFUSE});
                 const float* c = Floats(Colour());
@@ -413,10 +467,11 @@ private:
                 return Do("material " + std::to_string(face) + " " + std::to_string(pname) + " shininess " + std::to_string(shininess), [=](const Gl& gl) {
                     gl.Materialfv(face, pname, c);
                     gl.Materialf(face, GL_SHININESS, shininess);
+                    Settle(gl);
                 });
             }
             case 5: {
-                const bool two = Chance(0.6), local = Chance(0.3);
+                const bool two = Chance(0.6), local = Chance(0.3) && !homogeneous_;
                 const float* a = Floats(Colour());
                 return Do("light model two " + std::to_string(two) + " local " + std::to_string(local), [=](const Gl& gl) {
                     gl.LightModeli(GL_LIGHT_MODEL_TWO_SIDE, two);
@@ -527,6 +582,11 @@ private:
     }
 
     void Attribs(int depth) {
+        // Mesa 22's glPopAttrib restores only the groups it has seen change
+        // since the push, and it misses the changes made inside another push
+        // and pop to groups that one did not save (GL 1.1 restores every
+        // group the push saved): no push inside another.
+        if (pushes_ > 0) return Current();
         // Every group the layer keeps (GL_ALL_ATTRIB_BITS also names groups
         // of state Mesa restores with errors of its own on a framebuffer
         // object, the read and draw buffers).
@@ -538,29 +598,71 @@ private:
         for (GLbitfield b : bits)
             if (Chance(0.3)) mask |= b;
         if (Chance(0.15)) mask = kAllKept;
+        // A list sets the current values it holds without Mesa 22's
+        // glPopAttrib seeing them change (so it does not restore them): in a
+        // list, pushes leave GL_CURRENT_BIT out.
+        if (inList_) mask &= ~GLbitfield(GL_CURRENT_BIT);
         Do("push attrib " + std::to_string(mask), [=](const Gl& gl) { gl.PushAttrib(mask); });
+        ++pushes_;
         const int n = Int(1, 4);
         for (int i = 0; i < n; ++i) Step(depth + 1);
+        --pushes_;
         Do("pop attrib", [](const Gl& gl) { gl.PopAttrib(); });
     }
 
+    // Geometry: a glBegin / glEnd block or an array draw. Mesa 22 runs some
+    // lists of three of them or more wrongly (lists of a polygon, points
+    // and an array draw lost every error raised in them, and left other
+    // current values than the ones they gave; GL 1.1 runs a list as its
+    // commands issued directly): at most two in a list.
+    void Draw(bool arrays) {
+        if (inList_ && listDraws_ == 2) return Enables();
+        if (inList_) ++listDraws_;
+        return arrays ? Arrays() : Immediate();
+    }
+
     void List() {
-        if (list_) return Immediate();
+        if (list_) return Draw(false);
         list_ = 1;
         const GLenum mode = Chance(0.5) ? GL_COMPILE : GL_COMPILE_AND_EXECUTE;
+        inList_ = true;
+        executing_ = mode == GL_COMPILE_AND_EXECUTE;
         Do(mode == GL_COMPILE ? "new list" : "new list, execute", [=](const Gl& gl) { gl.NewList(1, mode); });
         const int n = Int(1, 5);
         for (int i = 0; i < n; ++i) Step(1);
+        inList_ = executing_ = false;
         Do("end list", [](const Gl& gl) { gl.EndList(); });
     }
 
+    // Mesa 22 leaves current after a list the values the list gave outside
+    // glBegin / glEnd where a block of the list gave others after them (GL
+    // 1.1: the last ones given): the current values are given again after
+    // each call.
+    void CallList(const std::string& what) {
+        const float* c = Floats(Colour(0.2f));
+        const float nx = Real(-1, 1), ny = Real(-1, 1), nz = Real(0.2f, 1), s = Real(0, 1), t = Real(0, 1);
+        Do(what, [=, l = list_](const Gl& gl) {
+            gl.CallList(l);
+            gl.Color4f(c[0], c[1], c[2], c[3]);
+            gl.Normal3f(nx, ny, nz);
+            gl.TexCoord2f(s, t);
+            Settle(gl);
+        });
+    }
+
     void Current() {
+        // In a list, Mesa 22 keeps a value given outside glBegin / glEnd
+        // current over the values a later block of the list gives (after
+        // the list runs, and for an array draw after the block; GL 1.1: the
+        // last value given is current): no such values in lists.
+        if (inList_) return Enables();
         const float* c = Floats(Colour(0.2f));
         const float nx = Real(-1, 1), ny = Real(-1, 1), nz = Real(0.2f, 1), s = Real(0, 1), t = Real(0, 1);
         Do("current", [=](const Gl& gl) {
             gl.Color4f(c[0], c[1], c[2], c[3]);
             gl.Normal3f(nx, ny, nz);
             gl.TexCoord2f(s, t);
+            Settle(gl);
         });
     }
 
@@ -584,6 +686,14 @@ private:
             case GL_QUAD_STRIP: return n < 4 ? 4 : n / 2 * 2;
             default: return n;
         }
+    }
+
+    // A primitive. Mesa 22 closes a GL_LINE_LOOP of a display list with a
+    // copy of its first vertex and leaves that vertex's values current after
+    // the list (GL 1.1: the last ones given): no line loops in lists.
+    GLenum Mode() {
+        const GLenum mode = GLenum(Int(0, 9));
+        return inList_ && mode == GL_LINE_LOOP ? GL_LINE_STRIP : mode;
     }
 
     // n positions for `mode`. GL leaves non-planar and non-convex polygons
@@ -613,6 +723,9 @@ private:
         }
         const int per = mode == GL_QUADS ? 4 : n;
         for (int first = 0; first < n; first += per) {
+            // Each quad on a plane of its own (see Immediate()'s rectangles).
+            if (first > 0)
+                for (int k = 0; k < 3; ++k) o[k] = Real(-0.3f, 0.3f), u[k] = Real(-1, 1), w[k] = Real(-1, 1);
             const float r = Real(0.3f, 0.9f), cx = Real(-0.3f, 0.3f), cy = Real(-0.3f, 0.3f);
             float angle = Real(0, 1);
             for (int i = first; i < n && i < first + per; ++i) {
@@ -625,7 +738,7 @@ private:
 
     // One vertex's attributes, each set or not.
     void Immediate() {
-        const GLenum mode = GLenum(Int(0, 9));
+        const GLenum mode = Mode();
         // Whole primitives only: Mesa records an incomplete one into a list
         // and then refuses the next state call with GL_INVALID_OPERATION.
         const int n = Whole(mode, Pick<int>({3, 4, 5, 6, 8, 9, 12}));
@@ -654,15 +767,34 @@ private:
                 std::memcpy(v.t, vs[0].t, sizeof v.t);
                 v.setC = vs[0].setC, v.setN = vs[0].setN, v.setT = vs[0].setT;
             }
+        // Where an attribute first appears after a block's first vertex, Mesa
+        // 22 splits the primitive there (its vertex grows) and does not always
+        // join the pieces again: drawn directly, a GL_LINE_LOOP loses a
+        // segment when that happens at two of its vertices; compiled into a
+        // list, Mesa reads past the end of its vertex store (AddressSanitizer
+        // reports it in swrast_dri.so) and draws lines to vertices of
+        // garbage, strips of the wrong vertices. GL 1.1 draws every primitive
+        // whole, and runs a list as its commands issued directly: such blocks
+        // set from the first vertex on what they set at all.
+        if (mode == GL_LINE_LOOP || inList_)
+            for (const V& v : vs) vs[0].setC |= v.setC, vs[0].setN |= v.setN, vs[0].setT |= v.setT;
         if (Chance(0.1)) {
-            const float x = Real(-1, 0), y = Real(-1, 0);
-            return Do("rect", [=](const Gl& gl) { gl.Rectf(x, y, x + 0.9f, y + 0.7f); });
+            // Each rectangle on a plane of its own: where two polygons of one
+            // plane overlap, which is in front is a matter of rounding that GL
+            // does not fix.
+            const float x = Real(-1, 0), y = Real(-1, 0), z = Real(-0.5f, 0.5f);
+            return Do("rect", [=](const Gl& gl) {
+                gl.PushMatrix();
+                gl.Translatef(0, 0, z);
+                gl.Rectf(x, y, x + 0.9f, y + 0.7f);
+                gl.PopMatrix();
+            });
         }
         std::string what = "begin " + std::to_string(mode) + " x" + std::to_string(n);
         if (std::getenv("GL11_DIFF_VERBOSE"))
             for (const V& v : vs)
                 what += "\n    " + std::to_string(v.p[0]) + " " + std::to_string(v.p[1]) + " " + std::to_string(v.p[2]) +
-                        (v.setC ? " colour" : "");
+                        (v.setC ? " colour" : "") + (v.setN ? " normal" : "") + (v.setT ? " tex " + std::to_string(v.t[0]) + "," + std::to_string(v.t[1]) : "");
         Do(what, [=](const Gl& gl) {
             gl.Begin(mode);
             for (const V& v : vs) {
@@ -676,13 +808,22 @@ private:
     }
 
     void Arrays() {
-        const GLenum mode = GLenum(Int(0, 9));
-        const int n = Pick<int>({4, 6, 8, 12});
-        const int size = Pick<int>({2, 3, 4});
+        const GLenum mode = Mode();
+        // Whole primitives only (see Immediate()), in the vertices drawn.
+        const int n = Whole(mode, Pick<int>({4, 6, 8, 12}));
+        // Two components put every vertex on the plane z = 0: triangles of
+        // one draw overlap there, and which is in front is rounding GL does
+        // not fix (see Immediate()'s rectangles): points and lines only.
+        const int size = mode <= GL_LINE_STRIP ? Pick<int>({2, 3, 4}) : Pick<int>({3, 4});
         std::vector<float> pos, colour, normal, tex;
         const std::vector<float> positions = Positions(mode, n);
+        // Four-component positions of one polygon share their w: values a
+        // polygon interpolates (fog's eye distance) then vary across it as
+        // over a plane, and the two ways of cutting a quad give the same.
+        const bool polygon = mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON;
+        const float polygonW = Real(0.5f, 2.0f);
         for (int i = 0; i < n; ++i) {
-            const float w = size == 4 ? Real(0.5f, 2.0f) : 1.0f;
+            const float w = size != 4 || !homogeneous_ ? 1.0f : polygon ? polygonW : Real(0.5f, 2.0f);
             for (int k = 0; k < size; ++k) pos.push_back(k < 3 ? positions[size_t(3 * i + k)] * w : w);
             for (int k = 0; k < 4; ++k) colour.push_back(Real(0, 1));
             normal.push_back(Real(-1, 1)), normal.push_back(Real(-1, 1)), normal.push_back(Real(0.2f, 1));
@@ -702,18 +843,33 @@ private:
         const float* t = Floats(tex);
         seq_.bytes.push_back(ubColour);
         const uint8_t* cb = seq_.bytes.back().data();
-        const bool useC = Chance(0.6), useN = Chance(0.5), useT = Chance(0.5), bytes = Chance(0.4);
+        // In a list, positions only: an array draw leaves the current value
+        // of what came from an array indeterminate (given again after it,
+        // below), and Current() says why values are not given in lists.
+        const bool useC = Chance(0.6) && !inList_, useN = Chance(0.5) && !inList_, useT = Chance(0.5) && !inList_;
+        const bool bytes = Chance(0.4);
         const int cs = Pick<int>({3, 4});
         const bool elements = Chance(0.5);
+        const std::vector<float> afterDraw = Colour(0.2f);
+        const std::array<float, 4> after = {afterDraw[0], afterDraw[1], afterDraw[2], afterDraw[3]};
         std::vector<uint8_t> idx8;
         std::vector<uint16_t> idx16;
         std::vector<uint32_t> idx32;
-        const int ni = Int(3, 14);
+        const bool polygonal = mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON;
+        // The vertices of polygons and triangles once each: one named twice
+        // makes a triangle of no area, which GL calls neither front nor back
+        // facing (Mesa takes it for the one or the other by the framebuffer's
+        // orientation). Polygons take theirs in order (to stay convex),
+        // triangles in any.
+        const bool filled = mode >= GL_TRIANGLES;
+        const int ni = filled ? n : Whole(mode, Int(3, 14));
+        std::vector<uint32_t> order(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) order[size_t(i)] = uint32_t(i);
+        if (!polygonal) std::shuffle(order.begin(), order.end(), rng_);
         const GLenum type = Pick<GLenum>({GL_UNSIGNED_BYTE, GL_UNSIGNED_SHORT, GL_UNSIGNED_INT});
         std::vector<uint8_t> indexBytes;
-        const bool polygonal = mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON;
         for (int i = 0; i < ni; ++i) {
-            const uint32_t v = polygonal ? uint32_t(i % n) : uint32_t(Int(0, n - 1));
+            const uint32_t v = filled ? order[size_t(i)] : uint32_t(Int(0, n - 1));
             if (type == GL_UNSIGNED_BYTE) indexBytes.push_back(uint8_t(v));
             if (type == GL_UNSIGNED_SHORT) { const uint16_t s = uint16_t(v); indexBytes.insert(indexBytes.end(), reinterpret_cast<const uint8_t*>(&s), reinterpret_cast<const uint8_t*>(&s) + 2); }
             if (type == GL_UNSIGNED_INT) indexBytes.insert(indexBytes.end(), reinterpret_cast<const uint8_t*>(&v), reinterpret_cast<const uint8_t*>(&v) + 4);
@@ -747,11 +903,20 @@ private:
                gl.DisableClientState(GL_COLOR_ARRAY);
                gl.DisableClientState(GL_NORMAL_ARRAY);
                gl.DisableClientState(GL_TEXTURE_COORD_ARRAY);
+               // GL 1.1 leaves the current value of an attribute that came
+               // from an array indeterminate after the draw (Mesa's lists
+               // leave the last element's, the layer the one from before):
+               // given again.
+               if (useC) gl.Color4f(after[0], after[1], after[2], after[3]);
+               if (useN) gl.Normal3f(after[0], after[1], 1.0f);
+               if (useT) gl.TexCoord2f(after[2], after[3]);
+               Settle(gl);
            });
     }
 };
 
 // ---- running a sequence ----------------------------------------------------
+
 
 // Every state a sequence can change, back to GL's defaults.
 void Reset(const Gl& gl) {
@@ -795,6 +960,7 @@ void Reset(const Gl& gl) {
     gl.Materialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
     gl.Materialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
     gl.Materialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
+    Settle(gl);
     gl.LightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
     gl.LightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
     gl.LightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
@@ -827,6 +993,7 @@ void Reset(const Gl& gl) {
     gl.Color4f(1, 1, 1, 1);
     gl.Normal3f(0, 0, 1);
     gl.TexCoord2f(0, 0);
+    Settle(gl);
     gl.ClearColor(0.1f, 0.2f, 0.3f, 0.5f);
     gl.ClearDepth(1);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -847,7 +1014,7 @@ Result RunSide(const Sides& sides, int side, const Sequence& seq) {
     Result r;
     for (size_t i = 0; i < seq.steps.size(); ++i) {
         seq.steps[i](gl);
-        if (r.error == GL_NO_ERROR && (r.error = gl.GetError()) != GL_NO_ERROR) r.errorStep = i;
+        if (seq.checked[i] && r.error == GL_NO_ERROR && (r.error = gl.GetError()) != GL_NO_ERROR) r.errorStep = i;
     }
     while (gl.GetError() != GL_NO_ERROR) {
     }
@@ -871,30 +1038,31 @@ int EnvInt(const char* name, int fallback) {
     return v && *v ? std::atoi(v) : fallback;
 }
 
-// Disabled: the two still disagree in some sequences (about one in ten
-// of the first 500 seeds; GL11_DIFF_ALL=1 adds polygon modes); run it with
-// --gtest_also_run_disabled_tests.
-TEST(Gl11Differential, DISABLED_GeneratedSequencesMatchDesktopMesa) {
+// Each sequence: mean difference at most 1 level, 99.9 % of pixels within
+// 8, the same first error.
+TEST(Gl11Differential, GeneratedSequencesMatchDesktopMesa) {
     const Sides& sides = TheSides();
     ASSERT_TRUE(sides.ok) << "no desktop and ES contexts on EGL's surfaceless platform";
     const int count = EnvInt("GL11_DIFF_SEQUENCES", 500), first = EnvInt("GL11_DIFF_FIRST", 1);
-    const bool full = EnvInt("GL11_DIFF_ALL", 0) != 0;
+    std::string failed;  // every seed that differs; the first five in full
     int failures = 0;
     double worstMean = 0;
-    for (int seed = first; seed < first + count && failures < 5; ++seed) {
-        Sequence seq = Generator(unsigned(seed), full).Make();
+    for (int seed = first; seed < first + count; ++seed) {
+        Sequence seq = Generator(unsigned(seed)).Make();
         // GL11_DIFF_STEPS: only the first steps of each (to find the one that differs).
         if (const int steps = EnvInt("GL11_DIFF_STEPS", 0); steps > 0 && size_t(steps) < seq.steps.size())
-            seq.steps.resize(size_t(steps)), seq.log.resize(size_t(steps));
+            seq.steps.resize(size_t(steps)), seq.log.resize(size_t(steps)), seq.checked.resize(size_t(steps));
         // GL11_DIFF_KEEP=1,2,7: only those steps (counted from 1).
         if (const char* keep = std::getenv("GL11_DIFF_KEEP")) {
             Sequence kept;
             for (const char* p = keep; *p;) {
                 const size_t i = size_t(std::strtoul(p, const_cast<char**>(&p), 10));
-                if (i >= 1 && i <= seq.steps.size()) kept.steps.push_back(seq.steps[i - 1]), kept.log.push_back(seq.log[i - 1]);
+                if (i >= 1 && i <= seq.steps.size())
+                    kept.steps.push_back(seq.steps[i - 1]), kept.log.push_back(seq.log[i - 1]),
+                        kept.checked.push_back(seq.checked[i - 1]);
                 if (*p) ++p;
             }
-            seq.steps = kept.steps, seq.log = kept.log;
+            seq.steps = kept.steps, seq.log = kept.log, seq.checked = kept.checked;
         }
         const Result desktop = RunSide(sides, 0, seq), layer = RunSide(sides, 1, seq);
         double sum = 0;
@@ -913,7 +1081,8 @@ TEST(Gl11Differential, DISABLED_GeneratedSequencesMatchDesktopMesa) {
         const double farShare = double(far) / double(kSize * kSize);
         const bool same = mean <= 1.0 && farShare <= 0.001 && desktop.error == layer.error;
         if (same) continue;
-        ++failures;
+        failed += " " + std::to_string(seed);
+        if (++failures > 5) continue;
         std::string steps;
         for (size_t i = 0; i < seq.log.size(); ++i) {
             steps += "\n  " + seq.log[i];
@@ -927,6 +1096,7 @@ TEST(Gl11Differential, DISABLED_GeneratedSequencesMatchDesktopMesa) {
                       << " pixels more than 8 apart, error " << desktop.error << " on the desktop and "
                       << layer.error << " through the layer (pictures: " << name << "-*.png); the sequence:" << steps;
     }
+    EXPECT_EQ(failures, 0) << "seeds that differ:" << failed;
     RecordProperty("worst_mean_difference", std::to_string(worstMean));
 }
 
