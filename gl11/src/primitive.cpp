@@ -8,6 +8,7 @@
 #include "program.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -157,6 +158,78 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
 
+// A vertex's clip coordinates.
+void ClipOf(const Mat4& mvp, const Vertex& v, float out[4]) {
+    const float* p = v.pos;
+    const float* m = mvp.m;
+    for (int i = 0; i < 4; ++i) out[i] = m[i] * p[0] + m[4 + i] * p[1] + m[8 + i] * p[2] + m[12 + i] * p[3];
+}
+
+// Whether triangle c lies inside the clip volume.
+bool Inside(const Mat4& mvp, const Vertex* v, const uint32_t c[3]) {
+    for (int k = 0; k < 3; ++k) {
+        float p[4];
+        ClipOf(mvp, v[c[k]], p);
+        if (std::fabs(p[0]) > p[3] || std::fabs(p[1]) > p[3] || std::fabs(p[2]) > p[3]) return false;
+    }
+    return true;
+}
+
+// Triangle c clipped to the clip volume, as GL clips a polygon: where an
+// edge leaves the volume the new vertex begins an edge along its boundary
+// (not a boundary edge of the polygon), where one enters it the new vertex
+// begins the rest of that edge (a boundary edge when that edge was). The
+// vertices that begin boundary edges are added to `pool` and their indices
+// to `points`. The values at a new vertex are interpolated in clip space.
+void ClipToPoints(const Mat4& mvp, const uint32_t c[3], unsigned edgeBits, std::vector<Vertex>* pool,
+                  std::vector<uint32_t>* points) {
+    struct Corner {
+        Vertex v;
+        float clip[4];
+        bool boundary;  // the edge from here to the next corner is one of the polygon's
+    };
+    std::vector<Corner> polygon, next;
+    const bool boundary[3] = {(edgeBits & 1) != 0, (edgeBits & 2) != 0, (edgeBits & 4) != 0};  // a-b, b-c, c-a
+    for (int k = 0; k < 3; ++k) {
+        Corner corner;
+        corner.v = (*pool)[c[k]];
+        ClipOf(mvp, corner.v, corner.clip);
+        corner.boundary = boundary[k];
+        polygon.push_back(corner);
+    }
+    const auto lerp = [](const float* a, const float* b, float t, float* out, int n) {
+        for (int i = 0; i < n; ++i) out[i] = a[i] + (b[i] - a[i]) * t;
+    };
+    for (int plane = 0; plane < 6 && !polygon.empty(); ++plane) {
+        const int axis = plane / 2;
+        const float sign = plane % 2 ? -1.0f : 1.0f;
+        const auto distance = [&](const Corner& p) { return p.clip[3] + sign * p.clip[axis]; };
+        next.clear();
+        for (size_t i = 0; i < polygon.size(); ++i) {
+            const Corner& p = polygon[i];
+            const Corner& q = polygon[(i + 1) % polygon.size()];
+            const float dp = distance(p), dq = distance(q);
+            if (dp >= 0) next.push_back(p);
+            if ((dp >= 0) == (dq >= 0)) continue;
+            const float t = dp / (dp - dq);
+            Corner cut;
+            lerp(p.v.pos, q.v.pos, t, cut.v.pos, 4);
+            lerp(p.v.normal, q.v.normal, t, cut.v.normal, 3);
+            lerp(p.v.colour, q.v.colour, t, cut.v.colour, 4);
+            lerp(p.v.tex, q.v.tex, t, cut.v.tex, 2);
+            lerp(p.clip, q.clip, t, cut.clip, 4);
+            cut.boundary = dp >= 0 ? false : p.boundary;
+            next.push_back(cut);
+        }
+        polygon.swap(next);
+    }
+    for (const Corner& corner : polygon) {
+        if (!corner.boundary) continue;
+        points->push_back(uint32_t(pool->size()));
+        pool->push_back(corner.v);
+    }
+}
+
 // Polygons with a face in GL_LINE or GL_POINT mode: each triangle's facing
 // found here (as the rasteriser would), culled as GL culls polygons, then
 // drawn in its face's mode; the filled ones go to the driver as triangles.
@@ -166,6 +239,11 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
     static std::vector<uint32_t> tris, run, provoking;
     static std::vector<uint8_t> edges;
     static std::vector<Vertex> provoked;
+    // v and the vertices clipping adds, once it adds any (ClipToPoints).
+    static std::vector<Vertex> pool;
+    bool pooled = false;
+    const auto vertices = [&] { return pooled ? pool.data() : v; };
+    const auto count = [&] { return pooled ? pool.size() : n; };
     tris.clear(), edges.clear(), run.clear(), provoking.clear();
     Triangles(mode, idx ? ni : n, idx, &tris, &edges);
     const Mat4 mvp = Multiply(Top(1), Top(0));
@@ -185,22 +263,24 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
     int runFace = 0;
     const auto flush = [&] {
         if (run.empty()) return;
+        const Vertex* const at = vertices();
+        const size_t total = count();
         if (runMode == GL_FILL) {
             if (UseProgramFor(DrawKind())) {
-                Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
+                Upload(ES_ARRAY_BUFFER, g_streamVbo, at, total * sizeof(Vertex));
                 PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
                 Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, run.data(), run.size() * 4);
-                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
+                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(total - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
             }
         } else if (runMode == GL_LINE && EmulatedWideLines()) {
-            DrawWide(v, run, provoking, runFace);
+            DrawWide(at, run, provoking, runFace);
         } else {
             const GLenum prim = runMode == GL_LINE ? GL_LINES : GL_POINTS;
             if (flat) {
-                Provoked(v, run, provoking, prim == GL_LINES ? 2 : 1, &provoked);
+                Provoked(at, run, provoking, prim == GL_LINES ? 2 : 1, &provoked);
                 DrawIndexed(prim, provoked.data(), provoked.size(), nullptr, provoked.size(), runFace);
             } else {
-                DrawIndexed(prim, v, n, run.data(), run.size(), runFace);
+                DrawIndexed(prim, at, total, run.data(), run.size(), runFace);
             }
         }
         run.clear(), provoking.clear();
@@ -230,6 +310,15 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
         // as points, each edge's first vertex in the order a, b, c.
         const unsigned e = edges[t];
         const bool line = faceMode == GL_LINE;
+        if (!line && !Inside(mvp, v, c)) {
+            // As points, the polygon clipping cuts has points at the vertices
+            // the cut adds too (a line cut at the clip volume is the same
+            // line: outlines need no such care).
+            if (!pooled) pool.assign(v, v + n), pooled = true;
+            ClipToPoints(mvp, c, e, &pool, &run);
+            provoking.resize(run.size(), c[2]);
+            continue;
+        }
         const uint32_t from[3] = {c[2], c[0], c[1]}, to[3] = {c[0], c[1], c[2]};
         const unsigned bit[3] = {4, 1, 2};
         for (int j = 0; j < 3; ++j) {

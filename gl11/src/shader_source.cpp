@@ -139,7 +139,9 @@ void main() {
     vec2 window = floor(exact * 256.0 + 0.5) / 256.0;
     v_pointLow = mod(u_pointSize, 2.0) == 1.0 ? floor(window) - (u_pointSize - 1.0) * 0.5
                                               : floor(window + 0.5) - u_pointSize * 0.5;
-    if (any(greaterThan(abs(gl_Position.xyz), vec3(gl_Position.w))))
+    // (A point that clipping put on the volume's boundary stays, rounding
+    // or not.)
+    if (any(greaterThan(abs(gl_Position.xyz), vec3(gl_Position.w * 1.000001))))
         gl_Position = vec4(0.0, 0.0, 2.0, 1.0);  // outside the clip volume: behind the far plane
     else
         gl_Position.xy = ((exact - u_viewport[1].xy) / u_viewport[1].zw * 2.0 - 1.0) * gl_Position.w;

@@ -849,7 +849,8 @@ TEST_F(Gl11, WideLinesEndWhereGLEndsThem) {
 
 // Polygons with a face outlined: triangles drawn in their order (a filled
 // one after an outlined one covers its edges), a fan's triangles flat in
-// the colours of their own last vertices.
+// the colours of their own last vertices; as points, a polygon clipping cuts
+// has points where GL's clipping adds vertices too.
 TEST_F(Gl11, OutlinedPolygonsKeepTheirOrderAndFlatColours) {
     glPolygonMode(GL_BACK, GL_LINE);
     glBegin(GL_TRIANGLES);
@@ -877,6 +878,22 @@ TEST_F(Gl11, OutlinedPolygonsKeepTheirOrderAndFlatColours) {
     const Rgb first = Pixel(50, 20), second = Pixel(20, 50);
     EXPECT_TRUE(first.r == 0 && first.g == 0 && first.b == 255) << first.r << " " << first.g << " " << first.b;
     EXPECT_TRUE(second.r == 255 && second.g == 255 && second.b == 255) << second.r << " " << second.g << " " << second.b;
+    // As points, a triangle the left edge cuts: a point where its edge a-b
+    // enters the view (x = 0, y = 10), none where c-a leaves it (a new edge
+    // along the boundary begins there), none at a.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+    glPointSize(3);
+    glColor3f(1, 1, 1);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-20, 10), glVertex2f(40, 10), glVertex2f(40, 50);
+    glEnd();
+    glPointSize(1);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    EXPECT_EQ(Pixel(0, 10).r, 255);
+    EXPECT_EQ(Pixel(1, 11).r, 255);
+    EXPECT_EQ(Pixel(40, 50).r, 255);
+    EXPECT_EQ(Pixel(0, 23).r, 0);
 }
 
 // Lighting where GL's equation, or desktop Mesa where GL leaves the choice,

@@ -85,13 +85,14 @@
  * Drawn otherwise than GL says: GL_CLAMP is drawn as GL_CLAMP_TO_EDGE (no
  * border colour); polygons drawn as lines or points under flat shading
  * take the provoking vertex's colour and normal but are lit at each end's
- * own position (the same as GL but for positional lights); polygons drawn
- * as points have their points at their own vertices only, not also where
- * clipping cuts them (GL also draws points at those); lines wider than the
- * driver draws (see gl11.h) end where their vertices are, not by the
- * diamond-exit rule; no accumulation buffer (its clear does nothing). Not in this header at all: selection,
- * feedback, evaluators, raster position, glDrawPixels, glBitmap, 1D and 3D
- * texture images, polygon offset values, stencil functions.
+ * own position (the same as GL but for positional lights); where clipping
+ * cuts a polygon drawn as points, the point it adds is lit at its own
+ * position and normal (GL takes the colour between the lit vertices);
+ * lines wider than the driver draws (see gl11.h) end where their vertices
+ * are, not by the diamond-exit rule; no accumulation buffer (its clear does
+ * nothing). Not in this header at all: selection, feedback, evaluators,
+ * raster position, glDrawPixels, glBitmap, 1D and 3D texture images,
+ * polygon offset values, stencil functions.
  */
 #ifndef GL11_GL_H
 #define GL11_GL_H
