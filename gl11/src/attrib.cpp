@@ -94,6 +94,7 @@ void PopAttrib() {
         ApplyTextureParameters(*t);
     }
     ++g.lightSerial;
+    ++g.materialSerial;
     ++g.shadeSerial;
     MatrixChanged();
     SyncDriver();

@@ -144,7 +144,7 @@ bool DriverBlendsInBytes(GLuint bound) {
     const Mat4 identity = Identity();
     es.UseProgram(p->id);
     ProgramChanged();
-    es.UniformMatrix4fv(p->mvp, 1, GL_TRUE, identity.m);
+    es.UniformMatrix4fv(p->mvp, 1, GL_FALSE, identity.m);
     p->matrixSerial = 0;
     const auto draw = [&](const float left[4], const float right[4]) {
         Vertex quad[4] = {};

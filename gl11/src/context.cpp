@@ -30,7 +30,6 @@ bool Record(std::function<void()> run) {
     return g.compilingMode == GL_COMPILE;
 }
 
-void CopyN(float* dst, const float* src, int n) { std::memcpy(dst, src, size_t(n) * sizeof(float)); }
 
 void ResetState() {
     // The objects of an earlier context went with it: forgotten, not deleted.

@@ -16,6 +16,7 @@
 #include "es3.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,6 +33,7 @@ struct Mat4 {
 };
 Mat4 Identity();
 Mat4 Multiply(const Mat4& a, const Mat4& b);  // a * b
+Mat4 Transposed(const Mat4& a);
 bool Invert(const Mat4& in, Mat4* out);
 bool IsIdentity(const Mat4& m);
 // The row vector p times m (a plane carried into another space).
@@ -61,6 +63,7 @@ struct Light {
     float attenuation[3] = {1, 0, 0};
     float spotDirection[3] = {0, 0, -1};  // in eye space
     float spotExponent = 0, spotCutoff = 180;
+    float spotCosCutoff = -1;  // cos(spotCutoff), for the shader
 };
 
 struct TexGen {
@@ -210,7 +213,8 @@ struct Context {
     std::vector<ClientAttribEntry> clientAttribStack;
     std::vector<Mat4> stacks[3];  // modelview, projection, texture; back() is the top
     uint32_t matrixSerial = 1;    // changes with every matrix change
-    uint32_t lightSerial = 1;     // lights, materials, light model
+    uint32_t lightSerial = 1;     // the lights on, their parameters, the light model
+    uint32_t materialSerial = 1;  // materials
     uint32_t shadeSerial = 1;     // fog, alpha test, texture environment and generation
 
     // glBegin / glEnd.
@@ -284,7 +288,7 @@ std::vector<Mat4>& CurrentStack();
 size_t MaxStackDepth(int which);  // 0 modelview, 1 projection, 2 texture
 inline Mat4& Top(int which) { return g.stacks[which].back(); }
 void MatrixChanged();
-void CopyN(float* dst, const float* src, int n);
+inline void CopyN(float* dst, const float* src, int n) { std::memcpy(dst, src, size_t(n) * sizeof(float)); }
 
 // state resets, driver sync (context.cpp)
 void ResetState();

@@ -4,6 +4,7 @@
 // lighting itself is computed per vertex in the shader (shader_source.cpp).
 #include "context.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace gl11 {
@@ -54,6 +55,7 @@ void SetLight(GLenum which, GLenum pname, const float* p) {
         case GL_SPOT_CUTOFF:
             if ((p[0] < 0 || p[0] > 90) && p[0] != 180) return SetError(GL_INVALID_VALUE);
             l->spotCutoff = p[0];
+            l->spotCosCutoff = float(std::cos(double(p[0]) * 3.14159265358979323846 / 180.0));
             break;
         case GL_CONSTANT_ATTENUATION:
         case GL_LINEAR_ATTENUATION:
@@ -104,7 +106,7 @@ void SetMaterial(GLenum face, GLenum pname, const float* p) {
             default: return SetError(GL_INVALID_ENUM);
         }
     }
-    ++g.lightSerial;
+    ++g.materialSerial;
 }
 
 void LightModel(GLenum pname, const float* p) {
@@ -124,7 +126,7 @@ void ColourMaterial(GLenum face, GLenum mode) {
     g.s.colourMaterialFace = face;
     g.s.colourMaterialMode = mode;
     if (g.s.colourMaterial) ColourMaterialTrack();
-    ++g.lightSerial;
+    ++g.materialSerial;
 }
 
 }  // namespace
@@ -142,6 +144,7 @@ void ColourMaterialTrack() {
         if (mode == GL_SPECULAR) CopyN(m.specular, g.s.colour, 4);
         if (mode == GL_EMISSION) CopyN(m.emission, g.s.colour, 4);
     }
+    ++g.materialSerial;
 }
 
 }  // namespace gl11

@@ -55,6 +55,13 @@ Mat4 Multiply(const Mat4& a, const Mat4& b) {
     return p;
 }
 
+Mat4 Transposed(const Mat4& a) {
+    Mat4 t;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) t.m[i * 4 + j] = a.m[j * 4 + i];
+    return t;
+}
+
 void PlaneTimes(const float p[4], const Mat4& m, float out[4]) {
     float r[4];
     for (int j = 0; j < 4; ++j) r[j] = p[0] * m.m[j * 4] + p[1] * m.m[j * 4 + 1] + p[2] * m.m[j * 4 + 2] + p[3] * m.m[j * 4 + 3];

@@ -231,10 +231,12 @@ Program* ProgramFor(uint64_t key) {
     return nullptr;
 }
 
-void SendLighting(Program& p) {
+// The front material, and the back one where the program lights both sides.
+void SendMaterial(Program& p, uint64_t key) {
     const ServerState& s = g.s;
+    const int sides = (key & kTwoSide) ? 2 : 1;
     float material[8][4], shininess[2];
-    for (int side = 0; side < 2; ++side) {
+    for (int side = 0; side < sides; ++side) {
         const Material& m = s.material[side];
         CopyN(material[side * 4], m.ambient, 4);
         CopyN(material[side * 4 + 1], m.diffuse, 4);
@@ -242,6 +244,13 @@ void SendLighting(Program& p) {
         CopyN(material[side * 4 + 3], m.emission, 4);
         shininess[side] = m.shininess;
     }
+    es.Uniform4fv(p.material, 4 * sides, material[0]);
+    es.Uniform1fv(p.shininess, sides, shininess);
+}
+
+// The lights that are on, in order, and the light model's ambient colour.
+void SendLights(Program& p) {
+    const ServerState& s = g.s;
     float pos[8][4], amb[8][3], diff[8][3], spec[8][3], att[8][3], spot[8][3], spotDir[8][3];
     int count = 0;
     for (int l = 0; l < 8; ++l) {
@@ -264,13 +273,11 @@ void SendLighting(Program& p) {
         const float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         for (int i = 0; i < 3; ++i) spotDir[count][i] = len > 0 ? d[i] / len : 0.0f;
         spot[count][0] = light.spotExponent;
-        spot[count][1] = float(std::cos(double(light.spotCutoff) * 3.14159265358979323846 / 180.0));
+        spot[count][1] = light.spotCosCutoff;
         spot[count][2] = light.spotCutoff != 180 ? 1.0f : 0.0f;
         ++count;
     }
     es.Uniform4fv(p.lightModelAmbient, 1, s.lightModelAmbient);
-    es.Uniform4fv(p.material, 8, material[0]);
-    es.Uniform1fv(p.shininess, 2, shininess);
     if (count > 0) {
         es.Uniform4fv(p.lightPos, count, pos[0]);
         es.Uniform3fv(p.lightAmb, count, amb[0]);
@@ -306,11 +313,15 @@ void SendUniforms(Program& p, uint64_t key) {
     const ServerState& s = g.s;
     if (p.matrixSerial != g.matrixSerial) {
         p.matrixSerial = g.matrixSerial;
-        const Mat4 mvp = Multiply(Top(1), Top(0));
-        // Transposed for the shader (see shader_source.cpp).
-        es.UniformMatrix4fv(p.mvp, 1, GL_TRUE, mvp.m);
+        // Transposed for the shader (see shader_source.cpp), here: the
+        // driver's transposing upload costs twice a plain one.
+        const Mat4 mvp = Transposed(Multiply(Top(1), Top(0)));
+        es.UniformMatrix4fv(p.mvp, 1, GL_FALSE, mvp.m);
         if (p.texMatrix >= 0) es.UniformMatrix4fv(p.texMatrix, 1, GL_FALSE, Top(2).m);
-        if (p.modelview >= 0) es.UniformMatrix4fv(p.modelview, 1, GL_TRUE, Top(0).m);
+        if (p.modelview >= 0) {
+            const Mat4 modelview = Transposed(Top(0));
+            es.UniformMatrix4fv(p.modelview, 1, GL_FALSE, modelview.m);
+        }
         if (p.normalMatrix >= 0) {
             // Normals go through the inverse transpose of the modelview: a
             // normal times the inverse.
@@ -337,7 +348,11 @@ void SendUniforms(Program& p, uint64_t key) {
     }
     if ((key & kLighting) && p.lightSerial != g.lightSerial) {
         p.lightSerial = g.lightSerial;
-        SendLighting(p);
+        SendLights(p);
+    }
+    if ((key & kLighting) && p.materialSerial != g.materialSerial) {
+        p.materialSerial = g.materialSerial;
+        SendMaterial(p, key);
     }
     if (p.shadeSerial != g.shadeSerial) {
         p.shadeSerial = g.shadeSerial;

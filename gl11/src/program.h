@@ -26,7 +26,7 @@ struct Program {
     GLint vpHalf = -1, halfWidth = -1, sampler = -1, under = -1, underOrigin = -1;
     GLint fogParams = -1, fogColour = -1, alphaRef = -1, envColour = -1, objectPlanes = -1, eyePlanes = -1;
     GLint underOriginSent[2] = {-1, -1};
-    uint32_t matrixSerial = 0, lightSerial = 0, shadeSerial = 0;
+    uint32_t matrixSerial = 0, lightSerial = 0, materialSerial = 0, shadeSerial = 0;
     float pointSizeSent = -1, lineWidthSent = -1;
 };
 

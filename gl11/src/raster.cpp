@@ -144,9 +144,10 @@ void SetCapability(GLenum cap, bool on) {
     if (*kept == on) return;
     *kept = on;
     if (DriverKeeps(cap)) on ? es.Enable(cap) : es.Disable(cap);
+    // Which lights are on is in the lights' uniforms; the rest of what an
+    // enable changes is in the program's key.
+    if (cap >= GL_LIGHT0 && cap <= GL_LIGHT7) ++g.lightSerial;
     if (cap == GL_COLOR_MATERIAL) ColourMaterialTrack();
-    ++g.lightSerial;
-    ++g.shadeSerial;
 }
 
 }  // namespace gl11

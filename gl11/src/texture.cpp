@@ -100,7 +100,6 @@ void StoreLevel(GLint level, GLint internal, int comps, GLsizei w, GLsizei h, co
     const GLint esInternal = comps == 3 ? GL_RGB8 : (comps == 4 ? GL_RGBA8 : GLint(f));
     es.BindTexture(GL_TEXTURE_2D, EsTextureFor(g.s.boundTexture));
     es.TexImage2D(GL_TEXTURE_2D, level, esInternal, w, h, 0, f, GL_UNSIGNED_BYTE, l.texels.data());
-    ++g.shadeSerial;
 }
 
 void TexImage(GLint level, GLint internal, GLsizei w, GLsizei h, GLint border, GLenum format, GLenum type,
@@ -142,7 +141,6 @@ void TexParameter(GLenum target, GLenum pname, GLint value) {
         default: t->wrapT = v; break;
     }
     es.TexParameteri(GL_TEXTURE_2D, pname, pname == GL_TEXTURE_WRAP_S || pname == GL_TEXTURE_WRAP_T ? EsWrap(v) : value);
-    ++g.shadeSerial;
 }
 
 void TexEnv(GLenum target, GLenum pname, const float* v) {
@@ -236,7 +234,6 @@ GLuint EsTextureFor(GLuint name) {
 void BindTexture(GLuint name) {
     g.s.boundTexture = name;
     es.BindTexture(GL_TEXTURE_2D, EsTextureFor(name));
-    ++g.shadeSerial;
 }
 
 void ApplyTextureParameters(const Texture& t) {
@@ -244,7 +241,6 @@ void ApplyTextureParameters(const Texture& t) {
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(t.magFilter));
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, EsWrap(t.wrapS));
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, EsWrap(t.wrapT));
-    ++g.shadeSerial;
 }
 
 }  // namespace gl11

@@ -104,14 +104,36 @@ float Component(const uint8_t* p, GLenum type, bool normalised) {
     }
 }
 
-// Reads element i of an enabled client array into out[0 .. size).
-bool ReadArray(const ArrayPointer& a, size_t i, float* out, bool normalised) {
-    if (!a.enabled || !a.pointer) return false;
-    const size_t elementBytes = TypeSize(a.type);
-    const size_t stride = a.stride ? size_t(a.stride) : elementBytes * size_t(a.size);
-    const uint8_t* p = static_cast<const uint8_t*>(a.pointer) + stride * i;
-    for (int k = 0; k < a.size; ++k) out[k] = Component(p + elementBytes * size_t(k), a.type, normalised);
-    return true;
+// One enabled client array as Gather reads it.
+struct Source {
+    const uint8_t* base = nullptr;
+    size_t stride = 0;
+    int size = 0;
+    GLenum type = GL_FLOAT;
+    bool on = false;
+};
+
+Source SourceOf(const ArrayPointer& a) {
+    Source s;
+    if (!a.enabled || !a.pointer) return s;
+    s.base = static_cast<const uint8_t*>(a.pointer);
+    s.stride = a.stride ? size_t(a.stride) : TypeSize(a.type) * size_t(a.size);
+    s.size = a.size, s.type = a.type, s.on = true;
+    return s;
+}
+
+// Element i of `s` into out[0 .. size): floats as they are, bytes of a
+// colour by their own road (the common cases), other types converted.
+inline void Read(const Source& s, size_t i, float* out, bool normalised) {
+    const uint8_t* p = s.base + s.stride * i;
+    if (s.type == GL_FLOAT) {
+        for (int k = 0; k < s.size; ++k) std::memcpy(out + k, p + 4 * k, 4);
+    } else if (s.type == GL_UNSIGNED_BYTE && normalised) {
+        for (int k = 0; k < s.size; ++k) out[k] = p[k] / 255.0f;
+    } else {
+        const size_t bytes = TypeSize(s.type);
+        for (int k = 0; k < s.size; ++k) out[k] = Component(p + bytes * size_t(k), s.type, normalised);
+    }
 }
 
 // The current values arrays fall back on: the state's, or while a list is
@@ -123,30 +145,34 @@ struct Fallback {
     const float* tex;
 };
 
-// The vertices `which` (or lo .. lo + count - 1) of the enabled arrays.
+// The vertices `which` (or lo .. lo + count - 1) of the enabled arrays:
+// each starts as a copy of what the disabled arrays give (the fallback
+// values; w 1, and alpha 1 for a colour array of three), the enabled ones
+// read over it.
+// `out` keeps its length (never shorter than count): the vertices are its
+// first `count`.
 void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, std::vector<Vertex>* out) {
     const ClientState& c = g.c;
-    out->resize(count);
-    const bool fastPosition = c.vertex.type == GL_FLOAT && c.vertex.size == 3;
-    for (size_t k = 0; k < count; ++k) {
+    if (out->size() < count) out->resize(count);
+    const Source position = SourceOf(c.vertex), normal = SourceOf(c.normal), colour = SourceOf(c.colour),
+                 tex = SourceOf(c.tex);
+    Vertex start;
+    start.pos[0] = start.pos[1] = start.pos[2] = 0, start.pos[3] = 1;
+    CopyN(start.normal, f.normal, 3);
+    if (colour.on) start.colour[0] = start.colour[1] = start.colour[2] = 0, start.colour[3] = 1;
+    else CopyN(start.colour, f.colour, 4);
+    if (tex.on) start.tex[0] = start.tex[1] = 0;
+    else CopyN(start.tex, f.tex, 2);
+    const bool fastPosition = position.type == GL_FLOAT && position.size == 3;
+    Vertex* v = out->data();
+    for (size_t k = 0; k < count; ++k, ++v) {
         const size_t i = which ? which[k] : lo + k;
-        Vertex& v = (*out)[k];
-        v.pos[3] = 1.0f;
-        if (fastPosition) {
-            const size_t stride = c.vertex.stride ? size_t(c.vertex.stride) : 12;
-            std::memcpy(v.pos, static_cast<const uint8_t*>(c.vertex.pointer) + stride * i, 12);
-        } else {
-            float p[4] = {0, 0, 0, 1};
-            ReadArray(c.vertex, i, p, false);
-            std::memcpy(v.pos, p, sizeof p);
-        }
-        if (!ReadArray(c.normal, i, v.normal, true)) CopyN(v.normal, f.normal, 3);
-        float colour[4] = {0, 0, 0, 1};
-        if (ReadArray(c.colour, i, colour, true)) CopyN(v.colour, colour, 4);
-        else CopyN(v.colour, f.colour, 4);
-        float tex[2] = {0, 0};
-        if (ReadArray(c.tex, i, tex, false)) CopyN(v.tex, tex, 2);
-        else CopyN(v.tex, f.tex, 2);
+        *v = start;
+        if (fastPosition) std::memcpy(v->pos, position.base + position.stride * i, 12);
+        else Read(position, i, v->pos, false);
+        if (normal.on) Read(normal, i, v->normal, true);
+        if (colour.on) Read(colour, i, v->colour, true);
+        if (tex.on) Read(tex, i, v->tex, false);
     }
 }
 
@@ -159,15 +185,15 @@ void DrawFromArrays(GLenum mode, const uint32_t* which, size_t lo, size_t count,
         Fallback list = {g.listNormal, g.listColour, g.listTex};
         for (int a = 0; a < 3; ++a) firstSet[a] = arrays[a]->enabled || g.listSet[a] ? 0 : SIZE_MAX;
         Gather(which, lo, count, list, &v);
-        Submit(mode, v.data(), v.size(), idx, ni, firstSet);  // recorded
+        Submit(mode, v.data(), count, idx, ni, firstSet);  // recorded
         if (g.compilingMode == GL_COMPILE) return;
         // GL_COMPILE_AND_EXECUTE: drawn now with the current values.
         Gather(which, lo, count, {g.s.normal, g.s.colour, g.s.tex}, &v);
-        DrawNow(mode, v.data(), v.size(), idx, ni);
+        DrawNow(mode, v.data(), count, idx, ni);
         return;
     }
     Gather(which, lo, count, {g.s.normal, g.s.colour, g.s.tex}, &v);
-    Submit(mode, v.data(), v.size(), idx, ni, firstSet);
+    Submit(mode, v.data(), count, idx, ni, firstSet);
 }
 
 ArrayPointer* ArrayFor(GLenum array) {
@@ -326,24 +352,27 @@ void gl11_glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid* 
     Guarded([&] {
         static std::vector<uint32_t> idx, used;
         idx.resize(size_t(count));
-        for (GLsizei i = 0; i < count; ++i) {
-            switch (type) {
-                case GL_UNSIGNED_BYTE: idx[size_t(i)] = static_cast<const uint8_t*>(indices)[i]; break;
-                case GL_UNSIGNED_SHORT: {
-                    uint16_t v;
-                    std::memcpy(&v, static_cast<const uint8_t*>(indices) + 2 * size_t(i), 2);
-                    idx[size_t(i)] = v;
-                    break;
-                }
-                default: std::memcpy(&idx[size_t(i)], static_cast<const uint8_t*>(indices) + 4 * size_t(i), 4); break;
+        // The indices as 32 bits, and their lowest and highest, in one pass.
+        uint32_t first = UINT32_MAX, last = 0;
+        const auto convert = [&](auto one) {
+            using Index = decltype(one);
+            const uint8_t* src = static_cast<const uint8_t*>(indices);
+            for (size_t i = 0; i < size_t(count); ++i, src += sizeof(Index)) {
+                Index v;
+                std::memcpy(&v, src, sizeof v);
+                idx[i] = v;
+                first = v < first ? v : first;
+                last = v > last ? v : last;
             }
-        }
-        const auto [lo, hi] = std::minmax_element(idx.begin(), idx.end());
-        const uint32_t first = *lo;
-        const size_t range = size_t(*hi) - first + 1;
+        };
+        if (type == GL_UNSIGNED_BYTE) convert(uint8_t());
+        else if (type == GL_UNSIGNED_SHORT) convert(uint16_t());
+        else convert(uint32_t());
+        const size_t range = size_t(last) - first + 1;
         if (range <= 2 * idx.size() + 64) {
             // A dense range: the vertices from the lowest index, renumbered.
-            for (uint32_t& i : idx) i -= first;
+            if (first != 0)
+                for (uint32_t& i : idx) i -= first;
             DrawFromArrays(mode, nullptr, first, range, idx.data(), idx.size());
             return;
         }
