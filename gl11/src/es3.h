@@ -1,5 +1,6 @@
-// es3.h -- the OpenGL ES 3.0 functions and tokens the layer draws with,
-// looked up at start through the caller's getProc (no link-time GLES).
+// es3.h -- the ES loader's table: the OpenGL ES 3.0 functions and tokens
+// the layer draws with, looked up at start through the caller's getProc
+// (nothing is linked against a GLES library).
 #pragma once
 
 #include <GL/gl.h>
@@ -25,6 +26,7 @@ typedef ptrdiff_t GLintptr;
 #define ES_ALPHA_BITS 0x0D55
 #define ES_MAX_TEXTURE_SIZE 0x0D33
 #define ES_ALIASED_POINT_SIZE_RANGE 0x846D
+#define ES_ALIASED_LINE_WIDTH_RANGE 0x846E
 
 #define GL11_ES_FUNCTIONS(X)                                                                               \
     X(void, Enable, (GLenum cap))                                                                          \
@@ -34,6 +36,7 @@ typedef ptrdiff_t GLintptr;
     X(void, DepthMask, (GLboolean f))                                                                      \
     X(void, ColorMask, (GLboolean r, GLboolean g, GLboolean b, GLboolean a))                               \
     X(void, CullFace, (GLenum m))                                                                          \
+    X(void, LineWidth, (GLfloat w))                                                                        \
     X(void, FrontFace, (GLenum m))                                                                         \
     X(void, Scissor, (GLint x, GLint y, GLsizei w, GLsizei h))                                             \
     X(void, Viewport, (GLint x, GLint y, GLsizei w, GLsizei h))                                            \
@@ -70,10 +73,12 @@ typedef ptrdiff_t GLintptr;
     X(void, GetProgramiv, (GLuint p, GLenum n, GLint* v))                                                  \
     X(void, GetProgramInfoLog, (GLuint p, GLsizei n, GLsizei* len, GLchar* log))                           \
     X(void, UseProgram, (GLuint p))                                                                        \
+    X(void, DeleteProgram, (GLuint p))                                                                     \
     X(GLint, GetUniformLocation, (GLuint p, const GLchar* name))                                           \
     X(void, Uniform1i, (GLint l, GLint v))                                                                 \
     X(void, Uniform1f, (GLint l, GLfloat v))                                                               \
     X(void, Uniform2f, (GLint l, GLfloat a, GLfloat b))                                                    \
+    X(void, Uniform1fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, Uniform3fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, Uniform4fv, (GLint l, GLsizei n, const GLfloat* v))                                            \
     X(void, UniformMatrix3fv, (GLint l, GLsizei n, GLboolean t, const GLfloat* v))                         \

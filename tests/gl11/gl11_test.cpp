@@ -12,14 +12,42 @@
 #include <gl11.h>
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tests/support/process.h"
 #include "tools/common/png.h"
+
+// This program's own operator new, which fails while asked to (the layer's
+// allocations then fail as they would without memory).
+bool g_failAllocations = false;
+
+// Every form of it and of operator delete, so that whatever is allocated
+// here is freed here.
+void* operator new(std::size_t bytes) {
+    if (g_failAllocations) throw std::bad_alloc();
+    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t bytes) { return operator new(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return g_failAllocations ? nullptr : std::malloc(bytes ? bytes : 1);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t& t) noexcept { return operator new(bytes, t); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -33,17 +61,55 @@ GLenum (*g_realGetError)(void);
 void (*g_realReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
 void CountedGetIntegerv(GLenum p, GLint* v) { ++g_driverQueries, g_realGetIntegerv(p, v); }
 void CountedGetFloatv(GLenum p, GLfloat* v) { ++g_driverQueries, g_realGetFloatv(p, v); }
-GLenum CountedGetError() { return ++g_driverQueries, g_realGetError(); }
 void CountedReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, void* p) {
     ++g_driverQueries, g_realReadPixels(x, y, w, h, f, t, p);
+}
+
+// Faults put in on purpose: an error the driver reports next, a shader
+// whose source holds `g_failShader` failing to compile; and what was made
+// and deleted.
+GLenum g_injectedError = 0;
+std::string g_failShader;
+int g_failedCompiles = 0, g_shadersMade = 0, g_shadersDeleted = 0, g_programsMade = 0, g_programsDeleted = 0;
+std::string g_lastSource;
+void (*g_realShaderSource)(GLuint, GLsizei, const char* const*, const GLint*);
+void (*g_realGetShaderiv)(GLuint, GLenum, GLint*);
+GLuint (*g_realCreateShader)(GLenum);
+void (*g_realDeleteShader)(GLuint);
+GLuint (*g_realCreateProgram)(void);
+void (*g_realDeleteProgram)(GLuint);
+void FaultyShaderSource(GLuint s, GLsizei n, const char* const* src, const GLint* len) {
+    g_lastSource.clear();
+    for (GLsizei i = 0; i < n; ++i) g_lastSource += src[i];
+    g_realShaderSource(s, n, src, len);
+}
+void FaultyGetShaderiv(GLuint s, GLenum p, GLint* v) {
+    g_realGetShaderiv(s, p, v);
+    if (p == 0x8B81 && !g_failShader.empty() && g_lastSource.find(g_failShader) != std::string::npos)
+        *v = 0, ++g_failedCompiles;
+}
+GLuint CountedCreateShader(GLenum t) { return ++g_shadersMade, g_realCreateShader(t); }
+void CountedDeleteShader(GLuint s) { ++g_shadersDeleted, g_realDeleteShader(s); }
+GLuint CountedCreateProgram() { return ++g_programsMade, g_realCreateProgram(); }
+void CountedDeleteProgram(GLuint p) { ++g_programsDeleted, g_realDeleteProgram(p); }
+GLenum InjectedGetError() {
+    ++g_driverQueries;
+    if (g_injectedError) return g_injectedError;
+    return g_realGetError();
 }
 
 void* CountingGetProc(const char* name) {
     void* real = reinterpret_cast<void*>(eglGetProcAddress(name));
     const std::string n = name;
+    if (n == "glShaderSource") return g_realShaderSource = reinterpret_cast<decltype(g_realShaderSource)>(real), reinterpret_cast<void*>(FaultyShaderSource);
+    if (n == "glGetShaderiv") return g_realGetShaderiv = reinterpret_cast<decltype(g_realGetShaderiv)>(real), reinterpret_cast<void*>(FaultyGetShaderiv);
+    if (n == "glCreateShader") return g_realCreateShader = reinterpret_cast<decltype(g_realCreateShader)>(real), reinterpret_cast<void*>(CountedCreateShader);
+    if (n == "glDeleteShader") return g_realDeleteShader = reinterpret_cast<decltype(g_realDeleteShader)>(real), reinterpret_cast<void*>(CountedDeleteShader);
+    if (n == "glCreateProgram") return g_realCreateProgram = reinterpret_cast<decltype(g_realCreateProgram)>(real), reinterpret_cast<void*>(CountedCreateProgram);
+    if (n == "glDeleteProgram") return g_realDeleteProgram = reinterpret_cast<decltype(g_realDeleteProgram)>(real), reinterpret_cast<void*>(CountedDeleteProgram);
     if (n == "glGetIntegerv") return g_realGetIntegerv = reinterpret_cast<decltype(g_realGetIntegerv)>(real), reinterpret_cast<void*>(CountedGetIntegerv);
     if (n == "glGetFloatv") return g_realGetFloatv = reinterpret_cast<decltype(g_realGetFloatv)>(real), reinterpret_cast<void*>(CountedGetFloatv);
-    if (n == "glGetError") return g_realGetError = reinterpret_cast<decltype(g_realGetError)>(real), reinterpret_cast<void*>(CountedGetError);
+    if (n == "glGetError") return g_realGetError = reinterpret_cast<decltype(g_realGetError)>(real), reinterpret_cast<void*>(InjectedGetError);
     if (n == "glReadPixels") return g_realReadPixels = reinterpret_cast<decltype(g_realReadPixels)>(real), reinterpret_cast<void*>(CountedReadPixels);
     return real;
 }
@@ -281,28 +347,35 @@ TEST_F(Gl11, AListDrawsTheTextureItBindsAsItIsWhenTheListRuns) {
 }
 
 TEST_F(Gl11, WideLinesCoverTheirWidth) {
-    // ES draws one pixel; three wide covers three rows at any slope.
-    glLineWidth(3);
-    glBegin(GL_LINES);
-    glVertex2f(4, 20.5f);
-    glVertex2f(60, 20.5f);
-    glVertex2f(40.5f, 30);
-    glVertex2f(40.5f, 60);
-    glEnd();
-    for (int y : {19, 20, 21}) EXPECT_EQ(Pixel(30, y).r, 255) << y;
-    EXPECT_EQ(Pixel(30, 18).r, 0);
-    EXPECT_EQ(Pixel(30, 22).r, 0);
-    for (int x : {39, 40, 41}) EXPECT_EQ(Pixel(x, 45).r, 255) << x;
-    EXPECT_EQ(Pixel(38, 45).r, 0);
-    EXPECT_EQ(Pixel(42, 45).r, 0);
-    // Outlines (polygon mode GL_LINE) are wide too, without the diagonal.
-    glClear(GL_COLOR_BUFFER_BIT);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    Quad(10.5f, 10.5f, 50.5f, 50.5f);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    EXPECT_EQ(Pixel(30, 11).r, 255);
-    EXPECT_EQ(Pixel(11, 30).r, 255);
-    EXPECT_EQ(Pixel(30, 30).r, 0);
+    // Three wide covers three rows at any slope, drawn by the driver and
+    // as triangles.
+    for (int emulated : {0, 1}) {
+        SCOPED_TRACE(emulated ? "as triangles" : "by the driver");
+        gl11_SetLineEmulation(emulated);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLineWidth(3);
+        glBegin(GL_LINES);
+        glVertex2f(4, 20.5f);
+        glVertex2f(60, 20.5f);
+        glVertex2f(40.5f, 30);
+        glVertex2f(40.5f, 60);
+        glEnd();
+        for (int y : {19, 20, 21}) EXPECT_EQ(Pixel(30, y).r, 255) << y;
+        EXPECT_EQ(Pixel(30, 18).r, 0);
+        EXPECT_EQ(Pixel(30, 22).r, 0);
+        for (int x : {39, 40, 41}) EXPECT_EQ(Pixel(x, 45).r, 255) << x;
+        EXPECT_EQ(Pixel(38, 45).r, 0);
+        EXPECT_EQ(Pixel(42, 45).r, 0);
+        // Outlines (polygon mode GL_LINE) are wide too, without the diagonal.
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        Quad(10.5f, 10.5f, 50.5f, 50.5f);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        EXPECT_EQ(Pixel(30, 11).r, 255);
+        EXPECT_EQ(Pixel(11, 30).r, 255);
+        EXPECT_EQ(Pixel(30, 30).r, 0);
+    }
+    gl11_SetLineEmulation(0);
 }
 
 // llvmpipe's blend rounds as the layer wants, so the layer leaves it to the
@@ -429,8 +502,9 @@ TEST_F(Gl11, QueriesAreAnsweredWithoutTheDriver) {
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
     EXPECT_EQ(mv[13], 8.0);
     EXPECT_TRUE(glIsList(list));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(g_driverQueries, 0);
+    // glGetError alone asks the driver, for the errors only it can see.
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
@@ -439,6 +513,579 @@ TEST_F(Gl11, QueriesAreAnsweredWithoutTheDriver) {
     glDisable(GL_SCISSOR_TEST);
     glDeleteTextures(1, &texture);
     glDeleteLists(list, 1);
+}
+
+TEST_F(Gl11, TheDriversErrorsReachGetError) {
+    // ES refuses a linear filter for a depth blit, and an unknown format.
+    glBlitFramebuffer(0, 0, 4, 4, 0, 0, 4, 4, GL_DEPTH_BUFFER_BIT, GL_LINEAR);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+    glRenderbufferStorage(GL_RENDERBUFFER, 0x1234, 4, 4);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    // The layer's own error comes first; the driver's is kept for the next read.
+    glBlitFramebuffer(0, 0, 4, 4, 0, 0, 4, 4, GL_DEPTH_BUFFER_BIT, GL_LINEAR);
+    glBlendFunc(GL_ONE, 0x1234);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+}
+
+TEST_F(Gl11, RefusedValuesGiveGLsErrorAndChangeNothing) {
+    GLint dst = 0;
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    glBlendFunc(GL_SRC_ALPHA, 0x1234);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    glCullFace(GL_CW);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    glFrontFace(GL_FRONT);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    glEnable(GL_LINE_STIPPLE);  // not drawn by the layer: refused, not ignored
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
+    GLint v[3];
+    glGetIntegerv(GL_BLEND_DST, &v[0]);
+    glGetIntegerv(GL_CULL_FACE_MODE, &v[1]);
+    glGetIntegerv(GL_FRONT_FACE, &v[2]);
+    EXPECT_EQ(v[0], dst);
+    EXPECT_EQ(v[1], GL_BACK);
+    EXPECT_EQ(v[2], GL_CCW);
+    EXPECT_FALSE(glIsEnabled(GL_LINE_STIPPLE));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(Gl11, CompileAndExecuteRunsEachCallOnce) {
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE_AND_EXECUTE);
+    glTranslatef(1, 0, 0);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glColor3f(0.25f, 0.25f, 0.25f);
+    Quad(0, 0, 64, 64);
+    glEndList();
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 1.0f);
+    EXPECT_NEAR(Pixel(40, 32).r, 64, 1);
+    glDisable(GL_BLEND);
+    glLoadIdentity();
+    // A block drawn as it is given: its first vertex, before the block's
+    // first colour, in the colour current before the block (red).
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 0, 0);
+    glNewList(list, GL_COMPILE_AND_EXECUTE);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(0, 0);
+    glColor3f(0, 1, 0);
+    glVertex2f(64, 0);
+    glVertex2f(0, 64);
+    glEnd();
+    glEndList();
+    EXPECT_GT(Pixel(1, 1).r, 240);
+    EXPECT_LT(Pixel(1, 1).g, 15);
+    glDeleteLists(list, 1);
+}
+
+TEST_F(Gl11, PopAttribRestoresOnlyTheGroupsOfItsMask) {
+    glPushAttrib(GL_ENABLE_BIT);
+    glViewport(1, 2, 3, 4);
+    glEnable(GL_BLEND);
+    glPopAttrib();
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 3);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    glPushAttrib(GL_VIEWPORT_BIT);
+    glViewport(0, 0, kSize, kSize);
+    glEnable(GL_BLEND);
+    glPopAttrib();
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 3);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    glDisable(GL_BLEND);
+    glViewport(0, 0, kSize, kSize);
+}
+
+TEST_F(Gl11, ArraysInAListTakeTheListsOwnCurrentValues) {
+    const GLfloat corners[] = {0, 0, 0, 64, 0, 0, 64, 64, 0, 0, 64, 0};
+    glVertexPointer(3, GL_FLOAT, 0, corners);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glColor3f(1, 0, 0);
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glColor3f(0, 1, 0);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glEndList();
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glCallList(list);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    glDeleteLists(list, 1);
+}
+
+TEST_F(Gl11, FlatShadingTakesGLsVertexForWideLinesAndOutlines) {
+    glShadeModel(GL_FLAT);
+    glLineWidth(3);
+    glBegin(GL_LINES);  // a line is coloured by its second vertex
+    glColor3f(1, 0, 0);
+    glVertex2f(4, 20.5f);
+    glColor3f(0, 1, 0);
+    glVertex2f(60, 20.5f);
+    glEnd();
+    for (int x : {8, 30, 56}) {
+        EXPECT_EQ(Pixel(x, 20).r, 0) << x;
+        EXPECT_EQ(Pixel(x, 20).g, 255) << x;
+    }
+    // A quad in outline: every edge in the colour of its fourth vertex.
+    glLineWidth(1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glBegin(GL_QUADS);
+    const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    const float at[4][2] = {{10.5f, 10.5f}, {50.5f, 10.5f}, {50.5f, 50.5f}, {10.5f, 50.5f}};
+    for (int i = 0; i < 4; ++i) glColor3fv(colours[i]), glVertex2f(at[i][0], at[i][1]);
+    glEnd();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    for (const auto& p : {std::pair<int, int>{30, 10}, {50, 30}, {30, 50}, {10, 30}}) {
+        const Rgb c = Pixel(p.first, p.second);
+        EXPECT_TRUE(c.r == 255 && c.g == 255 && c.b == 255) << p.first << ", " << p.second << ": " << c.r << " " << c.g << " " << c.b;
+    }
+}
+
+TEST_F(Gl11, FourComponentVerticesKeepTheirW) {
+    const GLfloat corners[] = {0, 0, 0, 2, 64, 0, 0, 2, 64, 64, 0, 2, 0, 64, 0, 2};  // the quad of half the size
+    glVertexPointer(4, GL_FLOAT, 0, corners);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    EXPECT_EQ(Pixel(16, 16).r, 255);
+    EXPECT_EQ(Pixel(48, 48).r, 0);
+}
+
+// The cheap parts of the fixed function, each seen in a pixel.
+TEST_F(Gl11, FogAlphaTestEnvironmentsColourMaterialGenerationTwoSidesAndSpots) {
+    // Linear fog from 0 to 2 at eye distance 1: half the fog colour.
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, 0);
+    glFogf(GL_FOG_END, 2);
+    const GLfloat blue[4] = {0, 0, 1, 1};
+    glFogfv(GL_FOG_COLOR, blue);
+    glEnable(GL_FOG);
+    glColor3f(1, 0, 0);
+    glBegin(GL_QUADS);
+    glVertex3f(0, 0, -1), glVertex3f(64, 0, -1), glVertex3f(64, 64, -1), glVertex3f(0, 64, -1);
+    glEnd();
+    glDisable(GL_FOG);
+    EXPECT_NEAR(Pixel(32, 32).r, 128, 1);
+    EXPECT_NEAR(Pixel(32, 32).b, 128, 1);
+    // Alpha test: a fragment of alpha 0.4 fails GL_GREATER 0.5.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glAlphaFunc(GL_GREATER, 0.5f);
+    glEnable(GL_ALPHA_TEST);
+    glColor4f(1, 1, 1, 0.4f);
+    Quad(0, 0, 32, 64);
+    glColor4f(1, 1, 1, 0.6f);
+    Quad(32, 0, 64, 64);
+    glDisable(GL_ALPHA_TEST);
+    EXPECT_EQ(Pixel(16, 32).r, 0);
+    EXPECT_EQ(Pixel(48, 32).r, 255);
+    // Texture environments over a red texel drawn green: replace, decal and
+    // blend (towards the environment colour, blue).
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const uint8_t red[3] = {255, 0, 0};
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
+    glEnable(GL_TEXTURE_2D);
+    glColor3f(0, 1, 0);
+    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, blue);
+    const GLint modes[3] = {GL_REPLACE, GL_DECAL, GL_BLEND};
+    const Rgb want[3] = {{255, 0, 0}, {255, 0, 0}, {0, 255, 0}};  // blend: green (1 - 1, 1 - 0, 1 - 0) + blue (1, 0, 0)
+    for (int i = 0; i < 3; ++i) {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, modes[i]);
+        Quad(0, 0, 64, 64);
+        const Rgb c = Pixel(32, 32);
+        EXPECT_TRUE(c.r == want[i].r && c.g == want[i].g && c.b == want[i].b) << i << ": " << c.r << " " << c.g << " " << c.b;
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // Object-linear generation across a red | green texture: s = x / 64.
+    const uint8_t redGreen[6] = {255, 0, 0, 0, 255, 0};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, redGreen);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    const GLfloat plane[4] = {1.0f / 64, 0, 0, 0};
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, plane);
+    glEnable(GL_TEXTURE_GEN_S);
+    glColor3f(1, 1, 1);
+    Quad(0, 0, 64, 64);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(Pixel(16, 32).r, 255);
+    EXPECT_EQ(Pixel(48, 32).g, 255);
+    EXPECT_EQ(Pixel(48, 32).r, 0);
+    glDeleteTextures(1, &texture);
+    // Lighting: no ambient anywhere, one white light from the viewer.
+    const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, toViewer[4] = {0, 0, 1, 0};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_POSITION, toViewer);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, black);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    // Colour material: the vertex colour is the diffuse colour.
+    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glNormal3f(0, 0, 1);
+    glColor3f(0, 1, 0);
+    Quad(0, 0, 64, 64);
+    glDisable(GL_COLOR_MATERIAL);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    // Two sides: a quad turned away, its normal away from the light, lit
+    // with the back material and the normal turned round.
+    const GLfloat redMaterial[4] = {1, 0, 0, 1};
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, black);
+    glMaterialfv(GL_BACK, GL_DIFFUSE, redMaterial);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+    glNormal3f(0, 0, -1);
+    glBegin(GL_QUADS);  // clockwise: the back
+    glVertex2f(0, 0), glVertex2f(0, 64), glVertex2f(64, 64), glVertex2f(64, 0);
+    glEnd();
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
+    // A spot light straight down from 100 above the middle: the corners,
+    // 24 degrees off its axis, lit by a cone of 30 degrees, not by one of 20.
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    const GLfloat above[4] = {32, 32, 100, 1}, down[3] = {0, 0, -1};
+    glLightfv(GL_LIGHT0, GL_POSITION, above);
+    glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, down);
+    glNormal3f(0, 0, 1);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 30);
+    Quad(0, 0, 64, 64);
+    EXPECT_GT(Pixel(32, 32).r, 200);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 20);
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180);
+    glDisable(GL_LIGHTING);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// GL compares alpha in the colour buffer's fixed point (the fragment's
+// alpha and the reference rounded to bytes), and draws a point as a square
+// of whole pixels placed by GL's rule, kept or clipped by where the point
+// itself is.
+TEST_F(Gl11, AlphaTestAndPointsFollowGLsPixelRules) {
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.5f);  // 128 as a byte
+    glColor4f(1, 1, 1, 0.501f);     // 128 too: not greater
+    Quad(0, 0, 32, 64);
+    glAlphaFunc(GL_EQUAL, 0.5f);
+    Quad(32, 0, 64, 64);  // equal
+    glDisable(GL_ALPHA_TEST);
+    EXPECT_EQ(Pixel(16, 32).r, 0);
+    EXPECT_EQ(Pixel(48, 32).r, 255);
+    // Points. A size of 1 on a pixel's corner is the pixel above and right
+    // of it; 2 around the nearest corner; 2.5 rounds to 2; 3 centred on the
+    // pixel the point is in.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+    const auto covered = [](int x0, int y0, int x1, int y1) {  // exactly this box lit around it
+        for (int y = y0 - 1; y <= y1 + 1; ++y)
+            for (int x = x0 - 1; x <= x1 + 1; ++x) {
+                const bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
+                if ((Pixel(x, y).r == 255) != inside) return ::testing::AssertionFailure() << x << ", " << y;
+            }
+        return ::testing::AssertionSuccess();
+    };
+    const struct {
+        float size, x, y;
+        int x0, y0, x1, y1;
+    } points[] = {{1, 10, 10, 10, 10, 10, 10}, {2, 20.5f, 10.25f, 20, 9, 21, 10}, {2.5f, 30.5f, 10.75f, 30, 10, 31, 11},
+                  {3, 40, 10, 39, 9, 41, 11}};
+    for (const auto& p : points) {
+        glPointSize(p.size);
+        glBegin(GL_POINTS);
+        glVertex2f(p.x, p.y);
+        glEnd();
+        EXPECT_TRUE(covered(p.x0, p.y0, p.x1, p.y1)) << "size " << p.size;
+    }
+    // In a viewport short of the framebuffer's edges: a point just inside
+    // lights pixels outside it too, one just outside lights none.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glViewport(16, 16, 32, 32);  // the ortho projection now maps 0..64 onto it
+    glPointSize(5);
+    glBegin(GL_POINTS);
+    glVertex2f(0.5f, 32);   // window x 16.25: inside
+    glVertex2f(-0.5f, 48);  // window x 15.75: outside
+    glEnd();
+    glViewport(0, 0, kSize, kSize);
+    glPointSize(1);
+    EXPECT_EQ(Pixel(14, 32).r, 255);
+    EXPECT_EQ(Pixel(18, 32).r, 255);
+    for (int x = 10; x < 20; ++x) EXPECT_EQ(Pixel(x, 40).r, 0) << x;
+}
+
+// A line ends by GL's diamond-exit rule, wide or not: one from x = 4.7 to
+// 60.2 lights columns 4 to 59 (its first pixel, whose diamond it leaves,
+// and not its last, inside whose diamond it ends). The driver draws wide
+// lines where it can; drawn as triangles instead (where it cannot), they
+// cover their width but end where their vertices are.
+TEST_F(Gl11, WideLinesEndWhereGLEndsThem) {
+    for (float width : {1.0f, 3.0f}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLineWidth(width);
+        glBegin(GL_LINES);
+        glVertex2f(4.7f, 20.5f);
+        glVertex2f(60.2f, 20.5f);
+        glEnd();
+        EXPECT_EQ(Pixel(4, 20).r, 255) << width;
+        EXPECT_EQ(Pixel(59, 20).r, 255) << width;
+        EXPECT_EQ(Pixel(60, 20).r, 0) << width;
+        EXPECT_EQ(Pixel(3, 20).r, 0) << width;
+    }
+    glLineWidth(1);
+}
+
+// Polygons with a face outlined: triangles drawn in their order (a filled
+// one after an outlined one covers its edges), a fan's triangles flat in
+// the colours of their own last vertices; as points, a polygon clipping cuts
+// has points where GL's clipping adds vertices too.
+TEST_F(Gl11, OutlinedPolygonsKeepTheirOrderAndFlatColours) {
+    glPolygonMode(GL_BACK, GL_LINE);
+    glBegin(GL_TRIANGLES);
+    glColor3f(1, 0, 0);  // clockwise: the back, outlined in red
+    glVertex2f(10.5f, 10.5f), glVertex2f(10.5f, 50.5f), glVertex2f(50.5f, 10.5f);
+    glColor3f(0, 1, 0);  // counter-clockwise: the front, filled green, over the outline
+    glVertex2f(4, 4), glVertex2f(60, 4), glVertex2f(4, 60);
+    glEnd();
+    EXPECT_EQ(Pixel(30, 10).r, 0);
+    EXPECT_EQ(Pixel(30, 10).g, 255);
+    EXPECT_EQ(Pixel(10, 30).g, 255);
+    // A fan of two front triangles, filled, flat: the first in the colour of
+    // its vertex 2 (blue), the second of its vertex 3 (white); back faces
+    // outlined still.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glShadeModel(GL_FLAT);
+    glBegin(GL_TRIANGLE_FAN);
+    glColor3f(1, 0, 0), glVertex2f(2, 2);
+    glColor3f(0, 1, 0), glVertex2f(62, 2);
+    glColor3f(0, 0, 1), glVertex2f(62, 62);
+    glColor3f(1, 1, 1), glVertex2f(2, 62);
+    glEnd();
+    glShadeModel(GL_SMOOTH);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    const Rgb first = Pixel(50, 20), second = Pixel(20, 50);
+    EXPECT_TRUE(first.r == 0 && first.g == 0 && first.b == 255) << first.r << " " << first.g << " " << first.b;
+    EXPECT_TRUE(second.r == 255 && second.g == 255 && second.b == 255) << second.r << " " << second.g << " " << second.b;
+    // As points, a triangle the left edge cuts: a point where its edge a-b
+    // enters the view (x = 0, y = 10), none where c-a leaves it (a new edge
+    // along the boundary begins there), none at a.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+    glPointSize(3);
+    glColor3f(1, 1, 1);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-20, 10), glVertex2f(40, 10), glVertex2f(40, 50);
+    glEnd();
+    glPointSize(1);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    EXPECT_EQ(Pixel(0, 10).r, 255);
+    EXPECT_EQ(Pixel(1, 11).r, 255);
+    EXPECT_EQ(Pixel(40, 50).r, 255);
+    EXPECT_EQ(Pixel(0, 23).r, 0);
+}
+
+// Lighting where GL's equation, or desktop Mesa where GL leaves the choice,
+// says what to draw. Every case: one white light from the viewer, no
+// ambient, a black material but for what the case sets.
+TEST_F(Gl11, LightingsCornersAsGLAndDesktopMesaHaveThem) {
+    const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, red[4] = {1, 0, 0, 1}, toViewer[4] = {0, 0, 1, 0};
+    const auto reset = [&] {
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+        glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+        glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+        glLightfv(GL_LIGHT0, GL_POSITION, toViewer);
+        for (GLenum p : {GL_AMBIENT, GL_DIFFUSE, GL_SPECULAR, GL_EMISSION}) glMaterialfv(GL_FRONT_AND_BACK, p, black);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
+        const GLfloat down[3] = {0, 0, -1};
+        glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, down);
+        glNormal3f(0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    };
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    // A glMaterial of a property that tracks the colour does not reach it:
+    // after colour material, the property holds the last colour (green).
+    reset();
+    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glColor3f(0, 1, 0);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, red);
+    glDisable(GL_COLOR_MATERIAL);
+    glColor3f(1, 1, 1);
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    // A spot cone applies to a directional light too: the light from the
+    // viewer, its cone of 30 degrees turned sideways, lights nothing.
+    reset();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    const GLfloat sideways[3] = {1, 0, 0};
+    glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, sideways);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 30);
+    Quad(0, 0, 64, 64);
+    glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    // Shininess 0 with the half-way vector behind the surface: GLSL leaves
+    // pow(0, 0) open; desktop Mesa takes it as 1, full specular.
+    reset();
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, black);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    const GLfloat behind[4] = {0.3f, 0, -0.954f, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, behind);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
+    glNormal3f(0.1f, 0, -0.995f);  // toward the light (n.l > 0), n.h < 0
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 1);  // and with any other: none
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    reset();
+    glDisable(GL_LIGHTING);
+    // GL_DECAL over a luminance texture, which GL leaves undefined: the
+    // colour as it is, as desktop Mesa draws it.
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const uint8_t grey = 200;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, 1, 1, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, &grey);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glColor3f(0, 1, 0);
+    Quad(0, 0, 64, 64);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
+    glDeleteTextures(1, &texture);
+    EXPECT_EQ(Pixel(32, 32).r, 0);
+    EXPECT_EQ(Pixel(32, 32).g, 255);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// glDrawElements naming vertices far apart reads those vertices only: an
+// array whose elements 0, 1 and 2^31 - 16 are readable and every other page
+// is not (address space kept without memory), drawn as one triangle.
+TEST_F(Gl11, DrawElementsOverASparseRangeReadsOnlyTheNamedVertices) {
+    const size_t far = (size_t(1) << 31) - 16, stride = 3 * sizeof(GLfloat);
+    const size_t page = size_t(sysconf(_SC_PAGESIZE)), bytes = (far + 1) * stride + page;
+    void* reserved = mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(reserved, MAP_FAILED);
+    auto* base = static_cast<uint8_t*>(reserved);
+    const auto open = [&](size_t element) {
+        const size_t at = element * stride / page * page;
+        return mprotect(base + at, 2 * page, PROT_READ | PROT_WRITE) == 0;
+    };
+    ASSERT_TRUE(open(0));
+    ASSERT_TRUE(open(far));
+    const GLfloat a[3] = {0, 0, 0}, b[3] = {64, 0, 0}, c[3] = {0, 64, 0};
+    std::memcpy(base, a, stride);
+    std::memcpy(base + stride, b, stride);
+    std::memcpy(base + far * stride, c, stride);
+    const GLuint indices[3] = {0, 1, GLuint(far)};
+    glVertexPointer(3, GL_FLOAT, 0, base);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glDrawElements(GL_TRIANGLES, 3, GL_UNSIGNED_INT, indices);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(Pixel(16, 16).r, 255);
+    EXPECT_EQ(Pixel(48, 48).r, 0);
+    munmap(reserved, bytes);
+}
+
+// Where the layer cannot allocate, the call records GL_OUT_OF_MEMORY and
+// leaves the state as it was; nothing is thrown through the C interface.
+// The allocations fail through this program's own operator new (below).
+TEST_F(Gl11, AFailedAllocationIsOutOfMemory) {
+    const GLuint list = glGenLists(1);
+    g_failAllocations = true;
+    glNewList(list, GL_COMPILE);
+    g_failAllocations = false;
+    EXPECT_EQ(glGetError(), GLenum(GL_OUT_OF_MEMORY));
+    GLint compiling = -1;
+    glGetIntegerv(GL_LIST_INDEX, &compiling);
+    EXPECT_EQ(compiling, 0);
+    glEndList();  // no list is being made
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+    // A block that cannot keep its vertices reports it (what it draws then
+    // is GL's to leave undefined).
+    glBegin(GL_POINTS);
+    g_failAllocations = true;
+    for (int i = 0; i < 1000; ++i) glVertex2f(float(i % 64), 1);
+    g_failAllocations = false;
+    glEnd();
+    EXPECT_EQ(glGetError(), GLenum(GL_OUT_OF_MEMORY));
+    // And the layer draws on.
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(16, 16).r, 255);
+    glDeleteLists(list, 1);
+}
+
+// A variant whose shader does not build: the error once, the draw skipped,
+// the shader not built again, nothing left behind.
+TEST_F(Gl11, AVariantThatDoesNotBuildIsReportedOnceAndLeaksNothing) {
+    g_failShader = "#define FOG 3";  // exp2 fog
+    g_failedCompiles = 0;
+    const int shaders = g_shadersMade - g_shadersDeleted, programs = g_programsMade - g_programsDeleted;
+    glFogi(GL_FOG_MODE, GL_EXP2);
+    glEnable(GL_FOG);
+    glColor3f(1, 1, 1);
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glDisable(GL_FOG);
+    g_failShader.clear();
+    EXPECT_EQ(g_failedCompiles, 1);
+    EXPECT_EQ(Pixel(32, 32).r, 0);  // skipped
+    EXPECT_EQ(g_shadersMade - g_shadersDeleted, shaders);
+    EXPECT_EQ(g_programsMade - g_programsDeleted, programs);
+}
+
+// Before a successful start and after the context is lost, calls record an
+// error and do nothing; a new start works and has forgotten the objects.
+TEST_F(Gl11, CallsWithoutAContextRecordAnErrorAndTheLayerStartsAgain) {
+    const GLuint list = glGenLists(1);
+    g_injectedError = GL_CONTEXT_LOST;
+    EXPECT_EQ(glGetError(), GLenum(GL_CONTEXT_LOST));
+    EXPECT_EQ(gl11_ContextLost(), 1);
+    g_driverQueries = 0;
+    glEnable(GL_BLEND);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(0, 0), glVertex2f(1, 0), glVertex2f(0, 1);
+    glEnd();
+    const GLfloat v[3] = {0, 0, 0};
+    glVertexPointer(3, GL_FLOAT, 0, v);
+    glDrawArrays(GL_POINTS, 0, 1);
+    EXPECT_EQ(glGenLists(1), 0u);
+    EXPECT_EQ(glGetError(), GLenum(GL_CONTEXT_LOST));
+    EXPECT_EQ(g_driverQueries, 0);
+    g_injectedError = 0;
+    // A start that fails leaves the layer refusing calls.
+    EXPECT_EQ(gl11_Init([](const char* name) -> void* {
+                  return std::string(name) == "glFinish" ? nullptr : CountingGetProc(name);
+              }),
+              0);
+    glEnable(GL_BLEND);
+    EXPECT_EQ(glGetError(), GLenum(GL_INVALID_OPERATION));
+    ASSERT_EQ(gl11_Init(CountingGetProc), 1);
+    EXPECT_EQ(gl11_ContextLost(), 0);
+    EXPECT_FALSE(glIsList(list));
+    glBindFramebuffer(GL_FRAMEBUFFER, g_framebuffer);
+    SetUp();
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(Pixel(32, 32).r, 255);
 }
 
 // The capture tool's stills at --scale 2, through the layer and through the

@@ -4,52 +4,95 @@
  * on the include path and the ordinary GL 1.1 calls of a program land in the
  * layer (every name below is a macro onto a gl11_ symbol, so the layer never
  * clashes with libGL, libGLESv2 or a browser's GL library). Call gl11_Init
- * (gl11.h) once the ES 3.0 context is current.
+ * (gl11.h) once the ES 3.0 context is current; before that, and after the
+ * context is lost, every call records an error and does nothing.
  *
- * Implemented (with their GL 1.1 meaning):
- *  - matrix stacks (modelview and projection 32, texture 10 deep, as Mesa; overflow and
- *    underflow give GL_STACK_OVERFLOW / GL_STACK_UNDERFLOW and change nothing),
+ * Every entry point declared here either does what the OpenGL 1.1
+ * specification says, or records the error GL gives for a bad value of
+ * that argument (GL_INVALID_ENUM, GL_INVALID_VALUE, GL_INVALID_OPERATION)
+ * and leaves the state as it was. Errors the driver reports reach
+ * glGetError too (the layer's first, then the driver's).
+ *
+ * Implemented:
+ *  - matrix stacks (modelview and projection 32, texture 10 deep, as Mesa;
+ *    overflow and underflow give GL_STACK_OVERFLOW / GL_STACK_UNDERFLOW),
  *    glLoadIdentity, glLoadMatrixf, glMultMatrixf, glTranslatef, glRotatef,
  *    glScalef, glOrtho, glFrustum; gluPerspective, gluLookAt (glu.h)
- *  - immediate mode (glBegin/glEnd, glVertex2f/3f/3fv, glNormal3f/3fv,
- *    glColor3f/4f/3fv/4fv, glTexCoord2f/2fv) with GL's current-attribute rules,
- *    glRectf
- *  - client arrays (vertex, normal, colour, texture coordinate; GL_FLOAT)
- *    with glDrawArrays and glDrawElements (8, 16 and 32-bit indices)
- *  - primitives: points, lines, line strips and loops, triangles, triangle
- *    strips and fans, quads, quad strips, polygons; quads are split the way
- *    Mesa splits them, the last vertex leads flat shading
- *  - display lists (GL_COMPILE, GL_COMPILE_AND_EXECUTE): geometry recorded
- *    into buffers once, state calls (a texture bind included) replayed
- *  - lighting: 8 lights (positional or directional, attenuation), material
- *    ambient / diffuse (its alpha) / specular / emission / shininess, light
- *    model ambient, GL_NORMALIZE, computed per vertex as Mesa does it;
- *    flat and smooth shading
- *  - 2D textures (internal format 1-4 or a base format; RGB / RGBA / luminance
- *    upload of unsigned bytes), GL_MODULATE, the texture matrix,
- *    sphere-map texture generation
- *  - polygon mode GL_LINE (outlines without the split diagonals), line width
- *    (wider than one pixel drawn as quads), point size
- *  - blending (GL_SRC_ALPHA / GL_ONE_MINUS_SRC_ALPHA and GL_SRC_COLOR /
- *    GL_ONE_MINUS_SRC_COLOR rounded as Mesa does on every renderer: in the
- *    shader where the driver rounds otherwise, see gl11.h; there the
- *    triangles of one such draw all blend with the pixels from before it,
- *    so where they overlap only one counts), depth test and mask, scissor, face culling, colour mask,
- *    clears, glReadPixels in GL_RGB and GL_RGBA
- *  - glPushAttrib / glPopAttrib and glPushClientAttrib / glPopClientAttrib
- *    (every mask saves and restores all the state the layer keeps)
+ *  - immediate mode (glBegin/glEnd, glVertex2f/3f/3fv/4f, glNormal3f/3fv,
+ *    glColor3f/4f/3fv/4fv/3ub, glTexCoord2f/2fv) with GL's current-attribute
+ *    rules, glRectf
+ *  - client arrays of every GL 1.1 type (vertices of 2 to 4 components,
+ *    colours of 3 or 4, texture coordinates of 1 or 2) with glDrawArrays
+ *    and glDrawElements (8, 16 and 32-bit indices, any spread of indices)
+ *  - every primitive; quads and polygons split the way Mesa splits them,
+ *    flat shading from the vertex GL names (for polygons drawn as lines or
+ *    points too); polygon modes GL_FILL, GL_LINE, GL_POINT per face, culled
+ *    and two-sided as polygons, drawn in their order; line width (rounded
+ *    to whole pixels, drawn by the driver where its range reaches, see
+ *    gl11.h); point size (rounded to whole pixels; each point the square of
+ *    pixels GL places, kept or clipped by where the point is)
+ *  - display lists (GL_COMPILE, GL_COMPILE_AND_EXECUTE), nested calls 64
+ *    deep; geometry kept in buffers, arrays taken as they are at compile
+ *    time with the list's own current values
+ *  - lighting: 8 lights (directional, positional with attenuation, spot
+ *    cones on either), front and back materials, two-sided lighting, local
+ *    viewer, light model ambient, colour material (every face and mode; a
+ *    glMaterial of a property it tracks is left to it), GL_NORMALIZE,
+ *    computed per vertex as Mesa does it (a shininess of 0 gives the full
+ *    specular colour wherever the light reaches, as Mesa's does); flat and
+ *    smooth shading
+ *  - 2D textures (internal format 1-4, GL_LUMINANCE, GL_LUMINANCE_ALPHA,
+ *    GL_RGB, GL_RGBA, GL_RGB8, GL_RGBA8; RGB / RGBA / luminance / alpha
+ *    upload of unsigned bytes) with mipmap levels; glTexImage2D compiles into
+ *    lists; the texture environments GL_MODULATE, GL_DECAL, GL_BLEND,
+ *    GL_REPLACE and the environment colour (GL_DECAL, which GL leaves
+ *    undefined over luminance textures, leaves the colour as it is there,
+ *    as Mesa does); the texture matrix (projective);
+ *    texture generation: object-linear, eye-linear (s, t, r, q), sphere map
+ *  - fog (GL_LINEAR, GL_EXP, GL_EXP2, per fragment from the eye distance as
+ *    Mesa), alpha test (alpha and reference compared as bytes, the colour
+ *    buffer's fixed point), blending (factors of OpenGL 1.4: GL_SRC_COLOR may be
+ *    a source factor, as Mesa accepts it; GL_SRC_ALPHA / GL_ONE_MINUS_SRC_ALPHA
+ *    and GL_SRC_COLOR / GL_ONE_MINUS_SRC_COLOR rounded as Mesa does on every
+ *    renderer: in the shader where the driver rounds otherwise, see gl11.h;
+ *    there the triangles of one such draw all blend with the pixels from
+ *    before it, so where they overlap only one counts), depth test and mask,
+ *    scissor, face culling, colour mask, dither, clears, hints (kept),
+ *    glReadPixels in GL_RGB and GL_RGBA
+ *  - glPushAttrib / glPopAttrib (every group of the mask that the layer
+ *    keeps state of) and glPushClientAttrib / glPopClientAttrib
  *  - queries answered from the layer's own state, never the driver:
- *    glGetError, glGetIntegerv / Floatv / Doublev / Booleanv, glIsEnabled,
- *    glIsList, glIsTexture, glGetTexLevelParameteriv, glGetTexParameteriv,
- *    glGetTexImage, glGetMaterialfv, glGetLightfv, glGetTexGeniv, glGetTexEnviv
+ *    glGetIntegerv / Floatv / Doublev / Booleanv, glIsEnabled, glIsList,
+ *    glIsTexture, glGetTexLevelParameteriv, glGetTexParameteriv,
+ *    glGetTexImage, glGetMaterialfv, glGetLightfv, glGetTexGeniv / fv,
+ *    glGetTexEnviv / fv; glGetError asks the driver only when the layer has
+ *    no error of its own
  *
- * Not implemented: fog, alpha test, stencil, accumulation, clip planes,
- * colour material, two-sided lighting, spot lights, texgen modes other than
- * sphere map, texture environments other than GL_MODULATE, 1D / 3D textures
- * and mipmap levels above 0, polygon modes that differ between the faces
- * (the front's is used) and GL_POINT, line stipple, selection, feedback,
- * raster position and glDrawPixels / glBitmap, evaluators. Unknown enums
- * give GL_INVALID_ENUM.
+ * Refused, with the error named (the state is left as it was):
+ *  - glEnable of GL_LINE_STIPPLE, GL_*_SMOOTH, GL_POLYGON_STIPPLE,
+ *    GL_STENCIL_TEST, GL_*_LOGIC_OP, GL_CLIP_PLANEi, GL_AUTO_NORMAL,
+ *    GL_MAP*, GL_POLYGON_OFFSET_POINT / LINE: GL_INVALID_ENUM (glIsEnabled
+ *    answers GL_FALSE for them)
+ *  - glMaterial between glBegin and glEnd: GL_INVALID_OPERATION (the layer
+ *    lights a block with one material)
+ *  - texture borders, internal formats and pixel types other than those
+ *    above: GL_INVALID_VALUE (border, internal format) or GL_INVALID_ENUM
+ *    (type, format); glTexCoordPointer of 3 or 4 components:
+ *    GL_INVALID_VALUE; glReadPixels in other formats: GL_INVALID_ENUM
+ *  - a variant of the fixed function whose shader does not build on the
+ *    driver: GL_INVALID_OPERATION once, and its draws are skipped
+ *
+ * Drawn otherwise than GL says: GL_CLAMP is drawn as GL_CLAMP_TO_EDGE (no
+ * border colour); polygons drawn as lines or points under flat shading
+ * take the provoking vertex's colour and normal but are lit at each end's
+ * own position (the same as GL but for positional lights); where clipping
+ * cuts a polygon drawn as points, the point it adds is lit at its own
+ * position and normal (GL takes the colour between the lit vertices);
+ * lines wider than the driver draws (see gl11.h) end where their vertices
+ * are, not by the diamond-exit rule; no accumulation buffer (its clear does
+ * nothing). Not in this header at all: selection, feedback, evaluators,
+ * raster position, glDrawPixels, glBitmap, 1D and 3D texture images,
+ * polygon offset values, stencil functions.
  */
 #ifndef GL11_GL_H
 #define GL11_GL_H
@@ -106,6 +149,24 @@ typedef double GLclampd;
 #define GL_FLOAT 0x1406
 #define GL_DOUBLE 0x140A
 
+#define GL_CONTEXT_LOST 0x0507
+
+#define GL_POINT_BIT 0x00000002
+#define GL_LINE_BIT 0x00000004
+#define GL_POLYGON_BIT 0x00000008
+#define GL_POLYGON_STIPPLE_BIT 0x00000010
+#define GL_PIXEL_MODE_BIT 0x00000020
+#define GL_LIGHTING_BIT 0x00000040
+#define GL_FOG_BIT 0x00000080
+#define GL_ACCUM_BUFFER_BIT 0x00000200
+#define GL_STENCIL_BUFFER_BIT 0x00000400
+#define GL_VIEWPORT_BIT 0x00000800
+#define GL_TRANSFORM_BIT 0x00001000
+#define GL_HINT_BIT 0x00008000
+#define GL_EVAL_BIT 0x00010000
+#define GL_LIST_BIT 0x00020000
+#define GL_TEXTURE_BIT 0x00040000
+#define GL_SCISSOR_BIT 0x00080000
 #define GL_DEPTH_BUFFER_BIT 0x00000100
 #define GL_COLOR_BUFFER_BIT 0x00004000
 #define GL_CURRENT_BIT 0x00000001
@@ -151,12 +212,16 @@ typedef double GLclampd;
 #define GL_CURRENT_COLOR 0x0B00
 #define GL_CURRENT_NORMAL 0x0B02
 #define GL_CURRENT_TEXTURE_COORDS 0x0B03
+#define GL_POINT_SMOOTH 0x0B10
 #define GL_POINT_SIZE 0x0B11
+#define GL_LINE_SMOOTH 0x0B20
 #define GL_LINE_WIDTH 0x0B21
 #define GL_LINE_STIPPLE 0x0B24
 #define GL_LIST_INDEX 0x0B33
 #define GL_LIST_MODE 0x0B30
+#define GL_MAX_LIST_NESTING 0x0B31
 #define GL_POLYGON_MODE 0x0B40
+#define GL_POLYGON_SMOOTH 0x0B41
 #define GL_CULL_FACE 0x0B44
 #define GL_CULL_FACE_MODE 0x0B45
 #define GL_FRONT_FACE 0x0B46
@@ -165,14 +230,26 @@ typedef double GLclampd;
 #define GL_LIGHT_MODEL_TWO_SIDE 0x0B52
 #define GL_LIGHT_MODEL_AMBIENT 0x0B53
 #define GL_SHADE_MODEL 0x0B54
+#define GL_COLOR_MATERIAL_FACE 0x0B55
+#define GL_COLOR_MATERIAL_PARAMETER 0x0B56
 #define GL_COLOR_MATERIAL 0x0B57
 #define GL_FOG 0x0B60
+#define GL_FOG_INDEX 0x0B61
+#define GL_FOG_DENSITY 0x0B62
+#define GL_FOG_START 0x0B63
+#define GL_FOG_END 0x0B64
+#define GL_FOG_MODE 0x0B65
+#define GL_FOG_COLOR 0x0B66
+#define GL_EXP 0x0800
+#define GL_EXP2 0x0801
 #define GL_DEPTH_RANGE 0x0B70
 #define GL_DEPTH_TEST 0x0B71
 #define GL_DEPTH_WRITEMASK 0x0B72
 #define GL_DEPTH_CLEAR_VALUE 0x0B73
 #define GL_DEPTH_FUNC 0x0B74
 #define GL_ALPHA_TEST 0x0BC0
+#define GL_ALPHA_TEST_FUNC 0x0BC1
+#define GL_ALPHA_TEST_REF 0x0BC2
 #define GL_MATRIX_MODE 0x0BA0
 #define GL_NORMALIZE 0x0BA1
 #define GL_VIEWPORT 0x0BA2
@@ -194,6 +271,10 @@ typedef double GLclampd;
 #define GL_COLOR_WRITEMASK 0x0C23
 #define GL_DOUBLEBUFFER 0x0C32
 #define GL_PERSPECTIVE_CORRECTION_HINT 0x0C50
+#define GL_POINT_SMOOTH_HINT 0x0C51
+#define GL_LINE_SMOOTH_HINT 0x0C52
+#define GL_POLYGON_SMOOTH_HINT 0x0C53
+#define GL_FOG_HINT 0x0C54
 #define GL_TEXTURE_GEN_S 0x0C60
 #define GL_TEXTURE_GEN_T 0x0C61
 #define GL_TEXTURE_GEN_R 0x0C62
@@ -204,10 +285,12 @@ typedef double GLclampd;
 #define GL_PACK_ALIGNMENT 0x0D05
 #define GL_MAX_LIGHTS 0x0D31
 #define GL_MAX_TEXTURE_SIZE 0x0D33
+#define GL_MAX_ATTRIB_STACK_DEPTH 0x0D35
 #define GL_MAX_MODELVIEW_STACK_DEPTH 0x0D36
 #define GL_MAX_PROJECTION_STACK_DEPTH 0x0D38
 #define GL_MAX_TEXTURE_STACK_DEPTH 0x0D39
 #define GL_MAX_VIEWPORT_DIMS 0x0D3A
+#define GL_MAX_CLIENT_ATTRIB_STACK_DEPTH 0x0D3B
 #define GL_TEXTURE_1D 0x0DE0
 #define GL_TEXTURE_2D 0x0DE1
 #define GL_TEXTURE_WIDTH 0x1000
@@ -269,6 +352,7 @@ typedef double GLclampd;
 #define GL_T 0x2001
 #define GL_R 0x2002
 #define GL_Q 0x2003
+#define GL_REPLACE 0x1E01
 #define GL_MODULATE 0x2100
 #define GL_DECAL 0x2101
 #define GL_TEXTURE_ENV_MODE 0x2200
@@ -278,6 +362,8 @@ typedef double GLclampd;
 #define GL_OBJECT_LINEAR 0x2401
 #define GL_SPHERE_MAP 0x2402
 #define GL_TEXTURE_GEN_MODE 0x2500
+#define GL_OBJECT_PLANE 0x2501
+#define GL_EYE_PLANE 0x2502
 #define GL_NEAREST 0x2600
 #define GL_LINEAR 0x2601
 #define GL_NEAREST_MIPMAP_NEAREST 0x2700
@@ -300,6 +386,7 @@ typedef double GLclampd;
 #define GL_POLYGON_OFFSET_FILL 0x8037
 
 /* Each GL name stands for the layer's own entry point. */
+#define glAlphaFunc gl11_glAlphaFunc
 #define glBegin gl11_glBegin
 #define glBindTexture gl11_glBindTexture
 #define glBlendFunc gl11_glBlendFunc
@@ -313,6 +400,7 @@ typedef double GLclampd;
 #define glColor4fv gl11_glColor4fv
 #define glColor3ub gl11_glColor3ub
 #define glColorMask gl11_glColorMask
+#define glColorMaterial gl11_glColorMaterial
 #define glColorPointer gl11_glColorPointer
 #define glCullFace gl11_glCullFace
 #define glDeleteLists gl11_glDeleteLists
@@ -328,6 +416,9 @@ typedef double GLclampd;
 #define glEnd gl11_glEnd
 #define glEndList gl11_glEndList
 #define glFinish gl11_glFinish
+#define glFogf gl11_glFogf
+#define glFogfv gl11_glFogfv
+#define glFogi gl11_glFogi
 #define glFlush gl11_glFlush
 #define glFrontFace gl11_glFrontFace
 #define glFrustum gl11_glFrustum
@@ -341,7 +432,9 @@ typedef double GLclampd;
 #define glGetLightfv gl11_glGetLightfv
 #define glGetMaterialfv gl11_glGetMaterialfv
 #define glGetString gl11_glGetString
+#define glGetTexEnvfv gl11_glGetTexEnvfv
 #define glGetTexEnviv gl11_glGetTexEnviv
+#define glGetTexGenfv gl11_glGetTexGenfv
 #define glGetTexGeniv gl11_glGetTexGeniv
 #define glGetTexImage gl11_glGetTexImage
 #define glGetTexLevelParameteriv gl11_glGetTexLevelParameteriv
@@ -384,18 +477,25 @@ typedef double GLclampd;
 #define glTexCoord2f gl11_glTexCoord2f
 #define glTexCoord2fv gl11_glTexCoord2fv
 #define glTexCoordPointer gl11_glTexCoordPointer
+#define glTexEnvf gl11_glTexEnvf
+#define glTexEnvfv gl11_glTexEnvfv
 #define glTexEnvi gl11_glTexEnvi
+#define glTexGenf gl11_glTexGenf
+#define glTexGenfv gl11_glTexGenfv
 #define glTexGeni gl11_glTexGeni
 #define glTexGeniv gl11_glTexGeniv
 #define glTexImage2D gl11_glTexImage2D
+#define glTexParameterf gl11_glTexParameterf
 #define glTexParameteri gl11_glTexParameteri
 #define glTranslatef gl11_glTranslatef
 #define glVertex2f gl11_glVertex2f
 #define glVertex3f gl11_glVertex3f
 #define glVertex3fv gl11_glVertex3fv
+#define glVertex4f gl11_glVertex4f
 #define glVertexPointer gl11_glVertexPointer
 #define glViewport gl11_glViewport
 
+void gl11_glAlphaFunc(GLenum func, GLclampf ref);
 void gl11_glBegin(GLenum mode);
 void gl11_glBindTexture(GLenum target, GLuint texture);
 void gl11_glBlendFunc(GLenum sfactor, GLenum dfactor);
@@ -409,6 +509,7 @@ void gl11_glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha);
 void gl11_glColor4fv(const GLfloat* v);
 void gl11_glColor3ub(GLubyte red, GLubyte green, GLubyte blue);
 void gl11_glColorMask(GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha);
+void gl11_glColorMaterial(GLenum face, GLenum mode);
 void gl11_glColorPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
 void gl11_glCullFace(GLenum mode);
 void gl11_glDeleteLists(GLuint list, GLsizei range);
@@ -424,6 +525,9 @@ void gl11_glEnableClientState(GLenum array);
 void gl11_glEnd(void);
 void gl11_glEndList(void);
 void gl11_glFinish(void);
+void gl11_glFogf(GLenum pname, GLfloat param);
+void gl11_glFogfv(GLenum pname, const GLfloat* params);
+void gl11_glFogi(GLenum pname, GLint param);
 void gl11_glFlush(void);
 void gl11_glFrontFace(GLenum mode);
 void gl11_glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar);
@@ -437,7 +541,9 @@ void gl11_glGetIntegerv(GLenum pname, GLint* params);
 void gl11_glGetLightfv(GLenum light, GLenum pname, GLfloat* params);
 void gl11_glGetMaterialfv(GLenum face, GLenum pname, GLfloat* params);
 const GLubyte* gl11_glGetString(GLenum name);
+void gl11_glGetTexEnvfv(GLenum target, GLenum pname, GLfloat* params);
 void gl11_glGetTexEnviv(GLenum target, GLenum pname, GLint* params);
+void gl11_glGetTexGenfv(GLenum coord, GLenum pname, GLfloat* params);
 void gl11_glGetTexGeniv(GLenum coord, GLenum pname, GLint* params);
 void gl11_glGetTexImage(GLenum target, GLint level, GLenum format, GLenum type, GLvoid* pixels);
 void gl11_glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params);
@@ -480,16 +586,22 @@ void gl11_glShadeModel(GLenum mode);
 void gl11_glTexCoord2f(GLfloat s, GLfloat t);
 void gl11_glTexCoord2fv(const GLfloat* v);
 void gl11_glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
+void gl11_glTexEnvf(GLenum target, GLenum pname, GLfloat param);
+void gl11_glTexEnvfv(GLenum target, GLenum pname, const GLfloat* params);
 void gl11_glTexEnvi(GLenum target, GLenum pname, GLint param);
+void gl11_glTexGenf(GLenum coord, GLenum pname, GLfloat param);
+void gl11_glTexGenfv(GLenum coord, GLenum pname, const GLfloat* params);
 void gl11_glTexGeni(GLenum coord, GLenum pname, GLint param);
 void gl11_glTexGeniv(GLenum coord, GLenum pname, const GLint* params);
 void gl11_glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
                        GLenum format, GLenum type, const GLvoid* pixels);
+void gl11_glTexParameterf(GLenum target, GLenum pname, GLfloat param);
 void gl11_glTexParameteri(GLenum target, GLenum pname, GLint param);
 void gl11_glTranslatef(GLfloat x, GLfloat y, GLfloat z);
 void gl11_glVertex2f(GLfloat x, GLfloat y);
 void gl11_glVertex3f(GLfloat x, GLfloat y, GLfloat z);
 void gl11_glVertex3fv(const GLfloat* v);
+void gl11_glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w);
 void gl11_glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer);
 void gl11_glViewport(GLint x, GLint y, GLsizei width, GLsizei height);
 

@@ -1,0 +1,542 @@
+// primitive.cpp -- GL 1.1 primitives drawn with ES ones: quads, quad strips
+// and polygons split into triangles as Mesa splits them (the vertex flat
+// shading takes last in each), polygons in GL_LINE and GL_POINT mode (each
+// face in its own mode, culled and lit as a polygon, flat as a polygon, in
+// the polygons' order), lines wider than the driver draws as quads, points
+// in a viewport grown for their squares; the streaming of vertex data into
+// the driver's buffers, and display-list geometry kept in buffers of its own.
+#include "program.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace gl11 {
+namespace {
+
+GLuint g_vao = 0, g_streamVbo = 0, g_streamIbo = 0;
+
+// The stream buffers keep their storage and are written over for each draw:
+// new storage per draw costs the driver an allocation (and the kernel page
+// faults) every time, where the vertices are read at the draw call anyway.
+size_t g_streamCapacity[2] = {0, 0};
+
+// What the vertex array object holds now, so that unchanged attributes are
+// not set again (every change costs the driver a validation).
+struct AttributeState {
+    GLuint buffer = 0;
+    size_t base = SIZE_MAX;
+    GLsizei stride = 0;
+    unsigned arrays = 0;        // bit i: attribute i comes from the buffer
+    float constant[4][4] = {};  // attributes 1-3 when they do not
+} g_attributes;
+
+struct QuadPattern {
+    GLuint buffer = 0;
+    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
+} g_quadPatterns[2];      // quads, quad strips
+
+// Triangles of the filled primitives as Mesa splits them: the last vertex
+// of every triangle is the one flat shading takes. `edges`, when given,
+// gets per triangle the primitive's edges among its own (bit 0: a-b,
+// bit 1: b-c, bit 2: c-a).
+void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out,
+               std::vector<uint8_t>* edges = nullptr) {
+    const auto at = [&](size_t i) { return idx ? idx[i] : uint32_t(i); };
+    const auto tri = [&](size_t a, size_t b, size_t c, unsigned e) {
+        out->push_back(at(a)), out->push_back(at(b)), out->push_back(at(c));
+        if (edges) edges->push_back(uint8_t(e));
+    };
+    switch (mode) {
+        case GL_TRIANGLES:
+            for (size_t i = 0; i + 2 < n; i += 3) tri(i, i + 1, i + 2, 7);
+            break;
+        case GL_TRIANGLE_STRIP:
+            for (size_t i = 0; i + 2 < n; ++i) (i & 1) ? tri(i + 1, i, i + 2, 7) : tri(i, i + 1, i + 2, 7);
+            break;
+        case GL_TRIANGLE_FAN:
+            for (size_t i = 1; i + 1 < n; ++i) tri(0, i, i + 1, 7);
+            break;
+        case GL_QUADS:
+            for (size_t i = 0; i + 3 < n; i += 4) tri(i, i + 1, i + 3, 1 | 4), tri(i + 1, i + 2, i + 3, 1 | 2);
+            break;
+        case GL_QUAD_STRIP:
+            for (size_t i = 0; i + 3 < n; i += 2) tri(i + 2, i, i + 3, 1 | 4), tri(i, i + 1, i + 3, 1 | 2);
+            break;
+        case GL_POLYGON:
+            for (size_t i = 1; i + 1 < n; ++i) tri(i, i + 1, 0, 1u | (i + 2 == n ? 2u : 0u) | (i == 1 ? 4u : 0u));
+            break;
+        default: break;
+    }
+}
+
+void LinePairs(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out) {
+    const auto at = [&](size_t i) { return idx ? idx[i] : uint32_t(i); };
+    if (mode == GL_LINES) {
+        for (size_t i = 0; i + 1 < n; i += 2) out->push_back(at(i)), out->push_back(at(i + 1));
+        return;
+    }
+    for (size_t i = 0; i + 1 < n; ++i) out->push_back(at(i)), out->push_back(at(i + 1));
+    if (mode == GL_LINE_LOOP && n > 1) out->push_back(at(n - 1)), out->push_back(at(0));
+}
+
+// Vertices with the colour and normal of a provoking vertex each (flat
+// shading of what a polygon or a line becomes).
+void Provoked(const Vertex* v, const std::vector<uint32_t>& which, const std::vector<uint32_t>& provoking,
+              size_t per, std::vector<Vertex>* out) {
+    out->resize(which.size());
+    for (size_t i = 0; i < which.size(); ++i) {
+        Vertex& o = (*out)[i];
+        o = v[which[i]];
+        const Vertex& p = v[provoking[i / per]];
+        CopyN(o.colour, p.colour, 4);
+        CopyN(o.normal, p.normal, 3);
+    }
+}
+
+void WithoutCulling(bool on) {
+    if (g.s.cullFace) on ? es.Enable(GL_CULL_FACE) : es.Disable(GL_CULL_FACE);
+}
+
+// Lines wider than a pixel: each segment two triangles. `provoking` (one
+// per pair, may be empty: the second vertex) gives the colour under flat
+// shading; `face` which side's lighting they take.
+void DrawWide(const Vertex* v, const std::vector<uint32_t>& pairs, const std::vector<uint32_t>& provoking, int face) {
+    struct Wide {
+        Vertex v;
+        float other[4];
+    };
+    static std::vector<Wide> wide;
+    static std::vector<uint32_t> tris;
+    wide.clear();
+    tris.clear();
+    const bool flat = g.s.shadeModel == GL_FLAT;
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        Vertex a = v[pairs[i]], b = v[pairs[i + 1]];
+        if (flat) {
+            const Vertex& p = v[provoking.empty() ? pairs[i + 1] : provoking[i / 2]];
+            CopyN(a.colour, p.colour, 4), CopyN(b.colour, p.colour, 4);
+            CopyN(a.normal, p.normal, 3), CopyN(b.normal, p.normal, 3);
+        }
+        const float aw = a.pos[3] != 0 ? a.pos[3] : 1.0f, bw = b.pos[3] != 0 ? b.pos[3] : 1.0f;
+        const uint32_t base = uint32_t(wide.size());
+        for (float side : {-1.0f, 1.0f}) wide.push_back({a, {b.pos[0] / bw, b.pos[1] / bw, b.pos[2] / bw, side}});
+        for (float side : {-1.0f, 1.0f}) wide.push_back({b, {a.pos[0] / aw, a.pos[1] / aw, a.pos[2] / aw, side}});
+        for (uint32_t k : {0u, 2u, 3u, 1u, 0u, 3u}) tris.push_back(base + k);
+    }
+    DrawKind kind;
+    kind.wide = true;
+    kind.face = face ? face : 1;  // a line is lit as a front face
+    if (tris.empty() || !UseProgramFor(kind)) return;
+    Upload(ES_ARRAY_BUFFER, g_streamVbo, wide.data(), wide.size() * sizeof(Wide));
+    PointAttributes(g_streamVbo, 0, sizeof(Wide), true);
+    Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, tris.data(), tris.size() * 4);
+    WithoutCulling(false);  // lines are never culled
+    es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT, nullptr);
+    WithoutCulling(true);
+}
+
+// Draws `mode` (points or lines) from v through `idx`, lit as `face`.
+void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni, int face) {
+    DrawKind kind;
+    kind.points = mode == GL_POINTS;
+    kind.face = face;
+    if (ni == 0 || !UseProgramFor(kind)) return;
+    Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
+    PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
+    if (idx) {
+        Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
+        // The range tells the driver which vertices to shade, without a
+        // pass over the indices.
+        es.DrawRangeElements(mode, 0, GLuint(n - 1), GLsizei(ni), GL_UNSIGNED_INT, nullptr);
+    } else {
+        es.DrawArrays(mode, 0, GLsizei(n));
+    }
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+}
+
+// A vertex's clip coordinates.
+void ClipOf(const Mat4& mvp, const Vertex& v, float out[4]) {
+    const float* p = v.pos;
+    const float* m = mvp.m;
+    for (int i = 0; i < 4; ++i) out[i] = m[i] * p[0] + m[4 + i] * p[1] + m[8 + i] * p[2] + m[12 + i] * p[3];
+}
+
+// Whether triangle c lies inside the clip volume.
+bool Inside(const Mat4& mvp, const Vertex* v, const uint32_t c[3]) {
+    for (int k = 0; k < 3; ++k) {
+        float p[4];
+        ClipOf(mvp, v[c[k]], p);
+        if (std::fabs(p[0]) > p[3] || std::fabs(p[1]) > p[3] || std::fabs(p[2]) > p[3]) return false;
+    }
+    return true;
+}
+
+// Triangle c clipped to the clip volume, as GL clips a polygon: where an
+// edge leaves the volume the new vertex begins an edge along its boundary
+// (not a boundary edge of the polygon), where one enters it the new vertex
+// begins the rest of that edge (a boundary edge when that edge was). The
+// vertices that begin boundary edges are added to `pool` and their indices
+// to `points`. The values at a new vertex are interpolated in clip space.
+void ClipToPoints(const Mat4& mvp, const uint32_t c[3], unsigned edgeBits, std::vector<Vertex>* pool,
+                  std::vector<uint32_t>* points) {
+    struct Corner {
+        Vertex v;
+        float clip[4];
+        bool boundary;  // the edge from here to the next corner is one of the polygon's
+    };
+    std::vector<Corner> polygon, next;
+    const bool boundary[3] = {(edgeBits & 1) != 0, (edgeBits & 2) != 0, (edgeBits & 4) != 0};  // a-b, b-c, c-a
+    for (int k = 0; k < 3; ++k) {
+        Corner corner;
+        corner.v = (*pool)[c[k]];
+        ClipOf(mvp, corner.v, corner.clip);
+        corner.boundary = boundary[k];
+        polygon.push_back(corner);
+    }
+    const auto lerp = [](const float* a, const float* b, float t, float* out, int n) {
+        for (int i = 0; i < n; ++i) out[i] = a[i] + (b[i] - a[i]) * t;
+    };
+    for (int plane = 0; plane < 6 && !polygon.empty(); ++plane) {
+        const int axis = plane / 2;
+        const float sign = plane % 2 ? -1.0f : 1.0f;
+        const auto distance = [&](const Corner& p) { return p.clip[3] + sign * p.clip[axis]; };
+        next.clear();
+        for (size_t i = 0; i < polygon.size(); ++i) {
+            const Corner& p = polygon[i];
+            const Corner& q = polygon[(i + 1) % polygon.size()];
+            const float dp = distance(p), dq = distance(q);
+            if (dp >= 0) next.push_back(p);
+            if ((dp >= 0) == (dq >= 0)) continue;
+            const float t = dp / (dp - dq);
+            Corner cut;
+            lerp(p.v.pos, q.v.pos, t, cut.v.pos, 4);
+            lerp(p.v.normal, q.v.normal, t, cut.v.normal, 3);
+            lerp(p.v.colour, q.v.colour, t, cut.v.colour, 4);
+            lerp(p.v.tex, q.v.tex, t, cut.v.tex, 2);
+            lerp(p.clip, q.clip, t, cut.clip, 4);
+            cut.boundary = dp >= 0 ? false : p.boundary;
+            next.push_back(cut);
+        }
+        polygon.swap(next);
+    }
+    for (const Corner& corner : polygon) {
+        if (!corner.boundary) continue;
+        points->push_back(uint32_t(pool->size()));
+        pool->push_back(corner.v);
+    }
+}
+
+// Polygons with a face in GL_LINE or GL_POINT mode: each triangle's facing
+// found here (as the rasteriser would), culled as GL culls polygons, then
+// drawn in its face's mode; the filled ones go to the driver as triangles.
+// Triangles are drawn in their order (where they overlap, the later one is
+// on top): a run of triangles drawn alike is one draw.
+void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    static std::vector<uint32_t> tris, run, provoking;
+    static std::vector<uint8_t> edges;
+    static std::vector<Vertex> provoked;
+    // v and the vertices clipping adds, once it adds any (ClipToPoints).
+    static std::vector<Vertex> pool;
+    bool pooled = false;
+    const auto vertices = [&] { return pooled ? pool.data() : v; };
+    const auto count = [&] { return pooled ? pool.size() : n; };
+    tris.clear(), edges.clear(), run.clear(), provoking.clear();
+    Triangles(mode, idx ? ni : n, idx, &tris, &edges);
+    const Mat4 mvp = Multiply(Top(1), Top(0));
+    const auto clip = [&](uint32_t i, float out[3]) {  // x, y, w
+        const float* p = v[i].pos;
+        const float* m = mvp.m;
+        out[0] = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12] * p[3];
+        out[1] = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13] * p[3];
+        out[2] = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15] * p[3];
+    };
+    const ServerState& s = g.s;
+    const bool flat = s.shadeModel == GL_FLAT;
+    // Lines and points take their side's lighting only where the sides are
+    // lit apart; otherwise the sides' runs are one.
+    const bool twoSided = s.lighting && s.twoSide;
+    GLenum runMode = GL_FILL;
+    int runFace = 0;
+    const auto flush = [&] {
+        if (run.empty()) return;
+        const Vertex* const at = vertices();
+        const size_t total = count();
+        if (runMode == GL_FILL) {
+            if (UseProgramFor(DrawKind())) {
+                Upload(ES_ARRAY_BUFFER, g_streamVbo, at, total * sizeof(Vertex));
+                PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+                Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, run.data(), run.size() * 4);
+                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(total - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
+            }
+        } else if (runMode == GL_LINE && EmulatedWideLines()) {
+            DrawWide(at, run, provoking, runFace);
+        } else {
+            const GLenum prim = runMode == GL_LINE ? GL_LINES : GL_POINTS;
+            if (flat) {
+                Provoked(at, run, provoking, prim == GL_LINES ? 2 : 1, &provoked);
+                DrawIndexed(prim, provoked.data(), provoked.size(), nullptr, provoked.size(), runFace);
+            } else {
+                DrawIndexed(prim, at, total, run.data(), run.size(), runFace);
+            }
+        }
+        run.clear(), provoking.clear();
+    };
+    for (size_t t = 0; t < edges.size(); ++t) {
+        const uint32_t* c = &tris[3 * t];
+        float a[3], b[3], d[3];
+        clip(c[0], a), clip(c[1], b), clip(c[2], d);
+        // The sign of the area in window coordinates, from homogeneous ones.
+        const double det = double(a[0]) * (double(b[1]) * d[2] - double(b[2]) * d[1]) -
+                           double(a[1]) * (double(b[0]) * d[2] - double(b[2]) * d[0]) +
+                           double(a[2]) * (double(b[0]) * d[1] - double(b[1]) * d[0]);
+        const bool front = (det > 0) == (s.frontFace == GL_CCW);
+        if (s.cullFace && (s.cullFaceMode == GL_FRONT_AND_BACK || (s.cullFaceMode == GL_FRONT) == front)) continue;
+        const int side = front ? 0 : 1;
+        const GLenum faceMode = s.polygonMode[side];
+        const int face = faceMode == GL_FILL ? 0 : side + 1;
+        if (faceMode != runMode || (twoSided && face != runFace)) {
+            flush();
+            runMode = faceMode, runFace = face;
+        }
+        if (faceMode == GL_FILL) {
+            run.insert(run.end(), c, c + 3);
+            continue;
+        }
+        // Boundary edges in the order Mesa draws them: (c, a), (a, b), (b, c);
+        // as points, each edge's first vertex in the order a, b, c.
+        const unsigned e = edges[t];
+        const bool line = faceMode == GL_LINE;
+        if (!line && !Inside(mvp, v, c)) {
+            // As points, the polygon clipping cuts has points at the vertices
+            // the cut adds too (a line cut at the clip volume is the same
+            // line: outlines need no such care).
+            if (!pooled) pool.assign(v, v + n), pooled = true;
+            ClipToPoints(mvp, c, e, &pool, &run);
+            provoking.resize(run.size(), c[2]);
+            continue;
+        }
+        const uint32_t from[3] = {c[2], c[0], c[1]}, to[3] = {c[0], c[1], c[2]};
+        const unsigned bit[3] = {4, 1, 2};
+        for (int j = 0; j < 3; ++j) {
+            const int k = line ? j : (j + 1) % 3;
+            if (!(e & bit[k])) continue;
+            run.push_back(from[k]);
+            if (line) run.push_back(to[k]);
+            provoking.push_back(c[2]);
+        }
+    }
+    flush();
+}
+
+bool Unfilled() { return g.s.polygonMode[0] != GL_FILL || g.s.polygonMode[1] != GL_FILL; }
+
+void EndBatch(std::vector<Vertex>&& vertices, GLenum mode, const size_t firstSet[3]) {
+    DisplayList* list = g.compiling.get();
+    Batch b;
+    b.mode = mode;
+    b.vertices = std::move(vertices);
+    for (int a = 0; a < 3; ++a) b.firstSet[a] = firstSet[a] > b.vertices.size() ? b.vertices.size() : firstSet[a];
+    DisplayList::Op op;
+    op.batch = int(list->batches.size());
+    list->batches.push_back(std::move(b));
+    list->ops.push_back(std::move(op));
+}
+
+// The current value of an attribute, into a vertex.
+void FillCurrent(Vertex* v, int attr) {
+    switch (attr) {
+        case kNormal: CopyN(v->normal, g.s.normal, 3); break;
+        case kColour: CopyN(v->colour, g.s.colour, 4); break;
+        default: CopyN(v->tex, g.s.tex, 2); break;
+    }
+}
+
+}  // namespace
+
+bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
+bool IsLine(GLenum mode) { return mode >= GL_LINES && mode <= GL_LINE_STRIP; }
+
+GLuint StreamBuffer() { return g_streamVbo; }
+
+void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes) {
+    size_t& capacity = g_streamCapacity[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
+    es.BindBuffer(target, buffer);
+    if (bytes > capacity) {
+        capacity = bytes > 2 * capacity ? bytes : 2 * capacity;
+        es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
+    }
+    es.BufferSubData(target, 0, GLsizeiptr(bytes), data);
+}
+
+void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants,
+                     const float values[4][4]) {
+    AttributeState& a = g_attributes;
+    if (a.buffer != buffer || a.base != base || a.stride != stride) {
+        const auto at = [&](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
+        es.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, pos)));
+        es.VertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, normal)));
+        es.VertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, colour)));
+        es.VertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, tex)));
+        if (wide) es.VertexAttribPointer(4, 4, GL_FLOAT, GL_FALSE, stride, at(sizeof(Vertex)));
+        a.buffer = buffer, a.base = base, a.stride = stride;
+    }
+    const unsigned arrays = (wide ? 0x1Fu : 0x0Fu) & ~constants;
+    for (GLuint i = 0; i < 5; ++i) {
+        const unsigned bit = 1u << i;
+        if ((arrays & bit) && !(a.arrays & bit)) es.EnableVertexAttribArray(i);
+        if (!(arrays & bit) && (a.arrays & bit)) es.DisableVertexAttribArray(i);
+        if ((constants & bit) && std::memcmp(a.constant[i - 1], values[i - 1], sizeof a.constant[0]) != 0) {
+            std::memcpy(a.constant[i - 1], values[i - 1], sizeof a.constant[0]);
+            es.VertexAttrib4f(i, values[i - 1][0], values[i - 1][1], values[i - 1][2], values[i - 1][3]);
+        }
+    }
+    a.arrays = arrays;
+}
+
+void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    if (n == 0) return;
+    if (IsFill(mode) && Unfilled()) return DrawUnfilled(mode, v, n, idx, ni);
+    if (IsLine(mode) && EmulatedWideLines()) {
+        // Wider than the driver draws lines.
+        static std::vector<uint32_t> pairs;
+        pairs.clear();
+        LinePairs(mode, idx ? ni : n, idx, &pairs);
+        return DrawWide(v, pairs, {}, 1);
+    }
+    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP)) {
+        // Quads of vertices in order: the triangles of n vertices are the
+        // first ones of a longer run's, kept in a buffer of their own.
+        const int which = mode == GL_QUADS ? 0 : 1;
+        QuadPattern& q = g_quadPatterns[which];
+        if (n > q.vertices) {
+            std::vector<uint32_t> pattern;
+            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
+            Triangles(mode, vertices, nullptr, &pattern);
+            if (!q.buffer) es.GenBuffers(1, &q.buffer);
+            es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
+            q.vertices = vertices;
+        }
+        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
+        if (count == 0 || !UseProgramFor(DrawKind())) return;
+        Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
+        PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+        es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
+        return;
+    }
+    if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
+        static std::vector<uint32_t> converted;
+        converted.clear();
+        Triangles(mode, idx ? ni : n, idx, &converted);
+        return DrawIndexed(GL_TRIANGLES, v, n, converted.data(), converted.size(), 0);
+    }
+    DrawIndexed(mode, v, n, idx, idx ? ni : n, 0);
+}
+
+bool InitDrawing() {
+    es.GenVertexArrays(1, &g_vao);
+    es.BindVertexArray(g_vao);
+    es.GenBuffers(1, &g_streamVbo);
+    es.GenBuffers(1, &g_streamIbo);
+    g_attributes = AttributeState();
+    g_streamCapacity[0] = g_streamCapacity[1] = 0;
+    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
+    if (!InitPrograms()) return false;
+    if (!InitBlend()) return false;
+    es.UseProgram(0);
+    ProgramChanged();
+    return true;
+}
+
+void Submit(GLenum mode, const Vertex* vertices, size_t count, const uint32_t* indices, size_t indexCount,
+            const size_t firstSet[3]) {
+    if (!g.compiling) return DrawNow(mode, vertices, count, indices, indexCount);
+    // Recorded as one run of vertices.
+    std::vector<Vertex> flat;
+    if (indices) {
+        flat.reserve(indexCount);
+        for (size_t i = 0; i < indexCount; ++i) flat.push_back(vertices[indices[i]]);
+    } else {
+        flat.assign(vertices, vertices + count);
+    }
+    EndBatch(std::move(flat), mode, firstSet);
+}
+
+void FinishList(DisplayList* list) {
+    std::vector<Vertex> vertices;
+    std::vector<uint32_t> indices;
+    for (Batch& b : list->batches) {
+        b.firstVertex = vertices.size();
+        vertices.insert(vertices.end(), b.vertices.begin(), b.vertices.end());
+        b.firstIndex = indices.size();
+        const size_t before = indices.size();
+        if (b.mode == GL_QUADS || b.mode == GL_QUAD_STRIP || b.mode == GL_POLYGON) {
+            Triangles(b.mode, b.vertices.size(), nullptr, &indices);
+            b.drawMode = GL_TRIANGLES;
+        } else {
+            for (size_t i = 0; i < b.vertices.size(); ++i) indices.push_back(uint32_t(i));
+            b.drawMode = b.mode;
+        }
+        b.indexCount = indices.size() - before;
+    }
+    if (vertices.empty()) return;
+    es.GenBuffers(1, &list->vbo);
+    es.BindBuffer(ES_ARRAY_BUFFER, list->vbo);
+    es.BufferData(ES_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(Vertex)), vertices.data(), ES_STATIC_DRAW);
+    es.GenBuffers(1, &list->ibo);
+    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list->ibo);
+    es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), ES_STATIC_DRAW);
+}
+
+void FreeList(DisplayList* list) {
+    // A buffer made later may take the name again.
+    if (list->vbo && g_attributes.buffer == list->vbo) g_attributes.buffer = 0, g_attributes.base = SIZE_MAX;
+    if (list->vbo) es.DeleteBuffers(1, &list->vbo);
+    if (list->ibo) es.DeleteBuffers(1, &list->ibo);
+    list->vbo = list->ibo = 0;
+}
+
+void DrawBatch(const DisplayList& list, const Batch& b) {
+    const size_t n = b.vertices.size();
+    if (n == 0) return;
+    bool mixed = false;
+    for (size_t first : b.firstSet) mixed |= first != 0 && first != n;
+    const bool unfilled = IsFill(b.mode) && Unfilled();
+    const bool wide = IsLine(b.mode) && EmulatedWideLines();
+    if (mixed || unfilled || wide || !list.vbo) {
+        // The general road: the vertices with the current values filled in.
+        static std::vector<Vertex> v;
+        v = b.vertices;
+        for (int a = 0; a < 3; ++a)
+            for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
+        DrawNow(b.mode, v.data(), n, nullptr, 0);
+        return;
+    }
+    DrawKind kind;
+    kind.points = b.drawMode == GL_POINTS;
+    if (!UseProgramFor(kind)) return;
+    es.BindBuffer(ES_ARRAY_BUFFER, list.vbo);
+    // Attributes the list never set take the current value for every vertex.
+    unsigned constants = 0;
+    float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
+                          {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
+                          {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
+                          {0, 0, 0, 1}};
+    if (b.firstSet[kNormal] == n) constants |= 2;
+    if (b.firstSet[kColour] == n) constants |= 4;
+    if (b.firstSet[kTex] == n) constants |= 8;
+    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
+    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
+    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(b.firstIndex * 4));
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+}
+
+}  // namespace gl11

@@ -1,0 +1,57 @@
+// program.h -- the program cache: one ES program per combination of the
+// fixed-function state that changes the shader (a key), built the first
+// time a draw needs it, and the uniforms that carry the rest of the state.
+#pragma once
+
+#include "context.h"
+
+#include <cstdint>
+
+namespace gl11 {
+
+// How a draw's primitives reach the shader.
+struct DrawKind {
+    bool wide = false;    // lines drawn as quads (attribute 4 holds the other end)
+    bool points = false;  // points: the shader gives their size
+    int face = 0;         // 0: as rasterised; 1 front, 2 back (outlines, wide lines)
+};
+
+struct Program {
+    GLuint id = 0;
+    bool failed = false;  // did not build: reported once, never built again
+    GLint mvp = -1, modelview = -1, normalMatrix = -1, texMatrix = -1, pointSize = -1, viewport = -1;
+    GLint lightModelAmbient = -1, material = -1, shininess = -1;
+    GLint lightPos = -1, lightAmb = -1, lightDiff = -1, lightSpec = -1, lightAtt = -1, lightSpot = -1,
+          lightSpotDir = -1;
+    GLint vpHalf = -1, halfWidth = -1, sampler = -1, under = -1, underOrigin = -1;
+    GLint fogParams = -1, fogColour = -1, alphaRef = -1, envColour = -1, objectPlanes = -1, eyePlanes = -1;
+    GLint underOriginSent[2] = {-1, -1};
+    uint32_t matrixSerial = 0, lightSerial = 0, materialSerial = 0, shadeSerial = 0;
+    float pointSizeSent = -1, lineWidthSent = -1;
+};
+
+// Key bits the blend done by hand reads.
+constexpr uint64_t kKeyBlendAlpha = 1ull << 40;   // GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA by hand
+constexpr uint64_t kKeyBlendColour = 1ull << 41;  // GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR by hand
+constexpr uint64_t kKeyPoints = 1ull << 30;       // points (PointViewport)
+
+// Makes the program for the current state current, its uniforms up to date
+// and the blend prepared. False when that program cannot be built (the
+// draw is skipped; GL_INVALID_OPERATION was recorded the first time).
+bool UseProgramFor(const DrawKind& kind);
+// The plain program (no lighting, no texture): for the layer's own drawing.
+Program* PlainProgram();
+// Forgets every program (a new context), then builds the common ones.
+bool InitPrograms();
+// Whether the driver's program is ours to set again (something else used one).
+void ProgramChanged();
+
+// The GLSL of the fixed function (shader_source.cpp): `defines` first.
+extern const char* const kVertexShader;
+extern const char* const kFragmentShader;
+
+// blend.cpp: before a draw with `key`, the blend done by hand or the driver's.
+void PrepareBlend(Program& p, uint64_t key);
+bool InitBlend();
+
+}  // namespace gl11
