@@ -274,6 +274,12 @@ private:
     // keep w at 1.
     bool homogeneous_ = false;
     int pushes_ = 0;          // attribute pushes open
+    // GL 1.1's invariance rules do not require a fragment's depth to stay
+    // the same when fog is turned on or off; Mesa 22's does not (the same
+    // list drawn again after fog was enabled passed GL_LESS against its own
+    // first drawing in stripes): a sequence uses fog or the depth test, the
+    // first of them it meets, not both.
+    bool depthUsed_ = false, fogUsed_ = false;
 
     float Real(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng_); }
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -379,7 +385,10 @@ private:
                                          GL_BLEND, GL_CULL_FACE, GL_FOG, GL_ALPHA_TEST, GL_COLOR_MATERIAL,
                                          GL_NORMALIZE, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_Q,
                                          GL_SCISSOR_TEST, GL_LIGHTING, GL_TEXTURE_2D});
-        const bool on = Chance(0.7);
+        bool on = Chance(0.7);
+        if (on && ((cap == GL_DEPTH_TEST && fogUsed_) || (cap == GL_FOG && depthUsed_))) on = false;
+        depthUsed_ |= on && cap == GL_DEPTH_TEST;
+        fogUsed_ |= on && cap == GL_FOG;
         Do((on ? "enable " : "disable ") + std::to_string(cap), [=](const Gl& gl) { on ? gl.Enable(cap) : gl.Disable(cap); });
     }
 
@@ -485,7 +494,7 @@ private:
                 return Do("colour material " + std::to_string(face) + " " + std::to_string(mode), [=](const Gl& gl) { gl.ColorMaterial(face, mode); gl.Enable(GL_COLOR_MATERIAL); });
             }
             default:
-                return Do("lighting on", [=](const Gl& gl) { gl.Enable(GL_LIGHTING), gl.Enable(light); });
+                return Do("lighting on " + std::to_string(light - GL_LIGHT0), [=](const Gl& gl) { gl.Enable(GL_LIGHTING), gl.Enable(light); });
         }
     }
 
@@ -551,13 +560,15 @@ private:
                 const GLint mode = Pick<GLint>({GL_LINEAR, GL_EXP, GL_EXP2});
                 const float density = Real(0.1f, 0.8f), start = Real(0, 2), end = start + Real(0.5f, 4);
                 const float* c = Floats(Colour());
+                const bool enable = !depthUsed_;
+                fogUsed_ |= enable;
                 return Do("fog " + std::to_string(mode), [=](const Gl& gl) {
                     gl.Fogi(GL_FOG_MODE, mode);
                     gl.Fogf(GL_FOG_DENSITY, density);
                     gl.Fogf(GL_FOG_START, start);
                     gl.Fogf(GL_FOG_END, end);
                     gl.Fogfv(GL_FOG_COLOR, c);
-                    gl.Enable(GL_FOG);
+                    if (enable) gl.Enable(GL_FOG);
                 });
             }
         }
@@ -602,6 +613,11 @@ private:
         // glPopAttrib seeing them change (so it does not restore them): in a
         // list, pushes leave GL_CURRENT_BIT out.
         if (inList_) mask &= ~GLbitfield(GL_CURRENT_BIT);
+        // GL 1.1 saves the lights' enables with GL_ENABLE_BIT as well as with
+        // GL_LIGHTING_BIT; Mesa 22's glPopAttrib restores them only with the
+        // latter (a light enabled after glPushAttrib(GL_ENABLE_BIT) stays on
+        // after the pop): the enable group is pushed with the lighting group.
+        if (mask & GL_ENABLE_BIT) mask |= GL_LIGHTING_BIT;
         Do("push attrib " + std::to_string(mask), [=](const Gl& gl) { gl.PushAttrib(mask); });
         ++pushes_;
         const int n = Int(1, 4);
