@@ -181,7 +181,11 @@ async function peek(page, fn, ...args) {
     } finally {
       clearTimeout(timer);
     }
-    if (attempt === 3) fail(`no answer from the page in ${attempt} x ${PEEK_TIMEOUT_MS / 1000} s (reading ${what})`);
+    if (attempt === 3) {
+      const e = new Error(`no answer from the page in ${attempt} x ${PEEK_TIMEOUT_MS / 1000} s (reading ${what})`);
+      e.unanswered = true;
+      throw e;
+    }
     console.error(`(no answer from the page in ${PEEK_TIMEOUT_MS / 1000} s, asked again: ${what})`);
   }
 }
