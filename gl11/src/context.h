@@ -335,10 +335,12 @@ void DrawBatch(const DisplayList& list, const Batch& batch);
 void FreeList(DisplayList* list);
 bool IsFill(GLenum mode);
 bool IsLine(GLenum mode);
-// The streaming of vertex data: one array and one index buffer written over
-// for each draw.
+// The streaming of vertex data through a ring of buffer space:
+// StreamBuffer is the ring's buffer, StreamVertices writes `count` vertices
+// of `stride` bytes into it (bound as the array buffer) and returns the
+// index of the first one there.
 GLuint StreamBuffer();
-void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes);
+size_t StreamVertices(const void* data, size_t count, size_t stride);
 // Points the attributes at vertices of `stride` bytes from `base` in
 // `buffer` (bound as the array buffer); attributes in `constants` (bits 1-3)
 // take the values given instead.

@@ -15,12 +15,25 @@
 namespace gl11 {
 namespace {
 
-GLuint g_vao = 0, g_streamVbo = 0, g_streamIbo = 0;
+GLuint g_vao = 0;
 
-// The stream buffers keep their storage and are written over for each draw:
-// new storage per draw costs the driver an allocation (and the kernel page
-// faults) every time, where the vertices are read at the draw call anyway.
-size_t g_streamCapacity[2] = {0, 0};
+// Vertices and indices drawn from client memory are streamed through two
+// rings of buffer space: each draw's data goes after the last one's, so
+// the driver never waits for (or copies) data a queued draw still reads;
+// a ring that is full gets new storage (the old one freed when the draws
+// that read it are done) and starts again at its beginning. Vertices are
+// placed at a multiple of their size and drawn by index from there, so the
+// attribute pointers stay as they are from draw to draw.
+struct Ring {
+    GLuint buffer = 0;
+    size_t capacity = 0, offset = 0;
+};
+Ring g_rings[2];  // vertices, indices
+constexpr size_t kRingBytes[2] = {size_t(2) << 20, size_t(512) << 10};
+
+// The buffers bound to the array and element array targets (the latter is
+// the vertex array object's), so that a bind of the bound one is not sent.
+GLuint g_bound[2] = {0, 0};
 
 // What the vertex array object holds now, so that unchanged attributes are
 // not set again (every change costs the driver a validation).
@@ -32,10 +45,46 @@ struct AttributeState {
     float constant[4][4] = {};  // attributes 1-3 when they do not
 } g_attributes;
 
-struct QuadPattern {
-    GLuint buffer = 0;
-    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
-} g_quadPatterns[2];      // quads, quad strips
+void Bind(GLenum target, GLuint buffer) {
+    GLuint& bound = g_bound[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
+    if (bound == buffer) return;
+    es.BindBuffer(target, buffer);
+    bound = buffer;
+}
+
+// Writes `bytes` into ring `which` at a multiple of `align`; returns where.
+size_t Stream(int which, const void* data, size_t bytes, size_t align) {
+    Ring& r = g_rings[which];
+    const GLenum target = which ? ES_ELEMENT_ARRAY_BUFFER : ES_ARRAY_BUFFER;
+    Bind(target, r.buffer);
+    size_t at = (r.offset + align - 1) / align * align;
+    if (at + bytes > r.capacity) {
+        if (bytes > r.capacity) r.capacity = std::max({bytes, 2 * r.capacity, kRingBytes[which]});
+        es.BufferData(target, GLsizeiptr(r.capacity), nullptr, ES_STREAM_DRAW);
+        at = 0;
+    }
+    es.BufferSubData(target, GLintptr(at), GLsizeiptr(bytes), data);
+    r.offset = at + bytes;
+    return at;
+}
+
+// Indices into the ring, each `first` more; returns their byte offset.
+size_t StreamIndices(const uint32_t* idx, size_t n, uint32_t first) {
+    if (first == 0) return Stream(1, idx, n * 4, 4);
+    static std::vector<uint32_t> moved;
+    moved.resize(n);
+    for (size_t i = 0; i < n; ++i) moved[i] = idx[i] + first;
+    return Stream(1, moved.data(), n * 4, 4);
+}
+
+// Triangles of `v` through `idx` (filled primitives already split): one draw.
+void DrawTriangles(const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const size_t at = StreamIndices(idx, ni, first);
+    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(at));
+}
 
 // Triangles of the filled primitives as Mesa splits them: the last vertex
 // of every triangle is the one flat shading takes. `edges`, when given,
@@ -129,11 +178,12 @@ void DrawWide(const Vertex* v, const std::vector<uint32_t>& pairs, const std::ve
     kind.wide = true;
     kind.face = face ? face : 1;  // a line is lit as a front face
     if (tris.empty() || !UseProgramFor(kind)) return;
-    Upload(ES_ARRAY_BUFFER, g_streamVbo, wide.data(), wide.size() * sizeof(Wide));
-    PointAttributes(g_streamVbo, 0, sizeof(Wide), true);
-    Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, tris.data(), tris.size() * 4);
+    const uint32_t first = uint32_t(StreamVertices(wide.data(), wide.size(), sizeof(Wide)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Wide), true);
+    const size_t at = StreamIndices(tris.data(), tris.size(), first);
     WithoutCulling(false);  // lines are never culled
-    es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT, nullptr);
+    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(at));
     WithoutCulling(true);
 }
 
@@ -143,17 +193,18 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     kind.points = mode == GL_POINTS;
     kind.face = face;
     if (ni == 0 || !UseProgramFor(kind)) return;
-    Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-    PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const size_t at = idx ? StreamIndices(idx, ni, first) : 0;
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
     if (idx) {
-        Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
         // The range tells the driver which vertices to shade, without a
         // pass over the indices.
-        es.DrawRangeElements(mode, 0, GLuint(n - 1), GLsizei(ni), GL_UNSIGNED_INT, nullptr);
+        es.DrawRangeElements(mode, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(at));
     } else {
-        es.DrawArrays(mode, 0, GLsizei(n));
+        es.DrawArrays(mode, GLint(first), GLsizei(n));
     }
     if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
@@ -266,12 +317,7 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
         const Vertex* const at = vertices();
         const size_t total = count();
         if (runMode == GL_FILL) {
-            if (UseProgramFor(DrawKind())) {
-                Upload(ES_ARRAY_BUFFER, g_streamVbo, at, total * sizeof(Vertex));
-                PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
-                Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, run.data(), run.size() * 4);
-                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(total - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
-            }
+            if (UseProgramFor(DrawKind())) DrawTriangles(at, total, run.data(), run.size());
         } else if (runMode == GL_LINE && EmulatedWideLines()) {
             DrawWide(at, run, provoking, runFace);
         } else {
@@ -360,16 +406,10 @@ void FillCurrent(Vertex* v, int attr) {
 bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
 bool IsLine(GLenum mode) { return mode >= GL_LINES && mode <= GL_LINE_STRIP; }
 
-GLuint StreamBuffer() { return g_streamVbo; }
+GLuint StreamBuffer() { return g_rings[0].buffer; }
 
-void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes) {
-    size_t& capacity = g_streamCapacity[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
-    es.BindBuffer(target, buffer);
-    if (bytes > capacity) {
-        capacity = bytes > 2 * capacity ? bytes : 2 * capacity;
-        es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
-    }
-    es.BufferSubData(target, 0, GLsizeiptr(bytes), data);
+size_t StreamVertices(const void* data, size_t count, size_t stride) {
+    return Stream(0, data, count * stride, stride) / stride;
 }
 
 void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants,
@@ -407,33 +447,12 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         LinePairs(mode, idx ? ni : n, idx, &pairs);
         return DrawWide(v, pairs, {}, 1);
     }
-    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP)) {
-        // Quads of vertices in order: the triangles of n vertices are the
-        // first ones of a longer run's, kept in a buffer of their own.
-        const int which = mode == GL_QUADS ? 0 : 1;
-        QuadPattern& q = g_quadPatterns[which];
-        if (n > q.vertices) {
-            std::vector<uint32_t> pattern;
-            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
-            Triangles(mode, vertices, nullptr, &pattern);
-            if (!q.buffer) es.GenBuffers(1, &q.buffer);
-            es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
-            q.vertices = vertices;
-        }
-        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
-        if (count == 0 || !UseProgramFor(DrawKind())) return;
-        Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-        PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
-        es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
-        return;
-    }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
         static std::vector<uint32_t> converted;
         converted.clear();
         Triangles(mode, idx ? ni : n, idx, &converted);
-        return DrawIndexed(GL_TRIANGLES, v, n, converted.data(), converted.size(), 0);
+        if (converted.empty() || !UseProgramFor(DrawKind())) return;
+        return DrawTriangles(v, n, converted.data(), converted.size());
     }
     DrawIndexed(mode, v, n, idx, idx ? ni : n, 0);
 }
@@ -441,11 +460,12 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
 bool InitDrawing() {
     es.GenVertexArrays(1, &g_vao);
     es.BindVertexArray(g_vao);
-    es.GenBuffers(1, &g_streamVbo);
-    es.GenBuffers(1, &g_streamIbo);
+    g_bound[0] = g_bound[1] = 0;
+    for (Ring& r : g_rings) {
+        r = Ring();
+        es.GenBuffers(1, &r.buffer);
+    }
     g_attributes = AttributeState();
-    g_streamCapacity[0] = g_streamCapacity[1] = 0;
-    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
     if (!InitPrograms()) return false;
     if (!InitBlend()) return false;
     es.UseProgram(0);
@@ -486,16 +506,18 @@ void FinishList(DisplayList* list) {
     }
     if (vertices.empty()) return;
     es.GenBuffers(1, &list->vbo);
-    es.BindBuffer(ES_ARRAY_BUFFER, list->vbo);
+    Bind(ES_ARRAY_BUFFER, list->vbo);
     es.BufferData(ES_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(Vertex)), vertices.data(), ES_STATIC_DRAW);
     es.GenBuffers(1, &list->ibo);
-    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list->ibo);
+    Bind(ES_ELEMENT_ARRAY_BUFFER, list->ibo);
     es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), ES_STATIC_DRAW);
 }
 
 void FreeList(DisplayList* list) {
     // A buffer made later may take the name again.
     if (list->vbo && g_attributes.buffer == list->vbo) g_attributes.buffer = 0, g_attributes.base = SIZE_MAX;
+    for (GLuint& bound : g_bound)
+        if (bound && (bound == list->vbo || bound == list->ibo)) bound = 0;
     if (list->vbo) es.DeleteBuffers(1, &list->vbo);
     if (list->ibo) es.DeleteBuffers(1, &list->ibo);
     list->vbo = list->ibo = 0;
@@ -520,7 +542,7 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     DrawKind kind;
     kind.points = b.drawMode == GL_POINTS;
     if (!UseProgramFor(kind)) return;
-    es.BindBuffer(ES_ARRAY_BUFFER, list.vbo);
+    Bind(ES_ARRAY_BUFFER, list.vbo);
     // Attributes the list never set take the current value for every vertex.
     unsigned constants = 0;
     float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
@@ -531,7 +553,7 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     if (b.firstSet[kColour] == n) constants |= 4;
     if (b.firstSet[kTex] == n) constants |= 8;
     PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
-    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
+    Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
     es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,

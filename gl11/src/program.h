@@ -6,6 +6,7 @@
 #include "context.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace gl11 {
 
@@ -14,6 +15,14 @@ struct DrawKind {
     bool wide = false;    // lines drawn as quads (attribute 4 holds the other end)
     bool points = false;  // points: the shader gives their size
     int face = 0;         // 0: as rasterised; 1 front, 2 back (outlines, wide lines)
+};
+
+// The uniforms a program may have, each with the value last sent to it.
+enum UniformSlot {
+    kUMvp, kUModelview, kUNormalMatrix, kUTexMatrix, kUPointSize, kUViewport, kUVpHalf, kUHalfWidth,
+    kULightModelAmbient, kUMaterial, kUShininess, kULightPos, kULightAmb, kULightDiff, kULightSpec, kULightAtt,
+    kULightSpot, kULightSpotDir, kUFogParams, kUFogColour, kUAlphaRef, kUEnvColour, kUObjectPlanes, kUEyePlanes,
+    kUniformSlots
 };
 
 struct Program {
@@ -26,8 +35,18 @@ struct Program {
     GLint vpHalf = -1, halfWidth = -1, sampler = -1, under = -1, underOrigin = -1;
     GLint fogParams = -1, fogColour = -1, alphaRef = -1, envColour = -1, objectPlanes = -1, eyePlanes = -1;
     GLint underOriginSent[2] = {-1, -1};
+    // The state last looked at (a group is looked at again when its serial
+    // moved), and per uniform the value the driver holds: a value equal to
+    // it is not sent again.
     uint32_t matrixSerial = 0, lightSerial = 0, materialSerial = 0, shadeSerial = 0;
     float pointSizeSent = -1, lineWidthSent = -1;
+    std::vector<float> sent[kUniformSlots];
+    // Forgets what was sent (the program's uniforms were set from elsewhere).
+    void Forget() {
+        matrixSerial = lightSerial = materialSerial = shadeSerial = 0;
+        pointSizeSent = lineWidthSent = -1;
+        for (std::vector<float>& v : sent) v.clear();
+    }
 };
 
 // Key bits the blend done by hand reads.
