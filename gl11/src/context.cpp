@@ -23,9 +23,10 @@ bool InBegin() {
     return true;
 }
 
-bool Record(std::function<void()> run) {
+bool Record(std::function<void()> run, bool keepsDraws) {
     DisplayList::Op op;
     op.run = std::move(run);
+    op.keepsDraws = keepsDraws;
     g.compiling->ops.push_back(std::move(op));
     return g.compilingMode == GL_COMPILE;
 }
@@ -129,6 +130,7 @@ int gl11_Init(gl11_GetProcFn getProc) {
 
 int gl11_ContextLost(void) {
     if (g.ready) {
+        FlushDraws();
         const GLenum e = DriverError();
         if (e != kContextLost) SetError(e);
     }
@@ -146,6 +148,7 @@ void gl11_SetLineEmulation(int on) {
 // The layer's flag first, then the driver's: each is kept until read, as
 // GL keeps one flag per kind of error.
 GLenum gl11_glGetError(void) {
+    if (g.ready) FlushDraws();  // their errors are this call's to report
     if (g.error != GL_NO_ERROR) {
         const GLenum e = g.error;
         g.error = GL_NO_ERROR;

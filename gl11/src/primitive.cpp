@@ -120,6 +120,83 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
     }
 }
 
+// ---- draws merged ----------------------------------------------------------
+// Consecutive filled draws that differ only in their modelview (and, lit
+// without colour material, in their diffuse colour) wait and are sent as
+// one draw: their vertices carried into eye space here, the modelview the
+// identity, the diffuse colours (where they differ) carried per vertex in
+// the colour, which lighting does not read otherwise. A draw of more than
+// kMergeVertices vertices is sent as it is: carrying it would cost more
+// than the draw call saves. A draw that found nothing to merge with is
+// sent as it came. What may change between merged draws without sending
+// them is in context.h; the rest is compared here.
+constexpr size_t kMergeVertices = 256, kMergeMost = size_t(1) << 16;
+
+struct Segment {
+    size_t firstVertex, vertexCount;
+    Mat4 modelview;
+    float diffuse[4];
+};
+struct Pending {
+    uint64_t key = 0;
+    Mat4 projection, texture;
+    Material material[2];
+    uint32_t lightSerial = 0, shadeSerial = 0;
+    GLuint boundTexture = 0;
+    bool lit = false, tracked = false;  // lighting on; colour material too
+    std::vector<Vertex> vertices;       // object space, every attribute filled in
+    std::vector<uint32_t> indices;      // triangles, into vertices
+    std::vector<Segment> segments;      // one per draw
+} g_pending;
+
+bool SameButDiffuse(const Material& a, const Material& b) {
+    return std::memcmp(a.ambient, b.ambient, sizeof a.ambient) == 0 &&
+           std::memcmp(a.specular, b.specular, sizeof a.specular) == 0 &&
+           std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 && a.shininess == b.shininess;
+}
+
+// Takes a filled draw (`mode`, `v` through `idx`) into the pending ones;
+// false when it is to be drawn now.
+bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    if (n > kMergeVertices || (idx && ni > 4 * kMergeVertices)) return false;
+    const uint64_t key = KeyFor(DrawKind());
+    if (!Mergeable(key)) return false;
+    static std::vector<uint32_t> tris;
+    tris.clear();
+    Triangles(mode, idx ? ni : n, idx, &tris);
+    if (tris.empty()) return false;
+    Pending& p = g_pending;
+    const ServerState& s = g.s;
+    const bool lit = s.lighting, tracked = s.lighting && s.colourMaterial;
+    bool same = g.pendingDraws && p.key == key && p.lightSerial == g.lightSerial && p.shadeSerial == g.shadeSerial &&
+                p.boundTexture == s.boundTexture && p.vertices.size() + n <= kMergeMost &&
+                std::memcmp(&Top(1), &p.projection, sizeof(Mat4)) == 0 &&
+                std::memcmp(&Top(2), &p.texture, sizeof(Mat4)) == 0;
+    if (same && lit)
+        same = tracked ? std::memcmp(&s.material[0], &p.material[0], sizeof(Material)) == 0
+                       : SameButDiffuse(s.material[0], p.material[0]);
+    if (!same) {
+        FlushDraws();
+        p.key = key;
+        p.projection = Top(1), p.texture = Top(2);
+        p.material[0] = s.material[0], p.material[1] = s.material[1];
+        p.lightSerial = g.lightSerial, p.shadeSerial = g.shadeSerial;
+        p.boundTexture = s.boundTexture;
+        p.lit = lit, p.tracked = tracked;
+        p.vertices.clear(), p.indices.clear(), p.segments.clear();
+        g.pendingDraws = true;
+    }
+    Segment seg;
+    seg.firstVertex = p.vertices.size();
+    seg.vertexCount = n;
+    seg.modelview = Top(0);
+    CopyN(seg.diffuse, s.material[0].diffuse, 4);
+    p.vertices.insert(p.vertices.end(), v, v + n);
+    for (uint32_t i : tris) p.indices.push_back(uint32_t(seg.firstVertex) + i);
+    p.segments.push_back(seg);
+    return true;
+}
+
 void LinePairs(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out) {
     const auto at = [&](size_t i) { return idx ? idx[i] : uint32_t(i); };
     if (mode == GL_LINES) {
@@ -406,6 +483,54 @@ void FillCurrent(Vertex* v, int attr) {
 bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
 bool IsLine(GLenum mode) { return mode >= GL_LINES && mode <= GL_LINE_STRIP; }
 
+void SendPendingDraws() {
+    g.pendingDraws = false;
+    Pending& p = g_pending;
+    if (p.segments.empty()) return;
+    // The state the draws were made in, for the draw; the current one back after.
+    ServerState& s = g.s;
+    const Mat4 current[3] = {Top(0), Top(1), Top(2)};
+    const Material material[2] = {s.material[0], s.material[1]};
+    Top(1) = p.projection, Top(2) = p.texture;
+    s.material[0] = p.material[0], s.material[1] = p.material[1];
+    uint64_t key = p.key;
+    const Segment& first = p.segments[0];
+    CopyN(s.material[0].diffuse, first.diffuse, 4);
+    if (p.segments.size() == 1) {
+        Top(0) = first.modelview;
+    } else {
+        Top(0) = Identity();
+        bool oneDiffuse = true;
+        for (const Segment& seg : p.segments) oneDiffuse &= std::memcmp(seg.diffuse, first.diffuse, sizeof seg.diffuse) == 0;
+        const bool carry = p.lit && !p.tracked && !oneDiffuse;
+        if (carry) key = DiffuseFromColour(key);
+        for (const Segment& seg : p.segments) {
+            const float* m = seg.modelview.m;
+            float nm[9];
+            if (p.lit) NormalMatrix(seg.modelview, nm);
+            for (size_t i = seg.firstVertex; i < seg.firstVertex + seg.vertexCount; ++i) {
+                Vertex& v = p.vertices[i];
+                const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
+                for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+                if (p.lit) {
+                    // As the shader does it: the normal, a row vector, times the matrix.
+                    const float a = v.normal[0], b = v.normal[1], c = v.normal[2];
+                    for (int j = 0; j < 3; ++j) v.normal[j] = a * nm[3 * j] + b * nm[3 * j + 1] + c * nm[3 * j + 2];
+                }
+                if (carry) CopyN(v.colour, seg.diffuse, 4);
+            }
+        }
+    }
+    MatrixChanged();
+    ++g.materialSerial;
+    if (UseProgramForKey(key)) DrawTriangles(p.vertices.data(), p.vertices.size(), p.indices.data(), p.indices.size());
+    Top(0) = current[0], Top(1) = current[1], Top(2) = current[2];
+    s.material[0] = material[0], s.material[1] = material[1];
+    MatrixChanged();
+    ++g.materialSerial;
+    p.vertices.clear(), p.indices.clear(), p.segments.clear();
+}
+
 GLuint StreamBuffer() { return g_rings[0].buffer; }
 
 size_t StreamVertices(const void* data, size_t count, size_t stride) {
@@ -439,6 +564,8 @@ void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsi
 
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     if (n == 0) return;
+    if (IsFill(mode) && !Unfilled() && Merge(mode, v, n, idx, ni)) return;
+    FlushDraws();
     if (IsFill(mode) && Unfilled()) return DrawUnfilled(mode, v, n, idx, ni);
     if (IsLine(mode) && EmulatedWideLines()) {
         // Wider than the driver draws lines.
@@ -466,6 +593,7 @@ bool InitDrawing() {
         es.GenBuffers(1, &r.buffer);
     }
     g_attributes = AttributeState();
+    g_pending = Pending();
     if (!InitPrograms()) return false;
     if (!InitBlend()) return false;
     es.UseProgram(0);
@@ -539,6 +667,14 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
         DrawNow(b.mode, v.data(), n, nullptr, 0);
         return;
     }
+    if (IsFill(b.mode) && n <= kMergeVertices) {
+        static std::vector<Vertex> v;
+        v = b.vertices;
+        for (int a = 0; a < 3; ++a)
+            for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
+        if (Merge(b.mode, v.data(), n, nullptr, 0)) return;
+    }
+    FlushDraws();
     DrawKind kind;
     kind.points = b.drawMode == GL_POINTS;
     if (!UseProgramFor(kind)) return;

@@ -38,6 +38,8 @@ enum : uint64_t {
 std::unordered_map<uint64_t, Program> g_programs;
 GLuint g_current = 0;
 
+}  // namespace
+
 uint64_t KeyFor(const DrawKind& kind) {
     const ServerState& s = g.s;
     uint64_t key = 0;
@@ -95,6 +97,15 @@ uint64_t KeyFor(const DrawKind& kind) {
     }
     return key;
 }
+
+bool Mergeable(uint64_t key) {
+    const uint64_t gen = 0xFFull << kGenShift;
+    return !(key & (kTwoSide | kWide | kPoints | kKeyBlendAlpha | kKeyBlendColour | gen | 3ull << kFaceShift));
+}
+
+uint64_t DiffuseFromColour(uint64_t key) { return key | 2ull << kCmShift | 3ull << kCmFaceShift; }
+
+namespace {
 
 std::string Defines(uint64_t key) {
     std::string d = "#version 300 es\nprecision highp float;\n";
@@ -254,10 +265,8 @@ void SetMatrix(Program& p, UniformSlot slot, GLint location, const float* m) {
     Set(p, slot, location, m, 16, [&] { es.UniformMatrix4fv(location, 1, GL_FALSE, m); });
 }
 
-// The matrix normals are multiplied by (a row vector times it): the inverse
-// of the modelview's upper 3 x 3, in single precision. A modelview that is
-// not affine takes the 3 x 3 of its whole inverse, as Mesa's does; one that
-// has no inverse leaves normals as they are.
+}  // namespace
+
 void NormalMatrix(const Mat4& mv, float out[9]) {
     const float* m = mv.m;
     if (m[3] == 0 && m[7] == 0 && m[11] == 0 && m[15] == 1) {
@@ -280,6 +289,8 @@ void NormalMatrix(const Mat4& mv, float out[9]) {
     const float nm[9] = {inv.m[0], inv.m[1], inv.m[2], inv.m[4], inv.m[5], inv.m[6], inv.m[8], inv.m[9], inv.m[10]};
     std::memcpy(out, nm, sizeof nm);
 }
+
+namespace {
 
 // The front material, and the back one where the program lights both sides.
 void SendMaterial(Program& p, uint64_t key) {
@@ -410,8 +421,9 @@ void SendUniforms(Program& p, uint64_t key) {
 
 }  // namespace
 
-bool UseProgramFor(const DrawKind& kind) {
-    const uint64_t key = KeyFor(kind);
+bool UseProgramFor(const DrawKind& kind) { return UseProgramForKey(KeyFor(kind)); }
+
+bool UseProgramForKey(uint64_t key) {
     Program* p = ProgramFor(key);
     if (!p) return false;
     if (g_current != p->id) {

@@ -58,6 +58,22 @@ constexpr uint64_t kKeyPoints = 1ull << 30;       // points (PointViewport)
 // and the blend prepared. False when that program cannot be built (the
 // draw is skipped; GL_INVALID_OPERATION was recorded the first time).
 bool UseProgramFor(const DrawKind& kind);
+// The key of the program the current state needs for `kind`, and the
+// program of a key made current as UseProgramFor makes it.
+uint64_t KeyFor(const DrawKind& kind);
+bool UseProgramForKey(uint64_t key);
+// Whether draws of `key` may be merged into one, their vertices carried
+// into eye space by the layer: no texture coordinates generated from
+// object or eye positions, one-sided lighting, filled, no blend by hand.
+bool Mergeable(uint64_t key);
+// `key` with the diffuse colour taken from the vertex colour on both faces
+// (merged lit draws whose diffuse colours differ carry them per vertex).
+uint64_t DiffuseFromColour(uint64_t key);
+// The matrix normals are multiplied by (a row vector times it, column-major
+// 3 x 3): the inverse of the modelview's upper 3 x 3, in single precision.
+// A modelview that is not affine takes the 3 x 3 of its whole inverse, as
+// Mesa's does; one that has no inverse leaves normals as they are.
+void NormalMatrix(const Mat4& modelview, float out[9]);
 // The plain program (no lighting, no texture): for the layer's own drawing.
 Program* PlainProgram();
 // Forgets every program (a new context), then builds the common ones.
