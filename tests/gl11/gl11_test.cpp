@@ -1180,6 +1180,7 @@ void Particles(GLuint list, bool apart) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
         glTranslatef(3.5f + float(i % 10) * 6.1f, 3.5f + float(i / 10) * 6.1f, 0);
         glRotatef(17.0f * float(i), 0, 0, 1);
+        glRotatef(float(i % 7) * 9.0f, 1, 0.5f, 0);  // each its own light
         glScalef(1.0f + 0.01f * float(i), 1, 1);
         glCallList(list);
         glPopMatrix();
