@@ -17,7 +17,7 @@
 // machine's load average before and after.
 //
 //   node bench/web_bench.cjs build-web [build-bench/bench/bench_scene_frames] [--rounds N] [--engines chromium,firefox]
-//        [--json FILE]  (every round's figures, for comparing two builds)
+//        [--vs OTHER-SITE] (a second build, A and B taking turns in each round) [--json FILE] (every round's figures)
 // puppeteer-core comes from tests/web (tests/web/web_test.sh setup).
 'use strict';
 
@@ -180,36 +180,43 @@ async function main() {
   const option = (name, fallback) => { const i = args.indexOf(name); return i >= 0 ? args.splice(i, 2)[1] : fallback; };
   const rounds = Number(option('--rounds', '2'));
   const json = option('--json', null);
+  const other = option('--vs', null);
   const engines = option('--engines', 'chromium,firefox').split(',');
   const [site, nativeBench] = args;
   sizes(site);
+  // One run per engine and build, taking turns within each round.
+  const sites = other ? [site, other] : [site];
+  const runs = [];
+  for (const e of engines) for (const [i, s] of sites.entries()) runs.push({ name: other ? `${e} ${'AB'[i]}` : e, engine: e, site: s });
+  if (other) console.log(`A: ${site}\nB: ${other}`);
   console.log(`load average before: ${os.loadavg().map((v) => v.toFixed(2)).join(' ')} (${os.cpus().length} cores)`);
   const results = { native: [] };
-  for (const e of engines) results[e] = [];
+  for (const run of runs) results[run.name] = [];
   for (let r = 0; r < rounds; r++) {
-    for (const e of engines) {
-      const one = await webRound(site, e);
-      console.log(`round ${r + 1} ${e}: first frame ${one.toFirst.toFixed(3)} s after navigation without the question's wait; ` +
+    for (const run of runs) {
+      const one = await webRound(run.site, run.engine);
+      console.log(`round ${r + 1} ${run.name}: first frame ${one.toFirst.toFixed(3)} s after navigation without the question's wait; ` +
         Object.entries(one.fps).map(([p, f]) => `${p}:${f.toFixed(1)}`).join(' '));
       console.log(`  longest frames: ${one.costs.longest.map((x) => `${x.ms.toFixed(0)} ms in part ${x.part}` +
         (x.links ? ` (${x.links} programs linked)` : '') + (x.i === 0 ? ' (the first)' : '')).join(', ')}`);
-      results[e].push(one);
+      results[run.name].push(one);
     }
     if (nativeBench) results.native.push(nativeRound(nativeBench));
   }
   console.log(`load average after: ${os.loadavg().map((v) => v.toFixed(2)).join(' ')}`);
-  for (const e of engines) {
+  const names = runs.map((run) => run.name);
+  for (const e of names) {
     const m = (k) => median(results[e].map((x) => x[k])).toFixed(3);
     console.log(`${e}: navigation to the question ${m('question')} s; answer to the first frame ${m('answerToFirst')} s; ` +
       `navigation to the first frame without the wait ${m('toFirst')} s (medians of ${rounds})`);
   }
-  console.log(['part', ...engines.map((e) => `${e} fps`), ...(nativeBench ? ['native llvmpipe fps'] : [])].join(' | '));
+  console.log(['part', ...names.map((e) => `${e} fps`), ...(nativeBench ? ['native llvmpipe fps'] : [])].join(' | '));
   for (let p = 1; p <= 8; p++) {
-    const cells = engines.map((e) => median(results[e].map((x) => x.fps[p]).filter((v) => v !== undefined)).toFixed(1));
+    const cells = names.map((e) => median(results[e].map((x) => x.fps[p]).filter((v) => v !== undefined)).toFixed(1));
     if (nativeBench) cells.push(median(results.native.map((x) => x[p])).toFixed(1));
     console.log([String(p), ...cells].join(' | '));
   }
-  for (const e of engines) {
+  for (const e of names) {
     console.log(`${e}, per frame (medians of ${rounds} rounds of the means over each part's frames):`);
     console.log('part | WebGL calls | draws | uniform calls | uploaded KiB | programs linked | median frame ms | longest frame ms | longest / median');
     for (let p = 1; p <= 8; p++) {

@@ -112,6 +112,12 @@ int gl11_Init(gl11_GetProcFn getProc) {
     g.vendor = text(GL_VENDOR);
     g.renderer = text(GL_RENDERER);
     g.version = "1.1 gl11 on " + text(GL_VERSION);
+    // Shaders compiled on the driver's own threads, where it offers them
+    // (a browser's WebGL has the extension enabled by its GL library).
+    if (text(GL_EXTENSIONS).find("GL_KHR_parallel_shader_compile") != std::string::npos) {
+        if (auto threads = reinterpret_cast<void (*)(GLuint)>(getProc("glMaxShaderCompilerThreadsKHR")))
+            threads(0xFFFFFFFFu);
+    }
     GLint vp[4] = {0, 0, 0, 0};
     es.GetIntegerv(GL_VIEWPORT, vp);
     std::memcpy(g.s.viewport, vp, sizeof vp);

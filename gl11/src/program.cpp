@@ -4,6 +4,8 @@
 // state the uniforms carry, each group only when it changed.
 #include "program.h"
 
+#include <gl11.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -156,11 +158,14 @@ std::string Defines(uint64_t key) {
     return d;
 }
 
-GLuint Compile(GLenum type, const std::string& source) {
+// `check`: the compile's outcome read (the driver waits for it); otherwise
+// a failure shows at the link.
+GLuint Compile(GLenum type, const std::string& source, bool check) {
     const GLuint s = es.CreateShader(type);
     const char* text = source.c_str();
     es.ShaderSource(s, 1, &text, nullptr);
     es.CompileShader(s);
+    if (!check) return s;
     GLint ok = 0;
     es.GetShaderiv(s, ES_COMPILE_STATUS, &ok);
     if (ok) return s;
@@ -171,12 +176,13 @@ GLuint Compile(GLenum type, const std::string& source) {
     return 0;
 }
 
-// Builds the program of `key` into p; false (everything made deleted) when
-// it does not build.
-bool Build(uint64_t key, Program& p) {
+// Starts building the program of `key` into p: compiled and linked, the
+// outcome read by FinishBuild. `wait`: each shader's compile checked
+// first. False (everything made deleted) when a shader did not compile.
+bool StartBuild(uint64_t key, Program& p, bool wait) {
     const std::string defines = Defines(key);
-    const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader);
-    const GLuint fs = vs ? Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader) : 0;
+    const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader, wait);
+    const GLuint fs = vs ? Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader, wait) : 0;
     if (!fs) {
         if (vs) es.DeleteShader(vs);
         return false;
@@ -187,6 +193,15 @@ bool Build(uint64_t key, Program& p) {
     es.LinkProgram(p.id);
     es.DeleteShader(vs);  // freed with the program
     es.DeleteShader(fs);
+    p.linking = true;
+    return true;
+}
+
+// Reads the link's outcome (the driver waits for it here if it has not
+// finished) and the uniforms' locations; false (the program deleted) when
+// it did not link.
+bool FinishBuild(Program& p) {
+    p.linking = false;
     GLint ok = 0;
     es.GetProgramiv(p.id, ES_LINK_STATUS, &ok);
     if (!ok) {
@@ -232,11 +247,24 @@ bool Build(uint64_t key, Program& p) {
     return true;
 }
 
+// Whether variants were prepared (gl11_PrepareVariants): one built at its
+// first draw is then worth a word in a debug build.
+bool g_prepared = false;
+
 Program* ProgramFor(uint64_t key) {
     Program& p = g_programs[key];
-    if (p.id) return &p;
-    if (p.failed) return nullptr;
-    if (Build(key, p)) return &p;
+    if (p.linking) {
+        if (FinishBuild(p)) return &p;
+    } else {
+        if (p.id) return &p;
+        if (p.failed) return nullptr;
+#ifndef NDEBUG
+        if (g_prepared)
+            std::fprintf(stderr, "gl11: variant 0x%llx built at its first draw: it was not prepared\n",
+                         static_cast<unsigned long long>(key));
+#endif
+        if (StartBuild(key, p, true) && FinishBuild(p)) return &p;
+    }
     p.failed = true;
     SetError(GL_INVALID_OPERATION);
     return nullptr;
@@ -442,6 +470,7 @@ void ProgramChanged() { g_current = 0; }
 bool InitPrograms() {
     g_programs.clear();
     g_current = 0;
+    g_prepared = false;
     // The common programs built now, not in the middle of a frame.
     const uint64_t lit = kLighting | 1ull << kLightShift;  // one light, as most programs have
     for (uint64_t key : {uint64_t(0), lit, uint64_t(kTexture), lit | kTexture})
@@ -450,3 +479,40 @@ bool InitPrograms() {
 }
 
 }  // namespace gl11
+
+using namespace gl11;
+
+extern "C" {
+
+int gl11_Variants(unsigned long long* ids, int max) {
+    if (!Usable()) return 0;
+    int count = 0;
+    for (const auto& [key, p] : g_programs) {
+        if (!p.id) continue;
+        if (ids && count < max) ids[count] = key;
+        ++count;
+    }
+    return count;
+}
+
+void gl11_PrepareVariants(const unsigned long long* ids, int count) {
+    if (!Usable()) return;
+    if (count < 0 || (count > 0 && !ids)) return SetError(GL_INVALID_VALUE);
+    g_prepared = true;
+    // Keys the layer never makes (more than 8 lights, bits it has no use
+    // for, an alpha function past GL_ALWAYS) are left out.
+    constexpr uint64_t known = (1ull << 42) - 1;
+    for (int i = 0; i < count; ++i) {
+        const uint64_t key = ids[i];
+        if ((key & ~known) || ((key >> kLightShift) & 15) > 8 || ((key >> kAlphaShift) & 15) > 8 ||
+            ((key >> kFaceShift) & 3) == 3)
+            continue;
+        Guarded([&] {
+            Program& p = g_programs[key];
+            if (p.id || p.failed) return;
+            if (!StartBuild(key, p, false)) p.failed = true;
+        });
+    }
+}
+
+}  // extern "C"

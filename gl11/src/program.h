@@ -28,6 +28,7 @@ enum UniformSlot {
 struct Program {
     GLuint id = 0;
     bool failed = false;  // did not build: reported once, never built again
+    bool linking = false;  // compiled and linked, the outcome not read yet
     GLint mvp = -1, modelview = -1, normalMatrix = -1, texMatrix = -1, pointSize = -1, viewport = -1;
     GLint lightModelAmbient = -1, material = -1, shininess = -1;
     GLint lightPos = -1, lightAmb = -1, lightDiff = -1, lightSpec = -1, lightAtt = -1, lightSpot = -1,

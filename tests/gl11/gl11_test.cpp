@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -1265,6 +1266,55 @@ TEST_F(Gl11, UnchangedStateIsNotSentAgainAndVerticesStreamThroughARing) {
     EXPECT_LE(c.all, 50 * 4);  // the vertices, the indices, the draw, glGetError
 }
 
+// Variants prepared ahead are compiled then, not at their first draw, and
+// draw as those built at it; gl11_Variants names the ones built; an id the
+// layer never makes is left out.
+TEST_F(Gl11, PreparedVariantsAreNotCompiledAtTheirFirstDraw) {
+    const auto state = [] {
+        glShadeModel(GL_FLAT);
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glEnable(GL_FOG);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GEQUAL, 0.25f);
+        glColor4f(0.2f, 0.9f, 0.4f, 0.5f);
+    };
+    const auto ids = [] {
+        std::vector<unsigned long long> v(size_t(gl11_Variants(nullptr, 0)));
+        EXPECT_EQ(gl11_Variants(v.data(), int(v.size())), int(v.size()));
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    const std::vector<unsigned long long> before = ids();
+    state();
+    Quad(0, 0, 64, 64);
+    const Rgb drawn = Pixel(32, 32);
+    std::vector<unsigned long long> made, after = ids();
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(made));
+    ASSERT_EQ(made.size(), 1u);
+    ASSERT_EQ(gl11_Init(CountingGetProc), 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_framebuffer);
+    SetUp();
+    const std::vector<unsigned long long> prepared = {made[0], ~0ull, 15ull << 1 /* 15 lights */};
+    const int compiles = g_esCalls[kEsCompileShader];
+    gl11_PrepareVariants(prepared.data(), int(prepared.size()));
+    EXPECT_EQ(g_esCalls[kEsCompileShader] - compiles, 2);
+    state();
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(g_esCalls[kEsCompileShader] - compiles, 2);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    const Rgb again = Pixel(32, 32);
+    EXPECT_EQ(again.r, drawn.r);
+    EXPECT_EQ(again.g, drawn.g);
+    EXPECT_EQ(again.b, drawn.b);
+    EXPECT_GT(again.g, 0);
+    after = ids();
+    EXPECT_TRUE(std::binary_search(after.begin(), after.end(), made[0]));
+    EXPECT_FALSE(std::binary_search(after.begin(), after.end(), ~0ull));
+    glDisable(GL_FOG);
+    glDisable(GL_ALPHA_TEST);
+    glShadeModel(GL_SMOOTH);
+}
+
 // The capture tool's stills at --scale 2, through the layer and through the
 // desktop's OpenGL, at 5 frames a second (the whole demo stays quick to draw):
 // mean difference at most 1.5 levels, 99 % of pixels within 16.
@@ -1275,6 +1325,8 @@ TEST(Gl11Capture, StillsAtScaleTwoMatchTheDesktop) {
     const Outcome b = RunCommand(std::string(LAYER_CAPTURE) + options + layer.path + "/");
     ASSERT_EQ(a.status, 0) << a.output;
     ASSERT_EQ(b.status, 0) << b.output;
+    // Every shader variant the demo draws with was prepared at start.
+    EXPECT_EQ(b.output.find("built at its first draw"), std::string::npos) << b.output;
     const std::vector<std::string> names = desktop.Names();
     ASSERT_EQ(names.size(), 6u);
     ASSERT_EQ(layer.Names(), names);
@@ -1301,6 +1353,16 @@ TEST(Gl11Capture, StillsAtScaleTwoMatchTheDesktop) {
         EXPECT_LE(sum / double(p1.size()), 1.5) << name;
         EXPECT_LE(double(far) / double(pixels), 0.01) << name;
     }
+}
+
+// The variants a browser's renderer needs (the blend done in the shader)
+// were prepared at start too.
+TEST(Gl11Capture, TheVariantsOfABlendInTheShaderArePrepared) {
+    TempFolder out;
+    const Outcome run = RunCommand("DEMO_GL11_SHADER_BLEND=1 " + std::string(LAYER_CAPTURE) +
+                                   " --no-progress --fps 5 --stills 65.6 -o " + out.path + "/");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("built at its first draw"), std::string::npos) << run.output;
 }
 
 }  // namespace
