@@ -50,7 +50,8 @@ function sizes(site) {
 function counterScript() {
   const proto = WebGL2RenderingContext.prototype;
   const now = { calls: 0, draws: 0, uniforms: 0, bytes: 0, links: 0 };
-  const stats = { parts: {}, frames: [] };
+  const byName = {};  // this frame's calls by method
+  const stats = { parts: {}, frames: [], names: {} };
   window.__glStats = stats;
   const DRAWS = new Set(['drawArrays', 'drawElements', 'drawRangeElements', 'drawArraysInstanced', 'drawElementsInstanced']);
   const texelBytes = (format, type) => {
@@ -64,6 +65,7 @@ function counterScript() {
     const draw = DRAWS.has(name), uniform = name.startsWith('uniform') && name !== 'uniformBlockBinding';
     proto[name] = function (...a) {
       now.calls++;
+      byName[name] = (byName[name] || 0) + 1;
       if (draw) now.draws++;
       else if (uniform) now.uniforms++;
       else if (name === 'bufferSubData') now.bytes += a.length >= 5 ? a[4] : (a[2] && a[2].byteLength) || 0;
@@ -86,7 +88,10 @@ function counterScript() {
       p.frames++;
       for (const k of Object.keys(now)) p[k] += now[k];
       stats.frames.push([part, at - last, now.calls, now.links]);
+      const names = stats.names[part] || (stats.names[part] = {});
+      for (const [k, v] of Object.entries(byName)) names[k] = (names[k] || 0) + v;
     }
+    for (const k of Object.keys(byName)) delete byName[k];
     for (const k of Object.keys(now)) now[k] = 0;
     last = running ? at : 0;
     return cb(t);
@@ -109,6 +114,9 @@ function frameCosts(stats) {
     out.parts[part] = {
       calls: p.calls / p.frames, draws: p.draws / p.frames, uniforms: p.uniforms / p.frames, kib: p.bytes / p.frames / 1024,
       links: p.links, medianMs: median(f.map((x) => x.ms)), maxMs: later.length ? Math.max(...later.map((x) => x.ms)) : NaN,
+      // The methods called most, per frame.
+      most: Object.entries(stats.names[part] || {}).sort((a, b) => b[1] - a[1]).slice(0, 6)
+        .map(([k, v]) => `${k} ${(v / p.frames).toFixed(0)}`).join(', '),
     };
   }
   out.longest.sort((a, b) => b.ms - a.ms);
@@ -224,6 +232,9 @@ async function main() {
       console.log([p, m('calls').toFixed(0), m('draws').toFixed(0), m('uniforms').toFixed(0), m('kib').toFixed(0), m('links').toFixed(0),
         m('medianMs').toFixed(1), m('maxMs').toFixed(0), (m('maxMs') / m('medianMs')).toFixed(2)].join(' | '));
     }
+    const last = results[e][results[e].length - 1];
+    console.log(`${e}, the calls made most per frame (last round):`);
+    for (let p = 1; p <= 8; p++) if (last.costs.parts[p]) console.log(`${p} | ${last.costs.parts[p].most}`);
   }
   if (json) fs.writeFileSync(json, JSON.stringify(results, null, 1));
 }

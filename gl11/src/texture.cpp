@@ -276,7 +276,13 @@ void gl11_glBindTexture(GLenum target, GLuint texture) {
     GL11_RECORD_KEEPING(gl11_glBindTexture(target, texture));
     if (InBegin()) return;
     if (target != GL_TEXTURE_2D) return SetError(GL_INVALID_ENUM);
-    if (texture != g.s.boundTexture) FlushDraws();  // the texture bound again keeps them
+    if (texture == g.s.boundTexture) {
+        // Bound already (the driver's too): nothing changes, the pending
+        // draws keep, nothing is sent.
+        const auto it = g.textures.find(texture);
+        if (it != g.textures.end() && it->second.es) return;
+    }
+    FlushDraws();
     Guarded([&] { BindTexture(texture); });
 }
 

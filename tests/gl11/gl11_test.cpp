@@ -1233,7 +1233,8 @@ TEST_F(Gl11, ManySimilarDrawsAreAHandfulOfESCallsWithTheSamePixels) {
 }
 
 // Draws that cannot be one (each followed by glGetError): a uniform set again
-// to the value it has is not sent, a buffer bound is not bound again, and
+// to the value it has is not sent, a buffer or texture bound is not bound
+// again, and
 // each draw's vertices go into the stream after the last one's.
 TEST_F(Gl11, UnchangedStateIsNotSentAgainAndVerticesStreamThroughARing) {
     glEnable(GL_LIGHTING);
@@ -1244,6 +1245,7 @@ TEST_F(Gl11, UnchangedStateIsNotSentAgainAndVerticesStreamThroughARing) {
         glTranslatef(1, 2, 0);
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
         glLightfv(GL_LIGHT0, GL_POSITION, position);
+        glBindTexture(GL_TEXTURE_2D, 0);  // bound already
         Quad(0, 0, 30, 30);
         glGetError();
     };
