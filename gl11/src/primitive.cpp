@@ -136,6 +136,13 @@ struct Segment {
     size_t firstVertex, vertexCount;
     Mat4 modelview;
     float diffuse[4];
+    // A list's batch: drawn alone, it is drawn from the list's buffers
+    // (lists are neither changed nor deleted while draws wait), the
+    // attributes in `constants` taking `values`.
+    const DisplayList* list = nullptr;
+    const Batch* batch = nullptr;
+    unsigned constants = 0;
+    float values[4][4] = {};
 };
 struct Pending {
     uint64_t key = 0;
@@ -483,6 +490,27 @@ void FillCurrent(Vertex* v, int attr) {
 bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
 bool IsLine(GLenum mode) { return mode >= GL_LINES && mode <= GL_LINE_STRIP; }
 
+namespace {
+
+// A list's batch drawn from the list's own buffers; the attributes in
+// `constants` (bits 1-3) take `values` for every vertex.
+void DrawFromList(const DisplayList& list, const Batch& b, unsigned constants, const float values[4][4]) {
+    const size_t n = b.vertices.size();
+    DrawKind kind;
+    kind.points = b.drawMode == GL_POINTS;
+    if (!UseProgramFor(kind)) return;
+    Bind(ES_ARRAY_BUFFER, list.vbo);
+    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
+    Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
+    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(b.firstIndex * 4));
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+}
+
+}  // namespace
+
 void SendPendingDraws() {
     g.pendingDraws = false;
     Pending& p = g_pending;
@@ -523,7 +551,10 @@ void SendPendingDraws() {
     }
     MatrixChanged();
     ++g.materialSerial;
-    if (UseProgramForKey(key)) DrawTriangles(p.vertices.data(), p.vertices.size(), p.indices.data(), p.indices.size());
+    if (p.segments.size() == 1 && first.list)
+        DrawFromList(*first.list, *first.batch, first.constants, first.values);
+    else if (UseProgramForKey(key))
+        DrawTriangles(p.vertices.data(), p.vertices.size(), p.indices.data(), p.indices.size());
     Top(0) = current[0], Top(1) = current[1], Top(2) = current[2];
     s.material[0] = material[0], s.material[1] = material[1];
     MatrixChanged();
@@ -667,34 +698,29 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
         DrawNow(b.mode, v.data(), n, nullptr, 0);
         return;
     }
+    // Attributes the list never set take the current value for every vertex.
+    unsigned constants = 0;
+    const float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
+                                {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
+                                {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
+                                {0, 0, 0, 1}};
+    if (b.firstSet[kNormal] == n) constants |= 2;
+    if (b.firstSet[kColour] == n) constants |= 4;
+    if (b.firstSet[kTex] == n) constants |= 8;
     if (IsFill(b.mode) && n <= kMergeVertices) {
         static std::vector<Vertex> v;
         v = b.vertices;
         for (int a = 0; a < 3; ++a)
             for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
-        if (Merge(b.mode, v.data(), n, nullptr, 0)) return;
+        if (Merge(b.mode, v.data(), n, nullptr, 0)) {
+            Segment& seg = g_pending.segments.back();
+            seg.list = &list, seg.batch = &b, seg.constants = constants;
+            std::memcpy(seg.values, values, sizeof seg.values);
+            return;
+        }
     }
     FlushDraws();
-    DrawKind kind;
-    kind.points = b.drawMode == GL_POINTS;
-    if (!UseProgramFor(kind)) return;
-    Bind(ES_ARRAY_BUFFER, list.vbo);
-    // Attributes the list never set take the current value for every vertex.
-    unsigned constants = 0;
-    float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
-                          {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
-                          {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
-                          {0, 0, 0, 1}};
-    if (b.firstSet[kNormal] == n) constants |= 2;
-    if (b.firstSet[kColour] == n) constants |= 4;
-    if (b.firstSet[kTex] == n) constants |= 8;
-    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
-    Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
-    GLint grown[4];
-    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
-    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
-                         reinterpret_cast<const void*>(b.firstIndex * 4));
-    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+    DrawFromList(list, b, constants, values);
 }
 
 }  // namespace gl11
