@@ -45,6 +45,14 @@ struct AttributeState {
     float constant[4][4] = {};  // attributes 1-3 when they do not
 } g_attributes;
 
+// Quads of vertices in order: their triangles are the first ones of a
+// longer run's, kept in a buffer of their own (no indices streamed, and a
+// browser checks the indices of a buffer that did not change only once).
+struct QuadPattern {
+    GLuint buffer = 0;
+    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
+} g_quadPatterns[2];      // quads, quad strips
+
 void Bind(GLenum target, GLuint buffer) {
     GLuint& bound = g_bound[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
     if (bound == buffer) return;
@@ -130,7 +138,7 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
 // than the draw call saves. A draw that found nothing to merge with is
 // sent as it came. What may change between merged draws without sending
 // them is in context.h; the rest is compared here.
-constexpr size_t kMergeVertices = 256, kMergeMost = size_t(1) << 16;
+constexpr size_t kMergeVertices = 32, kMergeMost = size_t(1) << 16;
 
 struct Segment {
     size_t firstVertex, vertexCount;
@@ -605,6 +613,26 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         LinePairs(mode, idx ? ni : n, idx, &pairs);
         return DrawWide(v, pairs, {}, 1);
     }
+    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP)) {
+        QuadPattern& q = g_quadPatterns[mode == GL_QUADS ? 0 : 1];
+        if (n > q.vertices) {
+            std::vector<uint32_t> pattern;
+            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
+            Triangles(mode, vertices, nullptr, &pattern);
+            if (!q.buffer) es.GenBuffers(1, &q.buffer);
+            Bind(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
+            q.vertices = vertices;
+        }
+        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
+        if (count == 0 || !UseProgramFor(DrawKind())) return;
+        // The pattern counts from 0: the attributes start at the vertices.
+        const size_t first = StreamVertices(v, n, sizeof(Vertex));
+        PointAttributes(g_rings[0].buffer, first * sizeof(Vertex), sizeof(Vertex), false);
+        Bind(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
+        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
+        return;
+    }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
         static std::vector<uint32_t> converted;
         converted.clear();
@@ -625,6 +653,7 @@ bool InitDrawing() {
     }
     g_attributes = AttributeState();
     g_pending = Pending();
+    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
     if (!InitPrograms()) return false;
     if (!InitBlend()) return false;
     es.UseProgram(0);
