@@ -45,14 +45,6 @@ struct AttributeState {
     float constant[4][4] = {};  // attributes 1-3 when they do not
 } g_attributes;
 
-// Quads of vertices in order: their triangles are the first ones of a
-// longer run's, kept in a buffer of their own (no indices streamed, and a
-// browser checks the indices of a buffer that did not change only once).
-struct QuadPattern {
-    GLuint buffer = 0;
-    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
-} g_quadPatterns[2];      // quads, quad strips
-
 void Bind(GLenum target, GLuint buffer) {
     GLuint& bound = g_bound[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
     if (bound == buffer) return;
@@ -613,26 +605,6 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         LinePairs(mode, idx ? ni : n, idx, &pairs);
         return DrawWide(v, pairs, {}, 1);
     }
-    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP)) {
-        QuadPattern& q = g_quadPatterns[mode == GL_QUADS ? 0 : 1];
-        if (n > q.vertices) {
-            std::vector<uint32_t> pattern;
-            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
-            Triangles(mode, vertices, nullptr, &pattern);
-            if (!q.buffer) es.GenBuffers(1, &q.buffer);
-            Bind(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
-            q.vertices = vertices;
-        }
-        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
-        if (count == 0 || !UseProgramFor(DrawKind())) return;
-        // The pattern counts from 0: the attributes start at the vertices.
-        const size_t first = StreamVertices(v, n, sizeof(Vertex));
-        PointAttributes(g_rings[0].buffer, first * sizeof(Vertex), sizeof(Vertex), false);
-        Bind(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
-        return;
-    }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
         static std::vector<uint32_t> converted;
         converted.clear();
@@ -653,7 +625,6 @@ bool InitDrawing() {
     }
     g_attributes = AttributeState();
     g_pending = Pending();
-    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
     if (!InitPrograms()) return false;
     if (!InitBlend()) return false;
     es.UseProgram(0);
