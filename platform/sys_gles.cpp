@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include "gl11/include/gl11.h"
+#include "platform/sys_gl11_variants.h"
 
 void Sys_Gles_RequestWindowContext() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
@@ -12,4 +13,8 @@ void Sys_Gles_RequestWindowContext() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
 }
 
-bool Sys_Gles_StartLayer() { return gl11_Init(SDL_GL_GetProcAddress) != 0; }
+bool Sys_Gles_StartLayer() {
+    if (!gl11_Init(SDL_GL_GetProcAddress)) return false;
+    Sys_Internal_PrepareGl11Variants();
+    return true;
+}

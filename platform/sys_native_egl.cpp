@@ -8,9 +8,11 @@
 #include <EGL/eglext.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef DEMO_GLES3
 #include "gl11/include/gl11.h"
+#include "platform/sys_gl11_variants.h"
 #endif
 
 bool Sys_Native_MakeHeadlessContext() {
@@ -40,7 +42,12 @@ bool Sys_Native_MakeHeadlessContext() {
     }
     if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) return false;
 #ifdef DEMO_GLES3
-    return gl11_Init([](const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }) != 0;
+    if (!gl11_Init([](const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); })) return false;
+    // The blend done in the shader, as on a browser's renderer, on Mesa too:
+    // for comparisons, and to find the shader variants a browser needs.
+    if (const char* blend = std::getenv("DEMO_GL11_SHADER_BLEND")) gl11_SetShaderBlend(blend[0] == '1');
+    Sys_Internal_PrepareGl11Variants();
+    return true;
 #else
     return true;
 #endif

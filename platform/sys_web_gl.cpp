@@ -9,6 +9,7 @@
 // show it. Headless (one exact moment, ?at=), nothing waits.
 #include "platform/platform.h"
 #include "platform/sys_device.h"
+#include "platform/sys_gl11_variants.h"
 #include "platform/sys_internal.h"
 
 #define GL_GLEXT_PROTOTYPES 1
@@ -52,6 +53,7 @@ bool MakeContext() {
         std::fprintf(stderr, "the OpenGL 1.1 layer did not start on WebGL 2\n");
         return false;
     }
+    Sys_Internal_PrepareGl11Variants();
     return true;
 }
 

@@ -43,6 +43,30 @@ void gl11_SetShaderBlend(int on);
  * next gl11_Init (for tests and comparisons). */
 void gl11_SetLineEmulation(int on);
 
+/* Draws wait: consecutive small filled draws (up to 32 vertices) that
+ * differ only in their matrices and diffuse colour are sent to the driver
+ * as one draw, so each waits in the layer until a call that is not a
+ * matrix, material, current-attribute, drawing or glCallList call (any
+ * query, glFlush and glFinish among them), as GL lets commands wait until
+ * glFlush. A program that presents through EGL, SDL or a browser makes a
+ * GL call of its own first (glFlush will do). */
+
+/* Shader variants: the layer draws with one ES program per combination of
+ * the fixed-function state that changes the shader (a variant), built when
+ * a draw first needs it, which can stall that frame (a browser compiles on
+ * demand). A program that knows what it will draw can have them built
+ * ahead: gl11_Variants writes the ids of the variants built so far into
+ * `ids` (at most `max`; `ids` may be null) and returns how many there are;
+ * gl11_PrepareVariants starts building those of `ids` and returns without
+ * waiting for the driver (which compiles them meanwhile, on threads of its
+ * own where it offers KHR_parallel_shader_compile); each is finished at its
+ * first draw. Ids are opaque and belong to this build of the layer; an id
+ * the layer never makes is left out. In a debug build, once
+ * gl11_PrepareVariants has been called, a variant built at its first draw
+ * is reported on stderr with its id (once: it is built once). */
+int gl11_Variants(unsigned long long* ids, int max);
+void gl11_PrepareVariants(const unsigned long long* ids, int count);
+
 #ifdef __cplusplus
 }
 #endif

@@ -145,7 +145,7 @@ bool DriverBlendsInBytes(GLuint bound) {
     es.UseProgram(p->id);
     ProgramChanged();
     es.UniformMatrix4fv(p->mvp, 1, GL_FALSE, identity.m);
-    p->matrixSerial = 0;
+    p->Forget();
     const auto draw = [&](const float left[4], const float right[4]) {
         Vertex quad[4] = {};
         const float corners[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
@@ -153,9 +153,9 @@ bool DriverBlendsInBytes(GLuint bound) {
             quad[i].pos[0] = corners[i][0], quad[i].pos[1] = corners[i][1], quad[i].pos[3] = 1.0f;
             std::memcpy(quad[i].colour, corners[i][0] < 0 ? left : right, sizeof quad[i].colour);
         }
-        Upload(ES_ARRAY_BUFFER, StreamBuffer(), quad, sizeof quad);
+        const GLint first = GLint(StreamVertices(quad, 4, sizeof(Vertex)));
         PointAttributes(StreamBuffer(), 0, sizeof(Vertex), false);
-        es.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        es.DrawArrays(GL_TRIANGLE_STRIP, first, 4);
     };
     const float left[4] = {0.0f, 1.0f, 0.35f, 1.0f}, right[4] = {1.0f, 0.0f, 0.9f, 1.0f};
     draw(left, right);

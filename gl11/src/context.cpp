@@ -23,9 +23,10 @@ bool InBegin() {
     return true;
 }
 
-bool Record(std::function<void()> run) {
+bool Record(std::function<void()> run, bool keepsDraws) {
     DisplayList::Op op;
     op.run = std::move(run);
+    op.keepsDraws = keepsDraws;
     g.compiling->ops.push_back(std::move(op));
     return g.compilingMode == GL_COMPILE;
 }
@@ -111,6 +112,12 @@ int gl11_Init(gl11_GetProcFn getProc) {
     g.vendor = text(GL_VENDOR);
     g.renderer = text(GL_RENDERER);
     g.version = "1.1 gl11 on " + text(GL_VERSION);
+    // Shaders compiled on the driver's own threads, where it offers them
+    // (a browser's WebGL has the extension enabled by its GL library).
+    if (text(GL_EXTENSIONS).find("GL_KHR_parallel_shader_compile") != std::string::npos) {
+        if (auto threads = reinterpret_cast<void (*)(GLuint)>(getProc("glMaxShaderCompilerThreadsKHR")))
+            threads(0xFFFFFFFFu);
+    }
     GLint vp[4] = {0, 0, 0, 0};
     es.GetIntegerv(GL_VIEWPORT, vp);
     std::memcpy(g.s.viewport, vp, sizeof vp);
@@ -129,6 +136,7 @@ int gl11_Init(gl11_GetProcFn getProc) {
 
 int gl11_ContextLost(void) {
     if (g.ready) {
+        FlushDraws();
         const GLenum e = DriverError();
         if (e != kContextLost) SetError(e);
     }
@@ -146,6 +154,7 @@ void gl11_SetLineEmulation(int on) {
 // The layer's flag first, then the driver's: each is kept until read, as
 // GL keeps one flag per kind of error.
 GLenum gl11_glGetError(void) {
+    if (g.ready) FlushDraws();  // their errors are this call's to report
     if (g.error != GL_NO_ERROR) {
         const GLenum e = g.error;
         g.error = GL_NO_ERROR;

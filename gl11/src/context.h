@@ -11,6 +11,10 @@
 //      leaving the state as it was;
 //   5. change the layer's copy of the state, and pass on to the driver only
 //      what it keeps itself (the driver's own errors reach glGetError).
+// Draws waiting to be merged with the next ones (primitive.cpp) are sent
+// by step 1 of every entry point, except those that keep them: the calls
+// that change only matrices, materials and current vertex attributes, the
+// calls that draw, glCallList, and the bind of the texture already bound.
 #pragma once
 
 #include "es3.h"
@@ -184,6 +188,7 @@ struct DisplayList {
     struct Op {
         std::function<void()> run;
         int batch = -1;
+        bool keepsDraws = false;  // run sends no pending draws (see the head of this file)
     };
     std::vector<Op> ops;
     std::vector<Batch> batches;
@@ -216,6 +221,7 @@ struct Context {
     uint32_t lightSerial = 1;     // the lights on, their parameters, the light model
     uint32_t materialSerial = 1;  // materials
     uint32_t shadeSerial = 1;     // fog, alpha test, texture environment and generation
+    bool pendingDraws = false;    // draws wait to be merged (primitive.cpp)
 
     // glBegin / glEnd.
     bool inBegin = false;
@@ -254,9 +260,23 @@ constexpr GLenum kContextLost = 0x0507;  // GL_CONTEXT_LOST, as desktop GL and E
 
 // Records an error (the first one is kept until glGetError reads it).
 void SetError(GLenum error);
+// Sends the draws that wait to be merged (primitive.cpp).
+void SendPendingDraws();
+inline void FlushDraws() {
+    if (g.pendingDraws) SendPendingDraws();
+}
 // Step 1 of every entry point: false (and the error recorded) when there
-// is no usable context.
+// is no usable context; the pending draws sent.
 inline bool Usable() {
+    if (g.ready) {
+        FlushDraws();
+        return true;
+    }
+    SetError(g.lost ? kContextLost : GL_INVALID_OPERATION);
+    return false;
+}
+// Step 1 of the entry points that keep the pending draws.
+inline bool UsableKeepingDraws() {
     if (g.ready) return true;
     SetError(g.lost ? kContextLost : GL_INVALID_OPERATION);
     return false;
@@ -265,11 +285,17 @@ inline bool Usable() {
 bool InBegin();
 // Step 2: records a call into the list being compiled. True when it must
 // not run now (GL_COMPILE).
-bool Record(std::function<void()> run);
+bool Record(std::function<void()> run, bool keepsDraws = false);
 #define GL11_RECORD(call)                         \
     do {                                          \
         if (g.compiling && Record([=] { call; })) \
             return;                               \
+    } while (0)
+// For calls that keep the pending draws when the list runs.
+#define GL11_RECORD_KEEPING(call)                       \
+    do {                                                \
+        if (g.compiling && Record([=] { call; }, true)) \
+            return;                                     \
     } while (0)
 // Runs f, turning a failed allocation into GL_OUT_OF_MEMORY (no exception
 // crosses the C interface).
@@ -335,10 +361,12 @@ void DrawBatch(const DisplayList& list, const Batch& batch);
 void FreeList(DisplayList* list);
 bool IsFill(GLenum mode);
 bool IsLine(GLenum mode);
-// The streaming of vertex data: one array and one index buffer written over
-// for each draw.
+// The streaming of vertex data through a ring of buffer space:
+// StreamBuffer is the ring's buffer, StreamVertices writes `count` vertices
+// of `stride` bytes into it (bound as the array buffer) and returns the
+// index of the first one there.
 GLuint StreamBuffer();
-void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes);
+size_t StreamVertices(const void* data, size_t count, size_t stride);
 // Points the attributes at vertices of `stride` bytes from `base` in
 // `buffer` (bound as the array buffer); attributes in `constants` (bits 1-3)
 // take the values given instead.

@@ -191,10 +191,10 @@ void gl11_glLightModeli(GLenum pname, GLint param) {
 }
 
 void gl11_glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     float p[4] = {params[0], 0, 0, 0};
     if (pname != GL_SHININESS) CopyN(p, params, 4);
-    GL11_RECORD(SetMaterial(face, pname, p));
+    GL11_RECORD_KEEPING(SetMaterial(face, pname, p));
     // Between glBegin and glEnd GL would change the material from the next
     // vertex on; the layer lights a whole block with one material, so it
     // refuses there instead.
@@ -203,7 +203,7 @@ void gl11_glMaterialfv(GLenum face, GLenum pname, const GLfloat* params) {
 }
 
 void gl11_glMaterialf(GLenum face, GLenum pname, GLfloat param) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (pname != GL_SHININESS) return SetError(GL_INVALID_ENUM);
     gl11_glMaterialfv(face, pname, &param);
 }

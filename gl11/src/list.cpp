@@ -17,10 +17,13 @@ void CallList(GLuint name) {
     ++g.callDepth;
     const DisplayList& list = *it->second;
     for (const DisplayList::Op& op : list.ops) {
-        if (op.batch >= 0)
+        if (op.batch >= 0) {
             DrawBatch(list, list.batches[size_t(op.batch)]);
-        else
+        } else {
+            // A state call may change what the pending draws need.
+            if (!op.keepsDraws) FlushDraws();
             op.run();
+        }
     }
     --g.callDepth;
     g.compiling = std::move(compiling);
@@ -83,8 +86,8 @@ void gl11_glEndList(void) {
 }
 
 void gl11_glCallList(GLuint list) {
-    if (!Usable()) return;
-    GL11_RECORD(CallList(list));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(CallList(list));
     CallList(list);
 }
 

@@ -117,8 +117,8 @@ using namespace gl11;
 extern "C" {
 
 void gl11_glMatrixMode(GLenum mode) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glMatrixMode(mode));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glMatrixMode(mode));
     if (InBegin()) return;
     if (mode != GL_MODELVIEW && mode != GL_PROJECTION && mode != GL_TEXTURE) {
         SetError(GL_INVALID_ENUM);
@@ -128,8 +128,8 @@ void gl11_glMatrixMode(GLenum mode) {
 }
 
 void gl11_glPushMatrix(void) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glPushMatrix());
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glPushMatrix());
     if (InBegin()) return;
     std::vector<Mat4>& st = CurrentStack();
     if (st.size() >= kMaxDepth[StackIndex(g.s.matrixMode)]) {
@@ -140,8 +140,8 @@ void gl11_glPushMatrix(void) {
 }
 
 void gl11_glPopMatrix(void) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glPopMatrix());
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glPopMatrix());
     if (InBegin()) return;
     std::vector<Mat4>& st = CurrentStack();
     if (st.size() <= 1) {
@@ -153,30 +153,30 @@ void gl11_glPopMatrix(void) {
 }
 
 void gl11_glLoadIdentity(void) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glLoadIdentity());
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glLoadIdentity());
     if (!InBegin()) LoadTop(Identity());
 }
 
 void gl11_glLoadMatrixf(const GLfloat* m) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     Mat4 a;
     std::memcpy(a.m, m, sizeof a.m);
-    GL11_RECORD(gl11_glLoadMatrixf(a.m));
+    GL11_RECORD_KEEPING(gl11_glLoadMatrixf(a.m));
     if (!InBegin()) LoadTop(a);
 }
 
 void gl11_glMultMatrixf(const GLfloat* m) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     Mat4 a;
     std::memcpy(a.m, m, sizeof a.m);
-    GL11_RECORD(gl11_glMultMatrixf(a.m));
+    GL11_RECORD_KEEPING(gl11_glMultMatrixf(a.m));
     if (!InBegin()) MultTop(a.m);
 }
 
 void gl11_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glTranslatef(x, y, z));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glTranslatef(x, y, z));
     if (InBegin()) return;
     float* m = CurrentStack().back().m;
     for (int i = 0; i < 4; ++i) m[12 + i] = m[i] * x + m[4 + i] * y + m[8 + i] * z + m[12 + i];
@@ -184,8 +184,8 @@ void gl11_glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_glScalef(GLfloat x, GLfloat y, GLfloat z) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glScalef(x, y, z));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glScalef(x, y, z));
     if (InBegin()) return;
     float* m = CurrentStack().back().m;
     for (int i = 0; i < 4; ++i) m[i] *= x, m[4 + i] *= y, m[8 + i] *= z;
@@ -193,8 +193,8 @@ void gl11_glScalef(GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glRotatef(angle, x, y, z));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glRotatef(angle, x, y, z));
     if (InBegin()) return;
     // As Mesa builds it: rotations about one axis exactly, others from the
     // normalised axis.
@@ -235,8 +235,8 @@ void gl11_glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void gl11_glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glOrtho(l, r, b, t, n, f));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glOrtho(l, r, b, t, n, f));
     if (InBegin()) return;
     if (l == r || b == t || n == f) {
         SetError(GL_INVALID_VALUE);
@@ -255,8 +255,8 @@ void gl11_glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GL
 }
 
 void gl11_glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glFrustum(l, r, b, t, n, f));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glFrustum(l, r, b, t, n, f));
     if (InBegin()) return;
     if (n <= 0 || f <= 0 || l == r || b == t || n == f) {
         SetError(GL_INVALID_VALUE);
@@ -276,7 +276,7 @@ void gl11_glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, 
 }
 
 void gl11_gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     // Mesa's GLU: in double, handed over as glMultMatrixd (floats).
     const double radians = fovy / 2 * 3.14159265358979323846 / 180;
     const double deltaZ = zFar - zNear, sine = std::sin(radians);
@@ -293,7 +293,7 @@ void gl11_gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdoubl
 
 void gl11_gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
                     GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     // Mesa's GLU: the axes in float.
     float forward[3] = {float(centerX - eyeX), float(centerY - eyeY), float(centerZ - eyeZ)};
     float up[3] = {float(upX), float(upY), float(upZ)};

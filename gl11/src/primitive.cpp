@@ -15,12 +15,25 @@
 namespace gl11 {
 namespace {
 
-GLuint g_vao = 0, g_streamVbo = 0, g_streamIbo = 0;
+GLuint g_vao = 0;
 
-// The stream buffers keep their storage and are written over for each draw:
-// new storage per draw costs the driver an allocation (and the kernel page
-// faults) every time, where the vertices are read at the draw call anyway.
-size_t g_streamCapacity[2] = {0, 0};
+// Vertices and indices drawn from client memory are streamed through two
+// rings of buffer space: each draw's data goes after the last one's, so
+// the driver never waits for (or copies) data a queued draw still reads;
+// a ring that is full gets new storage (the old one freed when the draws
+// that read it are done) and starts again at its beginning. Vertices are
+// placed at a multiple of their size and drawn by index from there, so the
+// attribute pointers stay as they are from draw to draw.
+struct Ring {
+    GLuint buffer = 0;
+    size_t capacity = 0, offset = 0;
+};
+Ring g_rings[2];  // vertices, indices
+constexpr size_t kRingBytes[2] = {size_t(2) << 20, size_t(512) << 10};
+
+// The buffers bound to the array and element array targets (the latter is
+// the vertex array object's), so that a bind of the bound one is not sent.
+GLuint g_bound[2] = {0, 0};
 
 // What the vertex array object holds now, so that unchanged attributes are
 // not set again (every change costs the driver a validation).
@@ -32,10 +45,46 @@ struct AttributeState {
     float constant[4][4] = {};  // attributes 1-3 when they do not
 } g_attributes;
 
-struct QuadPattern {
-    GLuint buffer = 0;
-    size_t vertices = 0;  // the run of vertices the buffer's triangles cover
-} g_quadPatterns[2];      // quads, quad strips
+void Bind(GLenum target, GLuint buffer) {
+    GLuint& bound = g_bound[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
+    if (bound == buffer) return;
+    es.BindBuffer(target, buffer);
+    bound = buffer;
+}
+
+// Writes `bytes` into ring `which` at a multiple of `align`; returns where.
+size_t Stream(int which, const void* data, size_t bytes, size_t align) {
+    Ring& r = g_rings[which];
+    const GLenum target = which ? ES_ELEMENT_ARRAY_BUFFER : ES_ARRAY_BUFFER;
+    Bind(target, r.buffer);
+    size_t at = (r.offset + align - 1) / align * align;
+    if (at + bytes > r.capacity) {
+        if (bytes > r.capacity) r.capacity = std::max({bytes, 2 * r.capacity, kRingBytes[which]});
+        es.BufferData(target, GLsizeiptr(r.capacity), nullptr, ES_STREAM_DRAW);
+        at = 0;
+    }
+    es.BufferSubData(target, GLintptr(at), GLsizeiptr(bytes), data);
+    r.offset = at + bytes;
+    return at;
+}
+
+// Indices into the ring, each `first` more; returns their byte offset.
+size_t StreamIndices(const uint32_t* idx, size_t n, uint32_t first) {
+    if (first == 0) return Stream(1, idx, n * 4, 4);
+    static std::vector<uint32_t> moved;
+    moved.resize(n);
+    for (size_t i = 0; i < n; ++i) moved[i] = idx[i] + first;
+    return Stream(1, moved.data(), n * 4, 4);
+}
+
+// Triangles of `v` through `idx` (filled primitives already split): one draw.
+void DrawTriangles(const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const size_t at = StreamIndices(idx, ni, first);
+    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(at));
+}
 
 // Triangles of the filled primitives as Mesa splits them: the last vertex
 // of every triangle is the one flat shading takes. `edges`, when given,
@@ -69,6 +118,90 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
             break;
         default: break;
     }
+}
+
+// ---- draws merged ----------------------------------------------------------
+// Consecutive filled draws that differ only in their modelview (and, lit
+// without colour material, in their diffuse colour) wait and are sent as
+// one draw: their vertices carried into eye space here, the modelview the
+// identity, the diffuse colours (where they differ) carried per vertex in
+// the colour, which lighting does not read otherwise. A draw of more than
+// kMergeVertices vertices is sent as it is: carrying it would cost more
+// than the draw call saves. A draw that found nothing to merge with is
+// sent as it came. What may change between merged draws without sending
+// them is in context.h; the rest is compared here.
+constexpr size_t kMergeVertices = 32, kMergeMost = size_t(1) << 16;
+
+struct Segment {
+    size_t firstVertex, vertexCount;
+    Mat4 modelview;
+    float diffuse[4];
+    // A list's batch: drawn alone, it is drawn from the list's buffers
+    // (lists are neither changed nor deleted while draws wait), the
+    // attributes in `constants` taking `values`.
+    const DisplayList* list = nullptr;
+    const Batch* batch = nullptr;
+    unsigned constants = 0;
+    float values[4][4] = {};
+};
+struct Pending {
+    uint64_t key = 0;
+    Mat4 projection, texture;
+    Material material[2];
+    uint32_t lightSerial = 0, shadeSerial = 0;
+    GLuint boundTexture = 0;
+    bool lit = false, tracked = false;  // lighting on; colour material too
+    std::vector<Vertex> vertices;       // object space, every attribute filled in
+    std::vector<uint32_t> indices;      // triangles, into vertices
+    std::vector<Segment> segments;      // one per draw
+} g_pending;
+
+bool SameButDiffuse(const Material& a, const Material& b) {
+    return std::memcmp(a.ambient, b.ambient, sizeof a.ambient) == 0 &&
+           std::memcmp(a.specular, b.specular, sizeof a.specular) == 0 &&
+           std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 && a.shininess == b.shininess;
+}
+
+// Takes a filled draw (`mode`, `v` through `idx`) into the pending ones;
+// false when it is to be drawn now.
+bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    if (n > kMergeVertices || (idx && ni > 4 * kMergeVertices)) return false;
+    const uint64_t key = KeyFor(DrawKind());
+    if (!Mergeable(key)) return false;
+    static std::vector<uint32_t> tris;
+    tris.clear();
+    Triangles(mode, idx ? ni : n, idx, &tris);
+    if (tris.empty()) return false;
+    Pending& p = g_pending;
+    const ServerState& s = g.s;
+    const bool lit = s.lighting, tracked = s.lighting && s.colourMaterial;
+    bool same = g.pendingDraws && p.key == key && p.lightSerial == g.lightSerial && p.shadeSerial == g.shadeSerial &&
+                p.boundTexture == s.boundTexture && p.vertices.size() + n <= kMergeMost &&
+                std::memcmp(&Top(1), &p.projection, sizeof(Mat4)) == 0 &&
+                std::memcmp(&Top(2), &p.texture, sizeof(Mat4)) == 0;
+    if (same && lit)
+        same = tracked ? std::memcmp(&s.material[0], &p.material[0], sizeof(Material)) == 0
+                       : SameButDiffuse(s.material[0], p.material[0]);
+    if (!same) {
+        FlushDraws();
+        p.key = key;
+        p.projection = Top(1), p.texture = Top(2);
+        p.material[0] = s.material[0], p.material[1] = s.material[1];
+        p.lightSerial = g.lightSerial, p.shadeSerial = g.shadeSerial;
+        p.boundTexture = s.boundTexture;
+        p.lit = lit, p.tracked = tracked;
+        p.vertices.clear(), p.indices.clear(), p.segments.clear();
+        g.pendingDraws = true;
+    }
+    Segment seg;
+    seg.firstVertex = p.vertices.size();
+    seg.vertexCount = n;
+    seg.modelview = Top(0);
+    CopyN(seg.diffuse, s.material[0].diffuse, 4);
+    p.vertices.insert(p.vertices.end(), v, v + n);
+    for (uint32_t i : tris) p.indices.push_back(uint32_t(seg.firstVertex) + i);
+    p.segments.push_back(seg);
+    return true;
 }
 
 void LinePairs(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out) {
@@ -129,11 +262,12 @@ void DrawWide(const Vertex* v, const std::vector<uint32_t>& pairs, const std::ve
     kind.wide = true;
     kind.face = face ? face : 1;  // a line is lit as a front face
     if (tris.empty() || !UseProgramFor(kind)) return;
-    Upload(ES_ARRAY_BUFFER, g_streamVbo, wide.data(), wide.size() * sizeof(Wide));
-    PointAttributes(g_streamVbo, 0, sizeof(Wide), true);
-    Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, tris.data(), tris.size() * 4);
+    const uint32_t first = uint32_t(StreamVertices(wide.data(), wide.size(), sizeof(Wide)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Wide), true);
+    const size_t at = StreamIndices(tris.data(), tris.size(), first);
     WithoutCulling(false);  // lines are never culled
-    es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT, nullptr);
+    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(at));
     WithoutCulling(true);
 }
 
@@ -143,17 +277,18 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     kind.points = mode == GL_POINTS;
     kind.face = face;
     if (ni == 0 || !UseProgramFor(kind)) return;
-    Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-    PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
+    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
+    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const size_t at = idx ? StreamIndices(idx, ni, first) : 0;
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
     if (idx) {
-        Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, idx, ni * 4);
         // The range tells the driver which vertices to shade, without a
         // pass over the indices.
-        es.DrawRangeElements(mode, 0, GLuint(n - 1), GLsizei(ni), GL_UNSIGNED_INT, nullptr);
+        es.DrawRangeElements(mode, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(at));
     } else {
-        es.DrawArrays(mode, 0, GLsizei(n));
+        es.DrawArrays(mode, GLint(first), GLsizei(n));
     }
     if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
@@ -266,12 +401,7 @@ void DrawUnfilled(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
         const Vertex* const at = vertices();
         const size_t total = count();
         if (runMode == GL_FILL) {
-            if (UseProgramFor(DrawKind())) {
-                Upload(ES_ARRAY_BUFFER, g_streamVbo, at, total * sizeof(Vertex));
-                PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
-                Upload(ES_ELEMENT_ARRAY_BUFFER, g_streamIbo, run.data(), run.size() * 4);
-                es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(total - 1), GLsizei(run.size()), GL_UNSIGNED_INT, nullptr);
-            }
+            if (UseProgramFor(DrawKind())) DrawTriangles(at, total, run.data(), run.size());
         } else if (runMode == GL_LINE && EmulatedWideLines()) {
             DrawWide(at, run, provoking, runFace);
         } else {
@@ -360,16 +490,82 @@ void FillCurrent(Vertex* v, int attr) {
 bool IsFill(GLenum mode) { return mode >= GL_TRIANGLES && mode <= GL_POLYGON; }
 bool IsLine(GLenum mode) { return mode >= GL_LINES && mode <= GL_LINE_STRIP; }
 
-GLuint StreamBuffer() { return g_streamVbo; }
+namespace {
 
-void Upload(GLenum target, GLuint buffer, const void* data, size_t bytes) {
-    size_t& capacity = g_streamCapacity[target == ES_ELEMENT_ARRAY_BUFFER ? 1 : 0];
-    es.BindBuffer(target, buffer);
-    if (bytes > capacity) {
-        capacity = bytes > 2 * capacity ? bytes : 2 * capacity;
-        es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
+// A list's batch drawn from the list's own buffers; the attributes in
+// `constants` (bits 1-3) take `values` for every vertex.
+void DrawFromList(const DisplayList& list, const Batch& b, unsigned constants, const float values[4][4]) {
+    const size_t n = b.vertices.size();
+    DrawKind kind;
+    kind.points = b.drawMode == GL_POINTS;
+    if (!UseProgramFor(kind)) return;
+    Bind(ES_ARRAY_BUFFER, list.vbo);
+    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
+    Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
+    GLint grown[4];
+    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
+    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+                         reinterpret_cast<const void*>(b.firstIndex * 4));
+    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+}
+
+}  // namespace
+
+void SendPendingDraws() {
+    g.pendingDraws = false;
+    Pending& p = g_pending;
+    if (p.segments.empty()) return;
+    // The state the draws were made in, for the draw; the current one back after.
+    ServerState& s = g.s;
+    const Mat4 current[3] = {Top(0), Top(1), Top(2)};
+    const Material material[2] = {s.material[0], s.material[1]};
+    Top(1) = p.projection, Top(2) = p.texture;
+    s.material[0] = p.material[0], s.material[1] = p.material[1];
+    uint64_t key = p.key;
+    const Segment& first = p.segments[0];
+    CopyN(s.material[0].diffuse, first.diffuse, 4);
+    if (p.segments.size() == 1) {
+        Top(0) = first.modelview;
+    } else {
+        Top(0) = Identity();
+        bool oneDiffuse = true;
+        for (const Segment& seg : p.segments) oneDiffuse &= std::memcmp(seg.diffuse, first.diffuse, sizeof seg.diffuse) == 0;
+        const bool carry = p.lit && !p.tracked && !oneDiffuse;
+        if (carry) key = DiffuseFromColour(key);
+        for (const Segment& seg : p.segments) {
+            const float* m = seg.modelview.m;
+            float nm[9];
+            if (p.lit) NormalMatrix(seg.modelview, nm);
+            for (size_t i = seg.firstVertex; i < seg.firstVertex + seg.vertexCount; ++i) {
+                Vertex& v = p.vertices[i];
+                const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
+                for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+                if (p.lit) {
+                    // As the shader does it: the normal, a row vector, times the matrix.
+                    const float a = v.normal[0], b = v.normal[1], c = v.normal[2];
+                    for (int j = 0; j < 3; ++j) v.normal[j] = a * nm[3 * j] + b * nm[3 * j + 1] + c * nm[3 * j + 2];
+                }
+                if (carry) CopyN(v.colour, seg.diffuse, 4);
+            }
+        }
     }
-    es.BufferSubData(target, 0, GLsizeiptr(bytes), data);
+    MatrixChanged();
+    ++g.materialSerial;
+    if (p.segments.size() == 1 && first.list)
+        DrawFromList(*first.list, *first.batch, first.constants, first.values);
+    else if (UseProgramForKey(key))
+        DrawTriangles(p.vertices.data(), p.vertices.size(), p.indices.data(), p.indices.size());
+    Top(0) = current[0], Top(1) = current[1], Top(2) = current[2];
+    s.material[0] = material[0], s.material[1] = material[1];
+    MatrixChanged();
+    ++g.materialSerial;
+    p.vertices.clear(), p.indices.clear(), p.segments.clear();
+}
+
+GLuint StreamBuffer() { return g_rings[0].buffer; }
+
+size_t StreamVertices(const void* data, size_t count, size_t stride) {
+    return Stream(0, data, count * stride, stride) / stride;
 }
 
 void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants,
@@ -399,6 +595,8 @@ void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsi
 
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     if (n == 0) return;
+    if (IsFill(mode) && !Unfilled() && Merge(mode, v, n, idx, ni)) return;
+    FlushDraws();
     if (IsFill(mode) && Unfilled()) return DrawUnfilled(mode, v, n, idx, ni);
     if (IsLine(mode) && EmulatedWideLines()) {
         // Wider than the driver draws lines.
@@ -407,33 +605,12 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
         LinePairs(mode, idx ? ni : n, idx, &pairs);
         return DrawWide(v, pairs, {}, 1);
     }
-    if (!idx && (mode == GL_QUADS || mode == GL_QUAD_STRIP)) {
-        // Quads of vertices in order: the triangles of n vertices are the
-        // first ones of a longer run's, kept in a buffer of their own.
-        const int which = mode == GL_QUADS ? 0 : 1;
-        QuadPattern& q = g_quadPatterns[which];
-        if (n > q.vertices) {
-            std::vector<uint32_t> pattern;
-            const size_t vertices = n > 2 * q.vertices ? n : 2 * q.vertices;
-            Triangles(mode, vertices, nullptr, &pattern);
-            if (!q.buffer) es.GenBuffers(1, &q.buffer);
-            es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-            es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(pattern.size() * 4), pattern.data(), ES_STATIC_DRAW);
-            q.vertices = vertices;
-        }
-        const size_t count = mode == GL_QUADS ? n / 4 * 6 : (n >= 4 ? (n / 2 - 1) * 6 : 0);
-        if (count == 0 || !UseProgramFor(DrawKind())) return;
-        Upload(ES_ARRAY_BUFFER, g_streamVbo, v, n * sizeof(Vertex));
-        PointAttributes(g_streamVbo, 0, sizeof(Vertex), false);
-        es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, q.buffer);
-        es.DrawRangeElements(GL_TRIANGLES, 0, GLuint(n - 1), GLsizei(count), GL_UNSIGNED_INT, nullptr);
-        return;
-    }
     if (mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON) {
         static std::vector<uint32_t> converted;
         converted.clear();
         Triangles(mode, idx ? ni : n, idx, &converted);
-        return DrawIndexed(GL_TRIANGLES, v, n, converted.data(), converted.size(), 0);
+        if (converted.empty() || !UseProgramFor(DrawKind())) return;
+        return DrawTriangles(v, n, converted.data(), converted.size());
     }
     DrawIndexed(mode, v, n, idx, idx ? ni : n, 0);
 }
@@ -441,11 +618,13 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
 bool InitDrawing() {
     es.GenVertexArrays(1, &g_vao);
     es.BindVertexArray(g_vao);
-    es.GenBuffers(1, &g_streamVbo);
-    es.GenBuffers(1, &g_streamIbo);
+    g_bound[0] = g_bound[1] = 0;
+    for (Ring& r : g_rings) {
+        r = Ring();
+        es.GenBuffers(1, &r.buffer);
+    }
     g_attributes = AttributeState();
-    g_streamCapacity[0] = g_streamCapacity[1] = 0;
-    g_quadPatterns[0] = g_quadPatterns[1] = QuadPattern();
+    g_pending = Pending();
     if (!InitPrograms()) return false;
     if (!InitBlend()) return false;
     es.UseProgram(0);
@@ -486,16 +665,18 @@ void FinishList(DisplayList* list) {
     }
     if (vertices.empty()) return;
     es.GenBuffers(1, &list->vbo);
-    es.BindBuffer(ES_ARRAY_BUFFER, list->vbo);
+    Bind(ES_ARRAY_BUFFER, list->vbo);
     es.BufferData(ES_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(Vertex)), vertices.data(), ES_STATIC_DRAW);
     es.GenBuffers(1, &list->ibo);
-    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list->ibo);
+    Bind(ES_ELEMENT_ARRAY_BUFFER, list->ibo);
     es.BufferData(ES_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), ES_STATIC_DRAW);
 }
 
 void FreeList(DisplayList* list) {
     // A buffer made later may take the name again.
     if (list->vbo && g_attributes.buffer == list->vbo) g_attributes.buffer = 0, g_attributes.base = SIZE_MAX;
+    for (GLuint& bound : g_bound)
+        if (bound && (bound == list->vbo || bound == list->ibo)) bound = 0;
     if (list->vbo) es.DeleteBuffers(1, &list->vbo);
     if (list->ibo) es.DeleteBuffers(1, &list->ibo);
     list->vbo = list->ibo = 0;
@@ -517,26 +698,29 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
         DrawNow(b.mode, v.data(), n, nullptr, 0);
         return;
     }
-    DrawKind kind;
-    kind.points = b.drawMode == GL_POINTS;
-    if (!UseProgramFor(kind)) return;
-    es.BindBuffer(ES_ARRAY_BUFFER, list.vbo);
     // Attributes the list never set take the current value for every vertex.
     unsigned constants = 0;
-    float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
-                          {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
-                          {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
-                          {0, 0, 0, 1}};
+    const float values[4][4] = {{g.s.normal[0], g.s.normal[1], g.s.normal[2], 1.0f},
+                                {g.s.colour[0], g.s.colour[1], g.s.colour[2], g.s.colour[3]},
+                                {g.s.tex[0], g.s.tex[1], 0.0f, 1.0f},
+                                {0, 0, 0, 1}};
     if (b.firstSet[kNormal] == n) constants |= 2;
     if (b.firstSet[kColour] == n) constants |= 4;
     if (b.firstSet[kTex] == n) constants |= 8;
-    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
-    es.BindBuffer(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
-    GLint grown[4];
-    if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
-    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
-                         reinterpret_cast<const void*>(b.firstIndex * 4));
-    if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
+    if (IsFill(b.mode) && n <= kMergeVertices) {
+        static std::vector<Vertex> v;
+        v = b.vertices;
+        for (int a = 0; a < 3; ++a)
+            for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
+        if (Merge(b.mode, v.data(), n, nullptr, 0)) {
+            Segment& seg = g_pending.segments.back();
+            seg.list = &list, seg.batch = &b, seg.constants = constants;
+            std::memcpy(seg.values, values, sizeof seg.values);
+            return;
+        }
+    }
+    FlushDraws();
+    DrawFromList(list, b, constants, values);
 }
 
 }  // namespace gl11

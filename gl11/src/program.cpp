@@ -4,6 +4,8 @@
 // state the uniforms carry, each group only when it changed.
 #include "program.h"
 
+#include <gl11.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +39,8 @@ enum : uint64_t {
 
 std::unordered_map<uint64_t, Program> g_programs;
 GLuint g_current = 0;
+
+}  // namespace
 
 uint64_t KeyFor(const DrawKind& kind) {
     const ServerState& s = g.s;
@@ -96,6 +100,15 @@ uint64_t KeyFor(const DrawKind& kind) {
     return key;
 }
 
+bool Mergeable(uint64_t key) {
+    const uint64_t gen = 0xFFull << kGenShift;
+    return !(key & (kTwoSide | kWide | kPoints | kKeyBlendAlpha | kKeyBlendColour | gen | 3ull << kFaceShift));
+}
+
+uint64_t DiffuseFromColour(uint64_t key) { return key | 2ull << kCmShift | 3ull << kCmFaceShift; }
+
+namespace {
+
 std::string Defines(uint64_t key) {
     std::string d = "#version 300 es\nprecision highp float;\n";
     const auto define = [&](const char* name, long value) {
@@ -145,11 +158,14 @@ std::string Defines(uint64_t key) {
     return d;
 }
 
-GLuint Compile(GLenum type, const std::string& source) {
+// `check`: the compile's outcome read (the driver waits for it); otherwise
+// a failure shows at the link.
+GLuint Compile(GLenum type, const std::string& source, bool check) {
     const GLuint s = es.CreateShader(type);
     const char* text = source.c_str();
     es.ShaderSource(s, 1, &text, nullptr);
     es.CompileShader(s);
+    if (!check) return s;
     GLint ok = 0;
     es.GetShaderiv(s, ES_COMPILE_STATUS, &ok);
     if (ok) return s;
@@ -160,12 +176,13 @@ GLuint Compile(GLenum type, const std::string& source) {
     return 0;
 }
 
-// Builds the program of `key` into p; false (everything made deleted) when
-// it does not build.
-bool Build(uint64_t key, Program& p) {
+// Starts building the program of `key` into p: compiled and linked, the
+// outcome read by FinishBuild. `wait`: each shader's compile checked
+// first. False (everything made deleted) when a shader did not compile.
+bool StartBuild(uint64_t key, Program& p, bool wait) {
     const std::string defines = Defines(key);
-    const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader);
-    const GLuint fs = vs ? Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader) : 0;
+    const GLuint vs = Compile(ES_VERTEX_SHADER, defines + kVertexShader, wait);
+    const GLuint fs = vs ? Compile(ES_FRAGMENT_SHADER, defines + kFragmentShader, wait) : 0;
     if (!fs) {
         if (vs) es.DeleteShader(vs);
         return false;
@@ -176,6 +193,15 @@ bool Build(uint64_t key, Program& p) {
     es.LinkProgram(p.id);
     es.DeleteShader(vs);  // freed with the program
     es.DeleteShader(fs);
+    p.linking = true;
+    return true;
+}
+
+// Reads the link's outcome (the driver waits for it here if it has not
+// finished) and the uniforms' locations; false (the program deleted) when
+// it did not link.
+bool FinishBuild(Program& p) {
+    p.linking = false;
     GLint ok = 0;
     es.GetProgramiv(p.id, ES_LINK_STATUS, &ok);
     if (!ok) {
@@ -221,15 +247,78 @@ bool Build(uint64_t key, Program& p) {
     return true;
 }
 
+// Whether variants were prepared (gl11_PrepareVariants): one built at its
+// first draw is then worth a word in a debug build.
+bool g_prepared = false;
+
 Program* ProgramFor(uint64_t key) {
     Program& p = g_programs[key];
-    if (p.id) return &p;
-    if (p.failed) return nullptr;
-    if (Build(key, p)) return &p;
+    if (p.linking) {
+        if (FinishBuild(p)) return &p;
+    } else {
+        if (p.id) return &p;
+        if (p.failed) return nullptr;
+#ifndef NDEBUG
+        if (g_prepared)
+            std::fprintf(stderr, "gl11: variant 0x%llx built at its first draw: it was not prepared\n",
+                         static_cast<unsigned long long>(key));
+#endif
+        if (StartBuild(key, p, true) && FinishBuild(p)) return &p;
+    }
     p.failed = true;
     SetError(GL_INVALID_OPERATION);
     return nullptr;
 }
+
+// Sends a uniform of `n` floats at `location` through `send` when the
+// program has it and its value differs from the one it holds.
+template <class Send>
+void Set(Program& p, UniformSlot slot, GLint location, const float* v, size_t n, Send send) {
+    if (location < 0) return;
+    std::vector<float>& held = p.sent[slot];
+    if (held.size() == n && std::memcmp(held.data(), v, n * sizeof(float)) == 0) return;
+    held.assign(v, v + n);
+    send();
+}
+void Set4(Program& p, UniformSlot slot, GLint location, const float* v, int count) {
+    Set(p, slot, location, v, size_t(count) * 4, [&] { es.Uniform4fv(location, count, v); });
+}
+void Set3(Program& p, UniformSlot slot, GLint location, const float* v, int count) {
+    Set(p, slot, location, v, size_t(count) * 3, [&] { es.Uniform3fv(location, count, v); });
+}
+void Set1(Program& p, UniformSlot slot, GLint location, float v) {
+    Set(p, slot, location, &v, 1, [&] { es.Uniform1f(location, v); });
+}
+void SetMatrix(Program& p, UniformSlot slot, GLint location, const float* m) {
+    Set(p, slot, location, m, 16, [&] { es.UniformMatrix4fv(location, 1, GL_FALSE, m); });
+}
+
+}  // namespace
+
+void NormalMatrix(const Mat4& mv, float out[9]) {
+    const float* m = mv.m;
+    if (m[3] == 0 && m[7] == 0 && m[11] == 0 && m[15] == 1) {
+        // Cofactors of the column-major a = (m0 m4 m8; m1 m5 m9; m2 m6 m10).
+        const float c00 = m[5] * m[10] - m[9] * m[6], c01 = m[8] * m[6] - m[4] * m[10], c02 = m[4] * m[9] - m[8] * m[5];
+        const float det = m[0] * c00 + m[1] * c01 + m[2] * c02;
+        if (det != 0) {
+            const float r = 1.0f / det;
+            // inv in column-major order
+            out[0] = c00 * r, out[3] = c01 * r, out[6] = c02 * r;
+            out[1] = (m[9] * m[2] - m[1] * m[10]) * r, out[4] = (m[0] * m[10] - m[8] * m[2]) * r,
+            out[7] = (m[8] * m[1] - m[0] * m[9]) * r;
+            out[2] = (m[1] * m[6] - m[5] * m[2]) * r, out[5] = (m[4] * m[2] - m[0] * m[6]) * r,
+            out[8] = (m[0] * m[5] - m[4] * m[1]) * r;
+            return;
+        }
+    }
+    Mat4 inv;
+    if (!Invert(mv, &inv)) inv = Identity();
+    const float nm[9] = {inv.m[0], inv.m[1], inv.m[2], inv.m[4], inv.m[5], inv.m[6], inv.m[8], inv.m[9], inv.m[10]};
+    std::memcpy(out, nm, sizeof nm);
+}
+
+namespace {
 
 // The front material, and the back one where the program lights both sides.
 void SendMaterial(Program& p, uint64_t key) {
@@ -244,8 +333,8 @@ void SendMaterial(Program& p, uint64_t key) {
         CopyN(material[side * 4 + 3], m.emission, 4);
         shininess[side] = m.shininess;
     }
-    es.Uniform4fv(p.material, 4 * sides, material[0]);
-    es.Uniform1fv(p.shininess, sides, shininess);
+    Set4(p, kUMaterial, p.material, material[0], 4 * sides);
+    Set(p, kUShininess, p.shininess, shininess, size_t(sides), [&] { es.Uniform1fv(p.shininess, sides, shininess); });
 }
 
 // The lights that are on, in order, and the light model's ambient colour.
@@ -277,17 +366,15 @@ void SendLights(Program& p) {
         spot[count][2] = light.spotCutoff != 180 ? 1.0f : 0.0f;
         ++count;
     }
-    es.Uniform4fv(p.lightModelAmbient, 1, s.lightModelAmbient);
+    Set4(p, kULightModelAmbient, p.lightModelAmbient, s.lightModelAmbient, 1);
     if (count > 0) {
-        es.Uniform4fv(p.lightPos, count, pos[0]);
-        es.Uniform3fv(p.lightAmb, count, amb[0]);
-        es.Uniform3fv(p.lightDiff, count, diff[0]);
-        es.Uniform3fv(p.lightSpec, count, spec[0]);
-        es.Uniform3fv(p.lightAtt, count, att[0]);
-        if (p.lightSpot >= 0) {
-            es.Uniform3fv(p.lightSpot, count, spot[0]);
-            es.Uniform3fv(p.lightSpotDir, count, spotDir[0]);
-        }
+        Set4(p, kULightPos, p.lightPos, pos[0], count);
+        Set3(p, kULightAmb, p.lightAmb, amb[0], count);
+        Set3(p, kULightDiff, p.lightDiff, diff[0], count);
+        Set3(p, kULightSpec, p.lightSpec, spec[0], count);
+        Set3(p, kULightAtt, p.lightAtt, att[0], count);
+        Set3(p, kULightSpot, p.lightSpot, spot[0], count);
+        Set3(p, kULightSpotDir, p.lightSpotDir, spotDir[0], count);
     }
 }
 
@@ -296,16 +383,16 @@ void SendShading(Program& p) {
     if (p.fogParams >= 0) {
         const float scale = s.fogEnd == s.fogStart ? 1.0f : 1.0f / (s.fogEnd - s.fogStart);
         const float params[4] = {s.fogEnd, scale, s.fogDensity, 0};
-        es.Uniform4fv(p.fogParams, 1, params);
-        es.Uniform4fv(p.fogColour, 1, s.fogColour);
+        Set4(p, kUFogParams, p.fogParams, params, 1);
+        Set4(p, kUFogColour, p.fogColour, s.fogColour, 1);
     }
-    if (p.alphaRef >= 0) es.Uniform1f(p.alphaRef, std::nearbyint(s.alphaRef * 255.0f));  // see the shader
-    if (p.envColour >= 0) es.Uniform4fv(p.envColour, 1, s.texEnvColour);
+    Set1(p, kUAlphaRef, p.alphaRef, std::nearbyint(s.alphaRef * 255.0f));  // see the shader
+    Set4(p, kUEnvColour, p.envColour, s.texEnvColour, 1);
     if (p.objectPlanes >= 0 || p.eyePlanes >= 0) {
         float object[4][4], eye[4][4];
         for (int c = 0; c < 4; ++c) CopyN(object[c], s.texGen[c].objectPlane, 4), CopyN(eye[c], s.texGen[c].eyePlane, 4);
-        if (p.objectPlanes >= 0) es.Uniform4fv(p.objectPlanes, 4, object[0]);
-        if (p.eyePlanes >= 0) es.Uniform4fv(p.eyePlanes, 4, eye[0]);
+        Set4(p, kUObjectPlanes, p.objectPlanes, object[0], 4);
+        Set4(p, kUEyePlanes, p.eyePlanes, eye[0], 4);
     }
 }
 
@@ -316,35 +403,35 @@ void SendUniforms(Program& p, uint64_t key) {
         // Transposed for the shader (see shader_source.cpp), here: the
         // driver's transposing upload costs twice a plain one.
         const Mat4 mvp = Transposed(Multiply(Top(1), Top(0)));
-        es.UniformMatrix4fv(p.mvp, 1, GL_FALSE, mvp.m);
-        if (p.texMatrix >= 0) es.UniformMatrix4fv(p.texMatrix, 1, GL_FALSE, Top(2).m);
+        SetMatrix(p, kUMvp, p.mvp, mvp.m);
+        SetMatrix(p, kUTexMatrix, p.texMatrix, Top(2).m);
         if (p.modelview >= 0) {
             const Mat4 modelview = Transposed(Top(0));
-            es.UniformMatrix4fv(p.modelview, 1, GL_FALSE, modelview.m);
+            SetMatrix(p, kUModelview, p.modelview, modelview.m);
         }
         if (p.normalMatrix >= 0) {
-            // Normals go through the inverse transpose of the modelview: a
-            // normal times the inverse.
-            Mat4 inv;
-            if (!Invert(Top(0), &inv)) inv = Identity();
-            const float nm[9] = {inv.m[0], inv.m[1], inv.m[2], inv.m[4], inv.m[5], inv.m[6], inv.m[8], inv.m[9], inv.m[10]};
-            es.UniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, nm);
+            float nm[9];
+            NormalMatrix(Top(0), nm);
+            Set(p, kUNormalMatrix, p.normalMatrix, nm, 9, [&] { es.UniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, nm); });
         }
-        if (key & kWide) es.Uniform2f(p.vpHalf, float(s.viewport[2]) * 0.5f, float(s.viewport[3]) * 0.5f);
+        if (key & kWide) {
+            const float half[2] = {float(s.viewport[2]) * 0.5f, float(s.viewport[3]) * 0.5f};
+            Set(p, kUVpHalf, p.vpHalf, half, 2, [&] { es.Uniform2f(p.vpHalf, half[0], half[1]); });
+        }
         p.pointSizeSent = -1;  // the viewports below
     }
     if ((key & kPoints) && p.pointSizeSent != s.pointSize) {
         p.pointSizeSent = s.pointSize;
-        es.Uniform1f(p.pointSize, PointSizePixels());
+        Set1(p, kUPointSize, p.pointSize, PointSizePixels());
         GLint grown[4];
         PointViewport(grown);
         const float vp[8] = {float(s.viewport[0]), float(s.viewport[1]), float(s.viewport[2]), float(s.viewport[3]),
                              float(grown[0]),      float(grown[1]),      float(grown[2]),      float(grown[3])};
-        es.Uniform4fv(p.viewport, 2, vp);
+        Set4(p, kUViewport, p.viewport, vp, 2);
     }
     if ((key & kWide) && p.lineWidthSent != LineWidthPixels()) {
         p.lineWidthSent = LineWidthPixels();
-        es.Uniform1f(p.halfWidth, p.lineWidthSent * 0.5f);
+        Set1(p, kUHalfWidth, p.halfWidth, p.lineWidthSent * 0.5f);
     }
     if ((key & kLighting) && p.lightSerial != g.lightSerial) {
         p.lightSerial = g.lightSerial;
@@ -362,8 +449,9 @@ void SendUniforms(Program& p, uint64_t key) {
 
 }  // namespace
 
-bool UseProgramFor(const DrawKind& kind) {
-    const uint64_t key = KeyFor(kind);
+bool UseProgramFor(const DrawKind& kind) { return UseProgramForKey(KeyFor(kind)); }
+
+bool UseProgramForKey(uint64_t key) {
     Program* p = ProgramFor(key);
     if (!p) return false;
     if (g_current != p->id) {
@@ -382,6 +470,7 @@ void ProgramChanged() { g_current = 0; }
 bool InitPrograms() {
     g_programs.clear();
     g_current = 0;
+    g_prepared = false;
     // The common programs built now, not in the middle of a frame.
     const uint64_t lit = kLighting | 1ull << kLightShift;  // one light, as most programs have
     for (uint64_t key : {uint64_t(0), lit, uint64_t(kTexture), lit | kTexture})
@@ -390,3 +479,40 @@ bool InitPrograms() {
 }
 
 }  // namespace gl11
+
+using namespace gl11;
+
+extern "C" {
+
+int gl11_Variants(unsigned long long* ids, int max) {
+    if (!Usable()) return 0;
+    int count = 0;
+    for (const auto& [key, p] : g_programs) {
+        if (!p.id) continue;
+        if (ids && count < max) ids[count] = key;
+        ++count;
+    }
+    return count;
+}
+
+void gl11_PrepareVariants(const unsigned long long* ids, int count) {
+    if (!Usable()) return;
+    if (count < 0 || (count > 0 && !ids)) return SetError(GL_INVALID_VALUE);
+    g_prepared = true;
+    // Keys the layer never makes (more than 8 lights, bits it has no use
+    // for, an alpha function past GL_ALWAYS) are left out.
+    constexpr uint64_t known = (1ull << 42) - 1;
+    for (int i = 0; i < count; ++i) {
+        const uint64_t key = ids[i];
+        if ((key & ~known) || ((key >> kLightShift) & 15) > 8 || ((key >> kAlphaShift) & 15) > 8 ||
+            ((key >> kFaceShift) & 3) == 3)
+            continue;
+        Guarded([&] {
+            Program& p = g_programs[key];
+            if (p.id || p.failed) return;
+            if (!StartBuild(key, p, false)) p.failed = true;
+        });
+    }
+}
+
+}  // extern "C"

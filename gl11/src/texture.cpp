@@ -272,10 +272,17 @@ void gl11_glDeleteTextures(GLsizei n, const GLuint* textures) {
 }
 
 void gl11_glBindTexture(GLenum target, GLuint texture) {
-    if (!Usable()) return;
-    GL11_RECORD(gl11_glBindTexture(target, texture));
+    if (!UsableKeepingDraws()) return;
+    GL11_RECORD_KEEPING(gl11_glBindTexture(target, texture));
     if (InBegin()) return;
     if (target != GL_TEXTURE_2D) return SetError(GL_INVALID_ENUM);
+    if (texture == g.s.boundTexture) {
+        // Bound already (the driver's too): nothing changes, the pending
+        // draws keep, nothing is sent.
+        const auto it = g.textures.find(texture);
+        if (it != g.textures.end() && it->second.es) return;
+    }
+    FlushDraws();
     Guarded([&] { BindTexture(texture); });
 }
 

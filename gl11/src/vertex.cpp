@@ -20,7 +20,7 @@ void SetAttribute(int attr, const float* v) {
         if (!g.inBegin) {
             float copy[4] = {0, 0, 0, 0};
             CopyN(copy, v, sizes[attr]);
-            Record([attr, copy] { SetAttribute(attr, copy); });
+            Record([attr, copy] { SetAttribute(attr, copy); }, true);
         }
         if (g.compilingMode == GL_COMPILE) return;
     }
@@ -32,7 +32,7 @@ void SetAttribute(int attr, const float* v) {
 namespace {
 
 void EmitVertex(float x, float y, float z, float w) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (!g.inBegin) return;  // outside glBegin / glEnd a vertex does nothing
     Vertex v;
     v.pos[0] = x, v.pos[1] = y, v.pos[2] = z, v.pos[3] = w;
@@ -208,7 +208,7 @@ ArrayPointer* ArrayFor(GLenum array) {
 
 void SetPointer(ArrayPointer* a, GLint size, GLenum type, GLsizei stride, const void* pointer, bool sizeOk,
                 bool typeOk) {
-    if (!Usable() || InBegin()) return;
+    if (!UsableKeepingDraws() || InBegin()) return;
     if (!typeOk) return SetError(GL_INVALID_ENUM);
     if (stride < 0 || !sizeOk) return SetError(GL_INVALID_VALUE);
     a->size = size, a->type = type, a->stride = stride, a->pointer = pointer;
@@ -224,7 +224,7 @@ using namespace gl11;
 extern "C" {
 
 void gl11_glBegin(GLenum mode) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (g.inBegin) return SetError(GL_INVALID_OPERATION);
     if (!ValidMode(mode)) return SetError(GL_INVALID_ENUM);
     g.inBegin = true;
@@ -235,7 +235,7 @@ void gl11_glBegin(GLenum mode) {
 }
 
 void gl11_glEnd(void) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (!g.inBegin) return SetError(GL_INVALID_OPERATION);
     g.inBegin = false;
     Guarded([] {
@@ -251,7 +251,7 @@ void gl11_glEnd(void) {
                     if (set[0]) SetAttribute(kNormal, n);
                     if (set[1]) SetAttribute(kColour, c);
                     if (set[2]) SetAttribute(kTex, t);
-                }))
+                }, true))
                 return;
             // GL_COMPILE_AND_EXECUTE: the block drawn now too, as it was
             // given (the current values are the block's own by now).
@@ -268,14 +268,14 @@ void gl11_glVertex3fv(const GLfloat* v) { EmitVertex(v[0], v[1], v[2], 1.0f); }
 void gl11_glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) { EmitVertex(x, y, z, w); }
 
 void gl11_glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     const float v[3] = {x, y, z};
     SetAttribute(kNormal, v);
 }
 void gl11_glNormal3fv(const GLfloat* v) { gl11_glNormal3f(v[0], v[1], v[2]); }
 
 void gl11_glColor4f(GLfloat r, GLfloat gr, GLfloat b, GLfloat a) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     const float v[4] = {r, gr, b, a};
     SetAttribute(kColour, v);
 }
@@ -285,14 +285,14 @@ void gl11_glColor4fv(const GLfloat* v) { gl11_glColor4f(v[0], v[1], v[2], v[3]);
 void gl11_glColor3ub(GLubyte r, GLubyte gr, GLubyte b) { gl11_glColor4f(r / 255.0f, gr / 255.0f, b / 255.0f, 1.0f); }
 
 void gl11_glTexCoord2f(GLfloat s, GLfloat t) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     const float v[2] = {s, t};
     SetAttribute(kTex, v);
 }
 void gl11_glTexCoord2fv(const GLfloat* v) { gl11_glTexCoord2f(v[0], v[1]); }
 
 void gl11_glRectf(GLfloat x1, GLfloat y1, GLfloat x2, GLfloat y2) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (g.inBegin) return SetError(GL_INVALID_OPERATION);
     gl11_glBegin(GL_POLYGON);
     gl11_glVertex2f(x1, y1);
@@ -303,13 +303,13 @@ void gl11_glRectf(GLfloat x1, GLfloat y1, GLfloat x2, GLfloat y2) {
 }
 
 void gl11_glEnableClientState(GLenum array) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (ArrayPointer* a = ArrayFor(array)) a->enabled = true;
     else SetError(GL_INVALID_ENUM);
 }
 
 void gl11_glDisableClientState(GLenum array) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (ArrayPointer* a = ArrayFor(array)) a->enabled = false;
     else SetError(GL_INVALID_ENUM);
 }
@@ -334,7 +334,7 @@ void gl11_glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoi
 }
 
 void gl11_glDrawArrays(GLenum mode, GLint first, GLsizei count) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (g.inBegin) return SetError(GL_INVALID_OPERATION);
     if (!ValidMode(mode)) return SetError(GL_INVALID_ENUM);
     if (first < 0 || count < 0) return SetError(GL_INVALID_VALUE);
@@ -343,7 +343,7 @@ void gl11_glDrawArrays(GLenum mode, GLint first, GLsizei count) {
 }
 
 void gl11_glDrawElements(GLenum mode, GLsizei count, GLenum type, const GLvoid* indices) {
-    if (!Usable()) return;
+    if (!UsableKeepingDraws()) return;
     if (g.inBegin) return SetError(GL_INVALID_OPERATION);
     if (!ValidMode(mode) || (type != GL_UNSIGNED_BYTE && type != GL_UNSIGNED_SHORT && type != GL_UNSIGNED_INT))
         return SetError(GL_INVALID_ENUM);

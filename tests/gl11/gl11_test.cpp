@@ -16,13 +16,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
+#include "gl11/src/es3.h"
 #include "tests/support/process.h"
 #include "tools/common/png.h"
 
@@ -98,7 +102,7 @@ GLenum InjectedGetError() {
     return g_realGetError();
 }
 
-void* CountingGetProc(const char* name) {
+void* FaultyGetProc(const char* name) {
     void* real = reinterpret_cast<void*>(eglGetProcAddress(name));
     const std::string n = name;
     if (n == "glShaderSource") return g_realShaderSource = reinterpret_cast<decltype(g_realShaderSource)>(real), reinterpret_cast<void*>(FaultyShaderSource);
@@ -112,6 +116,78 @@ void* CountingGetProc(const char* name) {
     if (n == "glGetError") return g_realGetError = reinterpret_cast<decltype(g_realGetError)>(real), reinterpret_cast<void*>(InjectedGetError);
     if (n == "glReadPixels") return g_realReadPixels = reinterpret_cast<decltype(g_realReadPixels)>(real), reinterpret_cast<void*>(CountedReadPixels);
     return real;
+}
+
+// Every ES function the layer loads, counted by name; the uniform calls
+// aimed at location -1 (no such uniform) and the offsets buffer data was
+// written at, apart.
+enum EsIndex {
+#define ES_INDEX(ret, name, params) kEs##name,
+    GL11_ES_FUNCTIONS(ES_INDEX)
+#undef ES_INDEX
+    kEsCount
+};
+const char* const kEsNames[] = {
+#define ES_NAME(ret, name, params) #name,
+    GL11_ES_FUNCTIONS(ES_NAME)
+#undef ES_NAME
+};
+int g_esCalls[kEsCount] = {};
+int g_uniformsToNowhere = 0;
+std::vector<long> g_subDataOffsets;
+
+template <class T>
+long long AsInt(T v) {
+    if constexpr (std::is_integral<T>::value) return static_cast<long long>(v);
+    return 0;
+}
+
+template <int I, class F>
+struct Counted;
+template <int I, class R, class... A>
+struct Counted<I, R (*)(A...)> {
+    static inline R (*real)(A...) = nullptr;
+    static R Call(A... a) {
+        ++g_esCalls[I];
+        if constexpr (sizeof...(A) > 0) {
+            const long long first = AsInt(std::get<0>(std::tie(a...)));
+            if (std::strncmp(kEsNames[I], "Uniform", 7) == 0 && first == -1) ++g_uniformsToNowhere;
+            if constexpr (sizeof...(A) == 4)
+                if (I == kEsBufferSubData) g_subDataOffsets.push_back(long(AsInt(std::get<1>(std::tie(a...)))));
+        }
+        return real(a...);
+    }
+};
+
+void* CountingGetProc(const char* name) {
+    void* real = FaultyGetProc(name);
+    if (!real) return nullptr;
+    const std::string n = name;
+#define ES_WRAP(ret, fn, params)                                                       \
+    if (n == "gl" #fn) {                                                               \
+        using W = Counted<kEs##fn, ret(*) params>;                                     \
+        W::real = reinterpret_cast<ret(*) params>(real);                               \
+        return reinterpret_cast<void*>(&W::Call);                                      \
+    }
+    GL11_ES_FUNCTIONS(ES_WRAP)
+#undef ES_WRAP
+    return real;
+}
+
+struct EsCalls {
+    int all = 0, draws = 0, uniforms = 0, binds = 0, bufferData = 0;
+};
+EsCalls CountSince(const int before[kEsCount]) {
+    EsCalls c;
+    for (int i = 0; i < kEsCount; ++i) {
+        const int n = g_esCalls[i] - before[i];
+        c.all += n;
+        if (std::strncmp(kEsNames[i], "Draw", 4) == 0) c.draws += n;
+        if (std::strncmp(kEsNames[i], "Uniform", 7) == 0) c.uniforms += n;
+    }
+    c.binds = g_esCalls[kEsBindBuffer] - before[kEsBindBuffer];
+    c.bufferData = g_esCalls[kEsBufferData] - before[kEsBufferData];
+    return c;
 }
 
 // An ES 3.0 context drawing into a 64 x 64 framebuffer object, made once.
@@ -1088,6 +1164,159 @@ TEST_F(Gl11, CallsWithoutAContextRecordAnErrorAndTheLayerStartsAgain) {
     EXPECT_EQ(Pixel(32, 32).r, 255);
 }
 
+std::vector<uint8_t> Frame() {
+    std::vector<uint8_t> rgb(kSize * kSize * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kSize, kSize, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+// A system of particles as the demo draws one: lit, added up, each with its
+// own diffuse alpha, place and turn, and the same list. `apart`: each one
+// followed by a call that sends what is pending (glGetError).
+void Particles(GLuint list, bool apart) {
+    for (int i = 0; i < 100; ++i) {
+        glPushMatrix();
+        const float diffuse[4] = {1.0f, 0.5f, 0.25f, 0.2f + 0.008f * float(i)};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+        glTranslatef(3.5f + float(i % 10) * 6.1f, 3.5f + float(i / 10) * 6.1f, 0);
+        glRotatef(17.0f * float(i), 0, 0, 1);
+        glRotatef(float(i % 7) * 9.0f, 1, 0.5f, 0);  // each its own light
+        glScalef(1.0f + 0.01f * float(i), 1, 1);
+        glCallList(list);
+        glPopMatrix();
+        if (apart) glGetError();
+    }
+    glDisable(GL_BLEND);
+}
+
+// Many similar draws cost a handful of ES calls: consecutive draws that
+// differ in their matrix and diffuse colour only are one draw, with the
+// pixels of the draws made one by one; nothing is sent to an absent
+// uniform.
+TEST_F(Gl11, ManySimilarDrawsAreAHandfulOfESCallsWithTheSamePixels) {
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glBegin(GL_QUADS);
+    glNormal3f(0, 0, 1);
+    glVertex3f(-4, -3, 0), glVertex3f(4, -3, 0), glVertex3f(4, 3, 0), glVertex3f(-4, 3, 0);
+    glEnd();
+    glEndList();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const auto scene = [&](bool apart) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        Particles(list, apart);
+        return Frame();
+    };
+    const std::vector<uint8_t> one = scene(true);
+    scene(false);  // the programs built, their uniforms set
+    int before[kEsCount];
+    std::memcpy(before, g_esCalls, sizeof before);
+    g_uniformsToNowhere = 0;
+    const std::vector<uint8_t> merged = scene(false);
+    const EsCalls c = CountSince(before);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDeleteLists(list, 1);
+    EXPECT_LE(c.draws, 3);
+    EXPECT_LE(c.uniforms, 10);
+    EXPECT_LE(c.all, 40);
+    EXPECT_EQ(g_uniformsToNowhere, 0);
+    int worst = 0, lit = 0;
+    for (size_t i = 0; i < one.size(); ++i) worst = std::max(worst, std::abs(int(one[i]) - int(merged[i])));
+    for (size_t i = 0; i < one.size(); i += 3) lit += one[i] > 0;
+    EXPECT_LE(worst, 1);
+    EXPECT_GT(lit, kSize * kSize / 2);  // the particles cover the frame
+}
+
+// Draws that cannot be one (each followed by glGetError): a uniform set again
+// to the value it has is not sent, a buffer or texture bound is not bound
+// again, and
+// each draw's vertices go into the stream after the last one's.
+TEST_F(Gl11, UnchangedStateIsNotSentAgainAndVerticesStreamThroughARing) {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const float diffuse[4] = {0.5f, 0.5f, 0.5f, 1}, position[4] = {0, 0, 1, 0};
+    const auto draw = [&] {
+        glLoadIdentity();
+        glTranslatef(1, 2, 0);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+        glLightfv(GL_LIGHT0, GL_POSITION, position);
+        glBindTexture(GL_TEXTURE_2D, 0);  // bound already
+        Quad(0, 0, 30, 30);
+        glGetError();
+    };
+    draw();
+    int before[kEsCount];
+    std::memcpy(before, g_esCalls, sizeof before);
+    g_subDataOffsets.clear();
+    for (int i = 0; i < 50; ++i) draw();
+    const EsCalls c = CountSince(before);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glLoadIdentity();
+    EXPECT_EQ(c.draws, 50);
+    EXPECT_EQ(c.uniforms, 0);
+    EXPECT_LE(c.binds, 2);
+    EXPECT_LE(c.bufferData, 2);  // new storage only when the ring is full
+    std::vector<long> offsets = g_subDataOffsets;
+    std::sort(offsets.begin(), offsets.end());
+    EXPECT_GE(std::unique(offsets.begin(), offsets.end()) - offsets.begin(), 50);
+    EXPECT_LE(c.all, 50 * 4);  // the vertices, the indices, the draw, glGetError
+}
+
+// Variants prepared ahead are compiled then, not at their first draw, and
+// draw as those built at it; gl11_Variants names the ones built; an id the
+// layer never makes is left out.
+TEST_F(Gl11, PreparedVariantsAreNotCompiledAtTheirFirstDraw) {
+    const auto state = [] {
+        glShadeModel(GL_FLAT);
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glEnable(GL_FOG);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GEQUAL, 0.25f);
+        glColor4f(0.2f, 0.9f, 0.4f, 0.5f);
+    };
+    const auto ids = [] {
+        std::vector<unsigned long long> v(size_t(gl11_Variants(nullptr, 0)));
+        EXPECT_EQ(gl11_Variants(v.data(), int(v.size())), int(v.size()));
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    const std::vector<unsigned long long> before = ids();
+    state();
+    Quad(0, 0, 64, 64);
+    const Rgb drawn = Pixel(32, 32);
+    std::vector<unsigned long long> made, after = ids();
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(made));
+    ASSERT_EQ(made.size(), 1u);
+    ASSERT_EQ(gl11_Init(CountingGetProc), 1);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_framebuffer);
+    SetUp();
+    const std::vector<unsigned long long> prepared = {made[0], ~0ull, 15ull << 1 /* 15 lights */};
+    const int compiles = g_esCalls[kEsCompileShader];
+    gl11_PrepareVariants(prepared.data(), int(prepared.size()));
+    EXPECT_EQ(g_esCalls[kEsCompileShader] - compiles, 2);
+    state();
+    Quad(0, 0, 64, 64);
+    EXPECT_EQ(g_esCalls[kEsCompileShader] - compiles, 2);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    const Rgb again = Pixel(32, 32);
+    EXPECT_EQ(again.r, drawn.r);
+    EXPECT_EQ(again.g, drawn.g);
+    EXPECT_EQ(again.b, drawn.b);
+    EXPECT_GT(again.g, 0);
+    after = ids();
+    EXPECT_TRUE(std::binary_search(after.begin(), after.end(), made[0]));
+    EXPECT_FALSE(std::binary_search(after.begin(), after.end(), ~0ull));
+    glDisable(GL_FOG);
+    glDisable(GL_ALPHA_TEST);
+    glShadeModel(GL_SMOOTH);
+}
+
 // The capture tool's stills at --scale 2, through the layer and through the
 // desktop's OpenGL, at 5 frames a second (the whole demo stays quick to draw):
 // mean difference at most 1.5 levels, 99 % of pixels within 16.
@@ -1098,6 +1327,8 @@ TEST(Gl11Capture, StillsAtScaleTwoMatchTheDesktop) {
     const Outcome b = RunCommand(std::string(LAYER_CAPTURE) + options + layer.path + "/");
     ASSERT_EQ(a.status, 0) << a.output;
     ASSERT_EQ(b.status, 0) << b.output;
+    // Every shader variant the demo draws with was prepared at start.
+    EXPECT_EQ(b.output.find("built at its first draw"), std::string::npos) << b.output;
     const std::vector<std::string> names = desktop.Names();
     ASSERT_EQ(names.size(), 6u);
     ASSERT_EQ(layer.Names(), names);
@@ -1124,6 +1355,16 @@ TEST(Gl11Capture, StillsAtScaleTwoMatchTheDesktop) {
         EXPECT_LE(sum / double(p1.size()), 1.5) << name;
         EXPECT_LE(double(far) / double(pixels), 0.01) << name;
     }
+}
+
+// The variants a browser's renderer needs (the blend done in the shader)
+// were prepared at start too.
+TEST(Gl11Capture, TheVariantsOfABlendInTheShaderArePrepared) {
+    TempFolder out;
+    const Outcome run = RunCommand("DEMO_GL11_SHADER_BLEND=1 " + std::string(LAYER_CAPTURE) +
+                                   " --no-progress --fps 5 --stills 65.6 -o " + out.path + "/");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("built at its first draw"), std::string::npos) << run.output;
 }
 
 }  // namespace
