@@ -67,7 +67,12 @@ wait_for() {
 
 start_xvfb() {
   exec {fd}<> <(:)
-  Xvfb -displayfd "$fd" -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  # No key repeats (a delay of 30 s): on a busy machine xdotool's release can
+  # come later than the server's 660 ms, and a repeated Right steps once too
+  # often (a run stepping to the last part once ended the demo instead).
+  # Xvfb ignores xset r off.
+  Xvfb -displayfd "$fd" -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset -ardelay 30000 -arinterval 30000 \
+    >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   local number=""
   read -r -t 20 -u "$fd" number || fail "Xvfb did not start: $(cat "$work/xvfb.log")"

@@ -150,19 +150,25 @@ if [ "$mode" = nosound ]; then
   x1=$((bx1 < sx1 ? bx1 : sx1)) y1=$((by1 < sy1 ? by1 : sy1))
   [ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || fail "the box does not overlap the splash: nothing to see"
   overlap="$((x1 - x0))x$((y1 - y0))+$x0+$y0"
-  import -window root "$work/screen.png" 2>/dev/null || fail "no screenshot"
-  clear=""
-  for corner in "$((bx0 + 2)) $((by0 + 2))" "$((bx1 - 3)) $((by0 + 2))" "$((bx0 + 2)) $((by1 - 3))" "$((bx1 - 3)) $((by1 - 3))"; do
-    read -r cx cy <<<"$corner"
-    if [ "$cx" -lt "$sx0" ] || [ "$cx" -ge "$sx1" ] || [ "$cy" -lt "$sy0" ] || [ "$cy" -ge "$sy1" ]; then clear=$corner; break; fi
-  done
-  [ -n "$clear" ] || fail "the box lies wholly over the splash: no face colour to read"
-  face=$(pixel "$work/screen.png" $clear)
-  convert -size "$((x1 - x0))x$((y1 - y0))" "xc:rgb($face)" "$work/face.png"
-  convert "$work/screen.png" -crop "$overlap" +repage "$work/overlap.png"
-  other=$(compare -metric AE -fuzz 3% "$work/overlap.png" "$work/face.png" null: 2>&1)
-  share=$((100 * ${other%%.*} / ((x1 - x0) * (y1 - y0))))
-  [ "$share" -lt 25 ] || fail "where the box overlaps the splash ($overlap) $share % of the screenshot is not the box's face ($face)"
+  # (A box just mapped may not be painted yet: looked at again for up to
+  # five seconds; a busy machine once gave a first look with none of it.)
+  box_face_shown() {
+    import -window root "$work/screen.png" 2>/dev/null || return 1
+    clear=""
+    for corner in "$((bx0 + 2)) $((by0 + 2))" "$((bx1 - 3)) $((by0 + 2))" "$((bx0 + 2)) $((by1 - 3))" "$((bx1 - 3)) $((by1 - 3))"; do
+      read -r cx cy <<<"$corner"
+      if [ "$cx" -lt "$sx0" ] || [ "$cx" -ge "$sx1" ] || [ "$cy" -lt "$sy0" ] || [ "$cy" -ge "$sy1" ]; then clear=$corner; break; fi
+    done
+    [ -n "$clear" ] || fail "the box lies wholly over the splash: no face colour to read"
+    face=$(pixel "$work/screen.png" $clear)
+    convert -size "$((x1 - x0))x$((y1 - y0))" "xc:rgb($face)" "$work/face.png"
+    convert "$work/screen.png" -crop "$overlap" +repage "$work/overlap.png"
+    other=$(compare -metric AE -fuzz 3% "$work/overlap.png" "$work/face.png" null: 2>&1)
+    share=$((100 * ${other%%.*} / ((x1 - x0) * (y1 - y0))))
+    [ "$share" -lt 25 ]
+  }
+  wait_for 50 box_face_shown ||
+    fail "where the box overlaps the splash ($overlap) ${share:-?} % of the screenshot is not the box's face (${face:-?})"
   [ "$box_rank" -lt "$splash_rank" ] || fail "the box ($box_rank) stands below the splash ($splash_rank) on the screen"
   timeout 10 xdotool key Return || fail "could not press Return"
   wait_for 600 main_viewable || fail "Return did not answer the box: the window never showed"
