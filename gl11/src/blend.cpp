@@ -11,8 +11,8 @@
 // A picture laid over the last frame at a small alpha, frame after frame,
 // stops changing a pixel once a step is less than half a level. Where it
 // stops depends on that rounding, so a renderer that blends in floats ends
-// up a few levels away from the desktop's picture all over a scene that
-// never clears (measured: 1.7-2.2 levels on average in SwiftShader). At
+// up a few levels away from a desktop driver's picture all over a frame
+// buffer that is never cleared (measured: 1.7-2.2 levels on average in SwiftShader). At
 // start a small test drawing asks the driver's blend; where it rounds
 // otherwise, those two blends are done in the fragment shader against a copy
 // of the pixels under the draw (a copy costs the driver a flush: on llvmpipe,

@@ -7,8 +7,8 @@
  * (gl11.h) once the ES 3.0 context is current; before that, and after the
  * context is lost, every call records an error and does nothing.
  *
- * Every entry point declared here either does what the OpenGL 1.1
- * specification says, or records the error GL gives for a bad value of
+ * Every entry point declared here either does what OpenGL 1.1 says it
+ * does, or records the error GL gives for a bad value of
  * that argument (GL_INVALID_ENUM, GL_INVALID_VALUE, GL_INVALID_OPERATION)
  * and leaves the state as it was. Errors the driver reports reach
  * glGetError too (the layer's first, then the driver's).
