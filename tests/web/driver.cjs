@@ -168,7 +168,8 @@ async function peek(page, fn, ...args) {
   const what = String(fn).replace(/\s+/g, ' ').slice(0, 80);
   // Firefox's driver, on a heavily loaded machine, now and then never
   // answers one read (seen at a load of 6 to 11 on two cores, never alone):
-  // a read unanswered in 30 s is asked again, twice at most, and said so.
+  // a read unanswered in 20 s is asked again, once, and said so (a driver
+  // that has stopped never answered the second asking either).
   for (let attempt = 1; ; attempt++) {
     let timer;
     const late = new Promise((resolve) => { timer = setTimeout(() => resolve(LATE), PEEK_TIMEOUT_MS); });
@@ -181,7 +182,7 @@ async function peek(page, fn, ...args) {
     } finally {
       clearTimeout(timer);
     }
-    if (attempt === 3) {
+    if (attempt === 2) {
       const e = new Error(`no answer from the page in ${attempt} x ${PEEK_TIMEOUT_MS / 1000} s (reading ${what})`);
       e.unanswered = true;
       throw e;
@@ -190,7 +191,7 @@ async function peek(page, fn, ...args) {
   }
 }
 const LATE = Symbol('late');
-const PEEK_TIMEOUT_MS = 30000;
+const PEEK_TIMEOUT_MS = 20000;
 
 async function peekExpression(page, expression) {
   let value;
