@@ -11,7 +11,8 @@
 //     bytes uploaded (buffers and textures) and programs linked, counted by
 //     wrapping the methods of the WebGL 2 context in the page; and the
 //     longest frames (time between animation frames) with the part they
-//     fell in, against the median frame of that part.
+//     fell in (and which frame of that part each was), against the median
+//     frame of that part.
 // The engines (and the native program) take turns, round by round, so that
 // all see the same load; medians over the rounds are printed, with the
 // machine's load average before and after.
@@ -105,8 +106,9 @@ function frameCosts(stats) {
   const out = { parts: {}, longest: [] };
   const byPart = {};
   stats.frames.forEach(([part, ms, calls, links], i) => {
-    (byPart[part] = byPart[part] || []).push({ ms, i, links });
-    out.longest.push({ part, ms, calls, links, i });
+    const f = (byPart[part] = byPart[part] || []);
+    out.longest.push({ part, ms, calls, links, i, nth: f.length + 1 });
+    f.push({ ms, i, links });
   });
   for (const [part, p] of Object.entries(stats.parts)) {
     const f = byPart[part] || [];
@@ -205,7 +207,7 @@ async function main() {
       const one = await webRound(run.site, run.engine);
       console.log(`round ${r + 1} ${run.name}: first frame ${one.toFirst.toFixed(3)} s after navigation without the question's wait; ` +
         Object.entries(one.fps).map(([p, f]) => `${p}:${f.toFixed(1)}`).join(' '));
-      console.log(`  longest frames: ${one.costs.longest.map((x) => `${x.ms.toFixed(0)} ms in part ${x.part}` +
+      console.log(`  longest frames: ${one.costs.longest.map((x) => `${x.ms.toFixed(0)} ms in part ${x.part} (its frame ${x.nth})` +
         (x.links ? ` (${x.links} programs linked)` : '') + (x.i === 0 ? ' (the first)' : '')).join(', ')}`);
       results[run.name].push(one);
     }

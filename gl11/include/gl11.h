@@ -43,9 +43,9 @@ void gl11_SetShaderBlend(int on);
  * next gl11_Init (for tests and comparisons). */
 void gl11_SetLineEmulation(int on);
 
-/* Draws wait: consecutive small filled draws (up to 32 vertices) that
- * differ only in their matrices and diffuse colour are sent to the driver
- * as one draw, so each waits in the layer until a call that is not a
+/* Draws wait: consecutive filled draws that differ only in their matrices
+ * and diffuse colour (of up to 32 vertices each, of any size where the
+ * modelview is the same) are sent to the driver as one draw, so each waits in the layer until a call that is not a
  * matrix, material, current-attribute, drawing or glCallList call (any
  * query, glFlush and glFinish among them), as GL lets commands wait until
  * glFlush. A program that presents through EGL, SDL or a browser makes a

@@ -125,11 +125,12 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
 // without colour material, in their diffuse colour) wait and are sent as
 // one draw: their vertices carried into eye space here, the modelview the
 // identity, the diffuse colours (where they differ) carried per vertex in
-// the colour, which lighting does not read otherwise. A draw of more than
-// kMergeVertices vertices is sent as it is: carrying it would cost more
-// than the draw call saves. A draw that found nothing to merge with is
-// sent as it came. What may change between merged draws without sending
-// them is in context.h; the rest is compared here.
+// the colour, which lighting does not read otherwise. Draws that all share
+// one modelview are drawn with it, nothing carried into eye space, whatever
+// their size; a draw of more than kMergeVertices vertices merges only so:
+// carrying it would cost more than the draw call saves. A draw that found
+// nothing to merge with is sent as it came. What may change between merged
+// draws without sending them is in context.h; the rest is compared here.
 constexpr size_t kMergeVertices = 32, kMergeMost = size_t(1) << 16;
 
 struct Segment {
@@ -151,6 +152,8 @@ struct Pending {
     uint32_t lightSerial = 0, shadeSerial = 0;
     GLuint boundTexture = 0;
     bool lit = false, tracked = false;  // lighting on; colour material too
+    bool oneModelview = true;           // every segment's modelview the first's
+    bool large = false;                 // a segment of more than kMergeVertices
     std::vector<Vertex> vertices;       // object space, every attribute filled in
     std::vector<uint32_t> indices;      // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
@@ -165,7 +168,7 @@ bool SameButDiffuse(const Material& a, const Material& b) {
 // Takes a filled draw (`mode`, `v` through `idx`) into the pending ones;
 // false when it is to be drawn now.
 bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    if (n > kMergeVertices || (idx && ni > 4 * kMergeVertices)) return false;
+    const bool large = n > kMergeVertices || (idx && ni > 4 * kMergeVertices);
     const uint64_t key = KeyFor(DrawKind());
     if (!Mergeable(key)) return false;
     static std::vector<uint32_t> tris;
@@ -182,6 +185,10 @@ bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t n
     if (same && lit)
         same = tracked ? std::memcmp(&s.material[0], &p.material[0], sizeof(Material)) == 0
                        : SameButDiffuse(s.material[0], p.material[0]);
+    const bool sameModelview = same && std::memcmp(&Top(0), &p.segments[0].modelview, sizeof(Mat4)) == 0;
+    // A large draw is never carried into eye space: it joins draws that
+    // all have its modelview, and only such draws join it.
+    if (same && (large || p.large)) same = sameModelview && p.oneModelview;
     if (!same) {
         FlushDraws();
         p.key = key;
@@ -190,9 +197,13 @@ bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t n
         p.lightSerial = g.lightSerial, p.shadeSerial = g.shadeSerial;
         p.boundTexture = s.boundTexture;
         p.lit = lit, p.tracked = tracked;
+        p.oneModelview = true, p.large = false;
         p.vertices.clear(), p.indices.clear(), p.segments.clear();
         g.pendingDraws = true;
+    } else {
+        p.oneModelview = p.oneModelview && sameModelview;
     }
+    p.large = p.large || large;
     Segment seg;
     seg.firstVertex = p.vertices.size();
     seg.vertexCount = n;
@@ -527,20 +538,25 @@ void SendPendingDraws() {
     if (p.segments.size() == 1) {
         Top(0) = first.modelview;
     } else {
-        Top(0) = Identity();
         bool oneDiffuse = true;
         for (const Segment& seg : p.segments) oneDiffuse &= std::memcmp(seg.diffuse, first.diffuse, sizeof seg.diffuse) == 0;
         const bool carry = p.lit && !p.tracked && !oneDiffuse;
         if (carry) key = DiffuseFromColour(key);
+        // Under one modelview the draw is made with it: only differing
+        // diffuse colours are carried.
+        Top(0) = p.oneModelview ? first.modelview : Identity();
         for (const Segment& seg : p.segments) {
             const float* m = seg.modelview.m;
             float nm[9];
-            if (p.lit) NormalMatrix(seg.modelview, nm);
+            const bool move = !p.oneModelview, turn = move && p.lit;
+            if (turn) NormalMatrix(seg.modelview, nm);
             for (size_t i = seg.firstVertex; i < seg.firstVertex + seg.vertexCount; ++i) {
                 Vertex& v = p.vertices[i];
-                const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
-                for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
-                if (p.lit) {
+                if (move) {
+                    const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
+                    for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+                }
+                if (turn) {
                     // As the shader does it: the normal, a row vector, times the matrix.
                     const float a = v.normal[0], b = v.normal[1], c = v.normal[2];
                     for (int j = 0; j < 3; ++j) v.normal[j] = a * nm[3 * j] + b * nm[3 * j + 1] + c * nm[3 * j + 2];

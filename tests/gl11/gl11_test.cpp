@@ -1232,6 +1232,48 @@ TEST_F(Gl11, ManySimilarDrawsAreAHandfulOfESCallsWithTheSamePixels) {
     EXPECT_GT(lit, kSize * kSize / 2);  // the particles cover the frame
 }
 
+// Long strips under one matrix, as a sheet or a floor is drawn row by row:
+// one draw however many vertices, the pixels those of the strips drawn one
+// by one (added up, so their order shows).
+TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
+    constexpr int kRows = 40, kPairs = 100;
+    std::vector<float> xyz, rgb;
+    for (int r = 0; r < kRows; ++r)
+        for (int i = 0; i < kPairs; ++i)
+            for (int k = 0; k < 2; ++k) {
+                const float x = float(i) * 0.65f, y = float(r) * 1.5f + float(k) * 3.0f;
+                xyz.insert(xyz.end(), {x, y, 0.1f * float(i % 7)});
+                rgb.insert(rgb.end(), {0.02f * float(r), 0.01f * float(i), 0.3f});
+            }
+    const auto scene = [&](bool apart) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, xyz.data());
+        glColorPointer(3, GL_FLOAT, 0, rgb.data());
+        for (int r = 0; r < kRows; ++r) {
+            glDrawArrays(r % 2 ? GL_QUAD_STRIP : GL_TRIANGLE_STRIP, r * kPairs * 2, kPairs * 2);
+            if (apart) glGetError();
+        }
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisable(GL_BLEND);
+        return Frame();
+    };
+    const std::vector<uint8_t> one = scene(true);
+    int before[kEsCount];
+    std::memcpy(before, g_esCalls, sizeof before);
+    const std::vector<uint8_t> merged = scene(false);
+    const EsCalls c = CountSince(before);
+    EXPECT_LE(c.draws, 2);
+    EXPECT_EQ(one, merged);
+    int covered = 0;
+    for (size_t i = 0; i < one.size(); i += 3) covered += one[i] > 0;
+    EXPECT_GT(covered, kSize * kSize / 2);
+}
+
 // Draws that cannot be one (each followed by glGetError): a uniform set again
 // to the value it has is not sent, a buffer or texture bound is not bound
 // again, and
