@@ -78,7 +78,7 @@ step "options"
 # No usable OpenGL (Mesa held to 1.0): the error box and status 1, not a
 # black window with music playing.
 MESA_GL_VERSION_OVERRIDE=1.0 start_demo "$demo" --window
-wait_for 300 box_shown Error || fail "no \"Error\" box without OpenGL"
+wait_start box_shown Error || fail "no \"Error\" box without OpenGL"
 grep -q 'SDL GL context' "$work/out.log" || fail "the box is not about the OpenGL context"
 xdo windowfocus --sync "$(box Error)" key Return || fail "could not answer the error box"
 demo_ended "without OpenGL"

@@ -14,7 +14,7 @@ now() { date +%s%N; }
 # (xwininfo without a valid id would wait for a click)
 name_of() { [[ "$1" =~ ^[0-9]+$ ]] && xwininfo -id "$1" 2>/dev/null | sed -n 's/^xwininfo: Window id: [^ ]* "\(.*\)"$/\1/p'; }
 focus() { xdotool getwindowfocus 2>/dev/null || echo none; }
-question_focused() { wait_for 300 has_question && wait_for 50 sh -c "[ \"\$(xdotool getwindowfocus)\" = $(($(question))) ]"; }
+question_focused() { wait_start has_question && wait_for 50 sh -c "[ \"\$(xdotool getwindowfocus)\" = $(($(question))) ]"; }
 
 # Without a window manager nothing else would give the question box the
 # focus (the pointer, in the middle of the screen, is not over it).

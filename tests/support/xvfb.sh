@@ -14,6 +14,7 @@
 #   shot WINDOW FILE, pixel FILE X Y ("r,g,b"), dark_blue FILE X Y (part 8's clear
 #   colour), drawn FILE (a picture: more colours than a desktop or a black window)
 #   wait_for N CMD... CMD every 0.1 s, N times at most;  fail MSG (with the demo's output)
+#   wait_start CMD... as wait_for, for the first window of a program just started
 #   xdo ARG...        xdotool, given up after 30 s;  step TEXT  a timed line in the log
 #   music_start       when the music started (its line in the demo's timeline)
 #   right_to_part8 T0 Right to part 7, then a sync brings part 8 (the music started at T0)
@@ -65,6 +66,12 @@ wait_for() {
   return 1
 }
 
+# A program just started shows its first window after seconds when the
+# machine is quiet, but a run with two busy loops and the layer's scene test
+# beside it waited 46 s for the question box in vain: its first window gets
+# 1200 tries (two minutes at least).
+wait_start() { wait_for 1200 "$@"; }
+
 start_xvfb() {
   exec {fd}<> <(:)
   # No key repeats (a delay of 30 s): on a busy machine xdotool's release can
@@ -94,6 +101,7 @@ plaid() { xsetroot -mod 5 3 -fg '#d02040' -bg '#30c0a0' || fail "xsetroot"; }
 export DEMO_TIMELINE_LOG="$work/timeline.log"
 start_demo() {
   : >"$DEMO_TIMELINE_LOG"
+  step "start ${1##*/}"
   setsid "$@" >"$work/out.log" 2>&1 &
   demo_pid=$!
   demo_pgid=$demo_pid
@@ -108,8 +116,24 @@ box() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\":" 'index($0, t) { pr
 box_shown() { viewable "$(box "$1")"; }
 question() { box Question; }
 has_question() { box_shown Question; }
+# Where a program that should have shown a window is: the named windows on
+# the screen, and each process of the demo's group with its threads' states
+# (and their stacks where gdb is installed).
+where_is_demo() {
+  echo "named windows:"
+  xwininfo -root -tree 2>&1 | grep '"' | head -n 20
+  local p t
+  for p in $(pgrep -g "$demo_pgid"); do
+    echo "process $p: $(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null)"
+    for t in /proc/"$p"/task/*; do
+      echo "  thread $(cat "$t/comm" 2>/dev/null) state $(awk '{ print $3 }' "$t/stat" 2>/dev/null) in $(cat "$t/wchan" 2>/dev/null)"
+    done
+    command -v gdb >/dev/null && timeout 30 gdb -p "$p" -batch -ex 'thread apply all bt 12' 2>/dev/null | grep '^#'
+  done
+}
 answer_question() {
-  wait_for 300 has_question || fail "no \"Question\" box appeared"
+  wait_start has_question || fail "no \"Question\" box appeared; $(where_is_demo)"
+  step "the question box shows"
   xdo windowfocus --sync "$(question)" key "$1" || fail "could not answer the box"
 }
 

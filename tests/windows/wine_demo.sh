@@ -40,7 +40,7 @@ export SDL_AUDIODRIVER=dummy
 # that the slices below stay short on a busy machine.
 if [ "$mode" = steps ]; then start_demo nice -n 10 "$wine" "$exe"; else start_demo "$wine" "$exe"; fi
 # Wine names the box's X window before it maps it: wait until it shows.
-wait_for 300 has_question || fail "no \"Question\" box appeared"
+wait_start has_question || fail "no \"Question\" box appeared"
 timeout 10 xdotool windowactivate --sync "$(question)" key Escape || fail "could not answer the box"
 
 error_box() { xwininfo -root -tree 2>/dev/null | grep -q '"Error"'; }
