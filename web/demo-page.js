@@ -460,12 +460,11 @@ const DemoPage = {
     // what it plays now reaches the speakers.
     startNode(s, frames) {
       const ctx = this.ctx, duration = s.buffer.duration;
-      // (Until the output has told its time, its latency stands for the lag.)
-      const ts = ctx.getOutputTimestamp ? ctx.getOutputTimestamp() : null;
-      const told = ts && ts.contextTime > 0;
-      const lag = Math.max(0, told ? ctx.currentTime - this.heardTime() : ctx.outputLatency || ctx.baseLatency || 0);
-      let offset = frames / this.rate + lag;
-      s.start = ctx.currentTime - offset;
+      // (The lag is measured by the clock the position is then read by, so
+      // that the music goes on from `frames` exactly.)
+      const lag = ctx.currentTime - this.heardTime();
+      s.start = ctx.currentTime - (frames / this.rate + lag);
+      let offset = Math.max(0, frames / this.rate + lag);
       if (s.loop) offset %= duration;
       else if (offset >= duration) return;
       s.node = ctx.createBufferSource();
@@ -489,14 +488,17 @@ const DemoPage = {
       return true;
     },
     // The context's time of what reaches the speakers now: its output
-    // timestamp (the context's clock where there is none), which moves once
-    // per block of audio and only between the page's tasks, moved on by the
-    // page's clock since it last moved, by 100 ms at most (an output that
-    // stalls stops there); never back.
+    // timestamp (until the output tells one, the context's clock less the
+    // latencies it gives, which is where the timestamp then starts: so in
+    // both engines here), which moves once per block of audio and only
+    // between the page's tasks, moved on by the page's clock since it last
+    // moved, by 100 ms at most (an output that stalls stops there); never
+    // back.
     heardTime() {
       const ctx = this.ctx, now = performance.now();
       const ts = ctx.getOutputTimestamp ? ctx.getOutputTimestamp() : null;
-      const told = ts && ts.contextTime > 0 ? ts.contextTime : ctx.currentTime;
+      const told = ts && ts.contextTime > 0 ? ts.contextTime
+        : ctx.currentTime - (ctx.outputLatency || 0) - (ctx.baseLatency || 0);
       if (told !== this.told) {
         this.told = told;
         this.toldAt = now;
