@@ -94,7 +94,7 @@ function noAudio() {
 // browser, three times at most, and said so. (Firefox does, now and then on
 // a loaded machine, just after the answer to the question: its content
 // process waits for the sound output, whose server thread in the parent
-// process waits on a lock, for good; seen in about one page in twelve
+// process waits on a lock, for good; seen in about one page in ten
 // beside two busy loops. That says nothing about the page.) Any other
 // failure stands.
 async function withPage(site, body, options = {}) {
