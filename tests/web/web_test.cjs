@@ -311,7 +311,11 @@ async function testMusic(site) {
     const heard = (b.music - a.music) / BYTES_PER_SECOND, passed = b.audioTime - a.audioTime;
     // (Either end may be read up to a block of audio late on a busy machine.)
     if (!(Math.abs(heard - passed) < 0.25 && heard > 0.2)) fail(`music advanced ${heard.toFixed(3)} s in ${passed.toFixed(3)} s of audio`);
-    if (!(b.heard > 0.01)) fail(`nothing is heard (RMS ${b.heard})`);
+    // What is heard is looked at past the music's fade-in (its first second
+    // stays below an RMS of 0.01): a loaded machine's output can be that far
+    // behind the page, and the music rightly with it.
+    const loud = await waitFor(page, 'the music past 2.5 s', (s) => s.music / BYTES_PER_SECOND >= 2.5, 20);
+    if (!(loud.heard > 0.01)) fail(`nothing is heard at ${(loud.music / BYTES_PER_SECOND).toFixed(3)} s of music (RMS ${loud.heard})`);
     // (Stepping once per block of audio gave at most a handful.)
     const { positions, times } = await positionsIn50ms(page);
     if (positions < Math.max(5, times / 2)) fail(`only ${positions} different music positions in 50 ms of ${times} clock readings`);
@@ -340,7 +344,7 @@ async function testMusic(site) {
     const endedAt = await peek(page, () => DemoPage.endedAtMusicSeconds);
     // The end: the first frame at or after 65.6 s of music, then its Right.
     if (!(endedAt >= 65.6 && endedAt < 66.6)) fail(`the end came at ${endedAt} s of music, not about 65.6`);
-    say(`music: ${heard.toFixed(3)} s in ${passed.toFixed(3)} s of audio (${((b.now - a.now) / 1000).toFixed(3)} s of the page's clock), RMS ${b.heard.toFixed(3)}, ${positions} positions in 50 ms ` +
+    say(`music: ${heard.toFixed(3)} s in ${passed.toFixed(3)} s of audio (${((b.now - a.now) / 1000).toFixed(3)} s of the page's clock), RMS ${loud.heard.toFixed(3)} at ${(loud.music / BYTES_PER_SECOND).toFixed(2)} s, ${positions} positions in 50 ms ` +
       `(${times} clock readings); parts at ` +
       changes.map((c) => `${c[0]}@${c[1].toFixed(2)}`).join(' ') + `; ended at ${endedAt.toFixed(3)} s`);
   });
