@@ -73,16 +73,28 @@ wait_for() {
 wait_start() { wait_for 1200 "$@"; }
 
 start_xvfb() {
-  exec {fd}<> <(:)
   # No key repeats (a delay of 30 s): on a busy machine xdotool's release can
   # come later than the server's 660 ms, and a repeated Right steps once too
   # often (a run stepping to the last part once ended the demo instead).
   # Xvfb ignores xset r off.
-  Xvfb -displayfd "$fd" -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset -ardelay 30000 -arinterval 30000 \
-    >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  local number=""
-  read -r -t 20 -u "$fd" number || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  # Its display number is read from a pipe; beside two busy loops that read
+  # once failed at once, Xvfb having said nothing (cause not found): three
+  # tries, each failure said on stderr with the read's status.
+  local number="" try rc
+  for try in 1 2 3; do
+    exec {fd}<> <(:)
+    Xvfb -displayfd "$fd" -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset -ardelay 30000 -arinterval 30000 \
+      >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    read -r -t 20 -u "$fd" number; rc=$?
+    exec {fd}<&-
+    [ -n "$number" ] && break
+    echo "Xvfb gave no display number (try $try, read's status $rc): $(cat "$work/xvfb.log")" >&2
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=0
+  done
+  [ -n "$number" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$number"
   wait_for 100 xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer"
 }
