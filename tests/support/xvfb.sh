@@ -103,7 +103,7 @@ start_xvfb() {
 # long before its event loop runs, and a window mapped in between can wait
 # for good: openbox 3.6 may read its MapRequest into a queue of its own while
 # it starts, and then sleeps until the X server sends it something else (a
-# box stood unmapped at 0,0 in 1 start in 50 beside two busy loops). Its
+# box stood unmapped at 0,0 in 6 starts of 250 beside two busy loops). Its
 # --startup command runs just before the loop: no window before that.
 start_wm() {
   openbox --startup "touch $work/wm.ready" >"$work/wm.log" 2>&1 &
