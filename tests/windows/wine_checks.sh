@@ -150,15 +150,18 @@ if [ "$mode" = nosound ]; then
   # icon and themed button are the rest), not the splash's dark picture.
   geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
     /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, x + w, y + h}'; }
-  read -r bx0 by0 bx1 by1 < <(geometry "$b")
-  read -r sx0 sy0 sx1 sy1 < <(geometry "$splash")
-  x0=$((bx0 > sx0 ? bx0 : sx0)) y0=$((by0 > sy0 ? by0 : sy0))
-  x1=$((bx1 < sx1 ? bx1 : sx1)) y1=$((by1 < sy1 ? by1 : sy1))
-  [ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || fail "the box does not overlap the splash: nothing to see"
-  overlap="$((x1 - x0))x$((y1 - y0))+$x0+$y0"
-  # (A box just mapped may not be painted yet: looked at again for up to
-  # five seconds; a busy machine once gave a first look with none of it.)
+  # (A box just mapped may not have its size or its paint yet: where it
+  # stands and what it shows looked at again for up to five seconds. A busy
+  # machine once gave a first look with none of it painted, and once read
+  # the box 63 x 2 pixels over the splash where it came to overlap 320 x 76.)
   box_face_shown() {
+    read -r bx0 by0 bx1 by1 < <(geometry "$b")
+    read -r sx0 sy0 sx1 sy1 < <(geometry "$splash")
+    x0=$((bx0 > sx0 ? bx0 : sx0)) y0=$((by0 > sy0 ? by0 : sy0))
+    x1=$((bx1 < sx1 ? bx1 : sx1)) y1=$((by1 < sy1 ? by1 : sy1))
+    overlap="nothing" share=""
+    [ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || return 1
+    overlap="$((x1 - x0))x$((y1 - y0))+$x0+$y0"
     import -window root "$work/screen.png" 2>/dev/null || return 1
     clear=""
     for corner in "$((bx0 + 2)) $((by0 + 2))" "$((bx1 - 3)) $((by0 + 2))" "$((bx0 + 2)) $((by1 - 3))" "$((bx1 - 3)) $((by1 - 3))"; do
@@ -174,7 +177,7 @@ if [ "$mode" = nosound ]; then
     [ "$share" -lt 25 ]
   }
   wait_for 50 box_face_shown ||
-    fail "where the box overlaps the splash ($overlap) ${share:-?} % of the screenshot is not the box's face (${face:-?})"
+    fail "where the box overlaps the splash ($overlap, box $bx0,$by0-$bx1,$by1) ${share:-?} % of the screenshot is not the box's face (${face:-?})"
   [ "$box_rank" -lt "$splash_rank" ] || fail "the box ($box_rank) stands below the splash ($splash_rank) on the screen"
   timeout 10 xdotool key Return || fail "could not press Return"
   wait_for 600 main_viewable || fail "Return did not answer the box: the window never showed"
