@@ -159,7 +159,7 @@ if [ "$mode" = nosound ]; then
     read -r sx0 sy0 sx1 sy1 < <(geometry "$splash")
     x0=$((bx0 > sx0 ? bx0 : sx0)) y0=$((by0 > sy0 ? by0 : sy0))
     x1=$((bx1 < sx1 ? bx1 : sx1)) y1=$((by1 < sy1 ? by1 : sy1))
-    overlap="nothing" share=""
+    overlap="nothing" share="" face=""
     [ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || return 1
     overlap="$((x1 - x0))x$((y1 - y0))+$x0+$y0"
     import -window root "$work/screen.png" 2>/dev/null || return 1
@@ -168,7 +168,9 @@ if [ "$mode" = nosound ]; then
       read -r cx cy <<<"$corner"
       if [ "$cx" -lt "$sx0" ] || [ "$cx" -ge "$sx1" ] || [ "$cy" -lt "$sy0" ] || [ "$cy" -ge "$sy1" ]; then clear=$corner; break; fi
     done
-    [ -n "$clear" ] || fail "the box lies wholly over the splash: no face colour to read"
+    # While windows are still being placed the box can sit wholly over the
+    # splash for a moment: look again rather than read a face from it.
+    [ -n "$clear" ] || { face="none clear of the splash"; return 1; }
     face=$(pixel "$work/screen.png" $clear)
     convert -size "$((x1 - x0))x$((y1 - y0))" "xc:rgb($face)" "$work/face.png"
     convert "$work/screen.png" -crop "$overlap" +repage "$work/overlap.png"
