@@ -545,23 +545,26 @@ void SendPendingDraws() {
         // Under one modelview the draw is made with it: only differing
         // diffuse colours are carried.
         Top(0) = p.oneModelview ? first.modelview : Identity();
-        for (const Segment& seg : p.segments) {
-            const float* m = seg.modelview.m;
-            float nm[9];
-            const bool move = !p.oneModelview, turn = move && p.lit;
-            if (turn) NormalMatrix(seg.modelview, nm);
-            for (size_t i = seg.firstVertex; i < seg.firstVertex + seg.vertexCount; ++i) {
-                Vertex& v = p.vertices[i];
-                if (move) {
-                    const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
-                    for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+        // Under one modelview and one diffuse colour the vertices go as they are.
+        if (!p.oneModelview || carry) {
+            for (const Segment& seg : p.segments) {
+                const float* m = seg.modelview.m;
+                float nm[9];
+                const bool move = !p.oneModelview, turn = move && p.lit;
+                if (turn) NormalMatrix(seg.modelview, nm);
+                for (size_t i = seg.firstVertex; i < seg.firstVertex + seg.vertexCount; ++i) {
+                    Vertex& v = p.vertices[i];
+                    if (move) {
+                        const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
+                        for (int r = 0; r < 4; ++r) v.pos[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+                    }
+                    if (turn) {
+                        // As the shader does it: the normal, a row vector, times the matrix.
+                        const float a = v.normal[0], b = v.normal[1], c = v.normal[2];
+                        for (int j = 0; j < 3; ++j) v.normal[j] = a * nm[3 * j] + b * nm[3 * j + 1] + c * nm[3 * j + 2];
+                    }
+                    if (carry) CopyN(v.colour, seg.diffuse, 4);
                 }
-                if (turn) {
-                    // As the shader does it: the normal, a row vector, times the matrix.
-                    const float a = v.normal[0], b = v.normal[1], c = v.normal[2];
-                    for (int j = 0; j < 3; ++j) v.normal[j] = a * nm[3 * j] + b * nm[3 * j + 1] + c * nm[3 * j + 2];
-                }
-                if (carry) CopyN(v.colour, seg.diffuse, 4);
             }
         }
     }
