@@ -279,6 +279,7 @@ const DemoPage = {
     const p = document.createElement('p');
     p.textContent = caption + ': ' + text;
     el('notices').appendChild(p);
+    return p;
   },
   // A failure the demo cannot go on from: the message, with a link that
   // loads the page again where that may help; the music stops, full screen
@@ -394,7 +395,10 @@ const DemoPage = {
   audio: {
     ctx: null,
     rate: 44100,         // the music's sample rate (the context runs at it)
-    state: 'closed',     // closed; running (heard); waiting (for an input, on the page's clock); silent (failed)
+    state: 'closed',     // closed; running (heard); waiting (for an input, on the page's clock); silent (no output
+                         // after an input: on the page's clock, joined if the output starts)
+    paused: false,       // the page hidden: the music's clock stands
+    silentNotice: null,  // the message while silent
     streams: new Map(),  // handle -> { buffer, node, start, loop, clock, last }
     heard: 0,            // the last heard time given (context seconds), so that it never goes back
     told: -1,            // the output's time as the context last told it, and
@@ -433,10 +437,13 @@ const DemoPage = {
         return 1;
       }
       // The visitor has given no activating input yet: the music waits for
-      // one on the page's clock. Given one, sound really failed.
+      // one on the page's clock. Given one: without a context the demo has
+      // no sound; a context whose output has not started is the page's
+      // to follow (it may still start).
       if (navigator.userActivation && navigator.userActivation.hasBeenActive) {
-        this.closeContext();
-        return 0;
+        if (!this.ctx) return 0;
+        this.giveUp();
+        return 1;
       }
       this.state = 'waiting';
       DemoPage.showSoundHint(true);
@@ -525,6 +532,7 @@ const DemoPage = {
       return 0;
     },
     pause(pause) {
+      this.paused = pause;
       for (const [, s] of this.streams) {
         if (!s.clock) continue;
         if (pause && s.clock.pausedAt === undefined) s.clock.pausedAt = performance.now();
@@ -534,11 +542,13 @@ const DemoPage = {
         }
       }
       if (this.ctx && this.state === 'running') (pause ? this.ctx.suspend() : this.ctx.resume()).catch(() => {});
+      if (!pause && this.state === 'silent' && this.ctx && this.ctx.state === 'running') this.join();
     },
     // An input that may start sound: while the music waits for one, the
     // context is made (or resumed) inside it; once it runs, each playing
     // stream joins at the position the page's clock has reached.
     wake() {
+      if (this.state === 'silent' && this.ctx && activationNow()) this.ctx.resume().catch(() => {});
       if (this.state !== 'waiting' || this.waking || !activationNow()) return;
       if (!this.ctx && !this.makeContext()) {
         this.giveUp();
@@ -554,24 +564,37 @@ const DemoPage = {
           if (!navigator.userActivation || navigator.userActivation.hasBeenActive) this.giveUp();
           return;
         }
-        this.state = 'running';
-        for (const [handle, s] of this.streams) {
-          if (!s.clock) continue;
-          const frames = this.framesPlayed(handle);
-          s.clock = null;
-          this.startNode(s, frames);
-        }
-        DemoPage.showSoundHint(false);
-        DemoPage.times.soundJoined = performance.now();
+        this.join();
       });
     },
-    // Sound cannot start: the desktop's message, and the music stays on the
-    // page's clock.
+    // Sound starts: each playing stream joins at the position the page's
+    // clock has reached.
+    join() {
+      this.state = 'running';
+      for (const [handle, s] of this.streams) {
+        if (!s.clock) continue;
+        const frames = this.framesPlayed(handle);
+        s.clock = null;
+        this.startNode(s, frames);
+      }
+      DemoPage.showSoundHint(false);
+      if (this.silentNotice) this.silentNotice.remove();
+      this.silentNotice = null;
+      DemoPage.times.soundJoined = performance.now();
+    },
+    // Sound has not started: the desktop's message, and the music stays on
+    // the page's clock. A context that was made stays open, for an output
+    // can start late (a device slow to wake, a headset still connecting):
+    // the music joins then and the message goes.
     giveUp() {
       this.state = 'silent';
-      this.closeContext();
       DemoPage.showSoundHint(false);
-      DemoPage.notice('Could not initialize BASS, switching to no-sound', 'Shit !');
+      this.silentNotice = DemoPage.notice('Could not initialize BASS, switching to no-sound', 'Shit !');
+      const ctx = this.ctx;
+      if (!ctx) return;
+      ctx.onstatechange = () => {
+        if (this.ctx === ctx && this.state === 'silent' && !this.paused && ctx.state === 'running') this.join();
+      };
     },
     free(handle) {
       const s = this.streams.get(handle);

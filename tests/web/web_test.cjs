@@ -89,6 +89,25 @@ function noAudio() {
   window.AudioContext = function () { throw new Error('no audio output'); };
 }
 
+// An output that starts 5 s after its context is made (a device slow to
+// wake): until then the context says it is suspended and resumes nothing.
+function slowOutput() {
+  const Real = window.AudioContext;
+  if (!Real) return;
+  window.AudioContext = class extends Real {
+    constructor(...args) {
+      super(...args);
+      this.__late = true;
+      setTimeout(() => {
+        this.__late = false;
+        this.dispatchEvent(new Event('statechange'));
+      }, 5000);
+    }
+    get state() { return this.__late ? 'suspended' : super.state; }
+    resume() { return this.__late ? new Promise(() => {}) : super.resume(); }
+  };
+}
+
 // allowErrors: true lets console errors pass (not uncaught ones), 'all' both.
 // A page whose browser stops answering altogether is opened again in a new
 // browser, three times at most, and said so. (Firefox does, now and then on
@@ -457,6 +476,25 @@ async function testNoSound(site) {
     if (!(Math.abs(moved - passed) < 0.2)) fail(`the silent timeline moved ${moved.toFixed(3)} s in ${passed.toFixed(3)} s across the failure`);
     lines.push('Escape and Space: the message after Space, the timeline unbroken');
   }, { hooks: [noAudio] });
+  // An output that starts late: the message while it has not, then the
+  // music joins where the page's clock stands and the message goes.
+  await withPage(site, async (page, base, session) => {
+    await toQuestion(page, base);
+    const a = await clickNo(page);
+    if (a.sound !== 'silent' || !a.notices.includes(message)) fail(`before the output starts sound is ${a.sound}, the page says "${a.notices}"`);
+    if (!session.sound) {
+      lines.push('a late output: NOT RUN (no sound output here)');
+      return;
+    }
+    const b = await waitFor(page, 'sound once the output started', (t) => t.sound === 'running', 15);
+    if (b.notices) fail(`with sound the page still says "${b.notices}"`);
+    await sleep(1000);
+    const c = await state(page);
+    if (!(c.heard > 0.01)) fail(`nothing heard after the output started (RMS ${c.heard})`);
+    const h = await heardAgainstDemo(page);
+    if (!(Math.abs(h.heard - h.demo) < 0.1)) fail(`the music is heard at ${h.heard.toFixed(3)} s, the demo is at ${h.demo.toFixed(3)} s`);
+    lines.push(`a late output: the message, then heard (RMS ${c.heard.toFixed(3)}) at ${h.heard.toFixed(3)} s with the demo at ${h.demo.toFixed(3)} s, the message gone`);
+  }, { hooks: [slowOutput] });
   say(`nosound: ${lines.join('; ')}`);
 }
 
