@@ -178,8 +178,13 @@ struct Batch {
     std::vector<Vertex> vertices;
     size_t firstSet[3] = {0, 0, 0};  // normal, colour, texture coordinate
     // Filled at glEndList: where the batch's vertices and triangle indices
-    // start in the list's buffers.
-    size_t firstVertex = 0, firstIndex = 0, indexCount = 0;
+    // start in the list's buffers. Its indices count from vertex `base`,
+    // the first of its run: batches one after another with no call between
+    // them, all drawn as triangles with their attributes set alike, which
+    // can go to the driver as one draw. The first batch of a run holds its
+    // length (in batches, vertices and indices).
+    size_t firstVertex = 0, firstIndex = 0, indexCount = 0, base = 0;
+    size_t runBatches = 1, runVertices = 0, runIndices = 0;
     GLenum drawMode = GL_TRIANGLES;
 };
 
@@ -357,7 +362,9 @@ void Submit(GLenum mode, const Vertex* vertices, size_t count, const uint32_t* i
             const size_t firstSet[3]);
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni);
 void FinishList(DisplayList* list);
-void DrawBatch(const DisplayList& list, const Batch& batch);
+// Draws the batch, or the whole run it begins where that can go as one
+// draw; returns how many batches it drew.
+size_t DrawBatch(const DisplayList& list, const Batch& batch);
 void FreeList(DisplayList* list);
 bool IsFill(GLenum mode);
 bool IsLine(GLenum mode);

@@ -16,9 +16,11 @@ void CallList(GLuint name) {
     std::unique_ptr<DisplayList> compiling = std::move(g.compiling);
     ++g.callDepth;
     const DisplayList& list = *it->second;
-    for (const DisplayList::Op& op : list.ops) {
+    for (size_t i = 0; i < list.ops.size(); ++i) {
+        const DisplayList::Op& op = list.ops[i];
         if (op.batch >= 0) {
-            DrawBatch(list, list.batches[size_t(op.batch)]);
+            // A run's batches are ops one after another.
+            i += DrawBatch(list, list.batches[size_t(op.batch)]) - 1;
         } else {
             // A state call may change what the pending draws need.
             if (!op.keepsDraws) FlushDraws();

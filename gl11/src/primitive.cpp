@@ -505,17 +505,21 @@ namespace {
 
 // A list's batch drawn from the list's own buffers; the attributes in
 // `constants` (bits 1-3) take `values` for every vertex.
-void DrawFromList(const DisplayList& list, const Batch& b, unsigned constants, const float values[4][4]) {
-    const size_t n = b.vertices.size();
+// Draws batch b from the list's buffers, or (whole) the run it begins.
+void DrawFromList(const DisplayList& list, const Batch& b, unsigned constants, const float values[4][4],
+                  bool whole = false) {
+    const size_t first = b.firstVertex - b.base;
+    const size_t n = whole ? b.runVertices : b.vertices.size();
+    const size_t count = whole ? b.runIndices : b.indexCount;
     DrawKind kind;
     kind.points = b.drawMode == GL_POINTS;
     if (!UseProgramFor(kind)) return;
     Bind(ES_ARRAY_BUFFER, list.vbo);
-    PointAttributes(list.vbo, b.firstVertex * sizeof(Vertex), sizeof(Vertex), false, constants, values);
+    PointAttributes(list.vbo, b.base * sizeof(Vertex), sizeof(Vertex), false, constants, values);
     Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
-    es.DrawRangeElements(b.drawMode, 0, GLuint(n - 1), GLsizei(b.indexCount), GL_UNSIGNED_INT,
+    es.DrawRangeElements(b.drawMode, GLuint(first), GLuint(first + n - 1), GLsizei(count), GL_UNSIGNED_INT,
                          reinterpret_cast<const void*>(b.firstIndex * 4));
     if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
@@ -665,22 +669,54 @@ void Submit(GLenum mode, const Vertex* vertices, size_t count, const uint32_t* i
     EndBatch(std::move(flat), mode, firstSet);
 }
 
+// Whether batch b's attributes are each set by all of its vertices or by
+// none, and which: bits 1, 2, 4 for normal, colour, texture coordinate set;
+// -1 where some are set and some not.
+int SetAlike(const Batch& b) {
+    int bits = 0;
+    for (int a = 0; a < 3; ++a) {
+        if (b.firstSet[a] == 0 && !b.vertices.empty()) bits |= 1 << a;
+        else if (b.firstSet[a] < b.vertices.size()) return -1;
+    }
+    return bits;
+}
+
 void FinishList(DisplayList* list) {
     std::vector<Vertex> vertices;
     std::vector<uint32_t> indices;
-    for (Batch& b : list->batches) {
+    Batch* head = nullptr;  // of the run being made
+    int headSet = -1;
+    for (const DisplayList::Op& op : list->ops) {
+        if (op.batch < 0) {
+            head = nullptr;  // a call between two batches ends a run
+            continue;
+        }
+        Batch& b = list->batches[size_t(op.batch)];
+        const bool triangles = b.mode == GL_QUADS || b.mode == GL_QUAD_STRIP || b.mode == GL_POLYGON ||
+                               b.mode == GL_TRIANGLES;
+        const int set = SetAlike(b);
+        if (!head || !triangles || set < 0 || set != headSet) head = nullptr;
         b.firstVertex = vertices.size();
+        b.base = head ? head->base : b.firstVertex;
+        const uint32_t from = uint32_t(b.firstVertex - b.base);
         vertices.insert(vertices.end(), b.vertices.begin(), b.vertices.end());
         b.firstIndex = indices.size();
         const size_t before = indices.size();
         if (b.mode == GL_QUADS || b.mode == GL_QUAD_STRIP || b.mode == GL_POLYGON) {
             Triangles(b.mode, b.vertices.size(), nullptr, &indices);
+            for (size_t i = before; i < indices.size(); ++i) indices[i] += from;
             b.drawMode = GL_TRIANGLES;
         } else {
-            for (size_t i = 0; i < b.vertices.size(); ++i) indices.push_back(uint32_t(i));
+            for (size_t i = 0; i < b.vertices.size(); ++i) indices.push_back(from + uint32_t(i));
             b.drawMode = b.mode;
         }
         b.indexCount = indices.size() - before;
+        b.runBatches = 1, b.runVertices = b.vertices.size(), b.runIndices = b.indexCount;
+        if (head) {
+            ++head->runBatches, head->runVertices += b.runVertices, head->runIndices += b.indexCount;
+        } else if (triangles && set >= 0) {
+            head = &b, headSet = set;
+        }
     }
     if (vertices.empty()) return;
     es.GenBuffers(1, &list->vbo);
@@ -701,9 +737,9 @@ void FreeList(DisplayList* list) {
     list->vbo = list->ibo = 0;
 }
 
-void DrawBatch(const DisplayList& list, const Batch& b) {
+size_t DrawBatch(const DisplayList& list, const Batch& b) {
     const size_t n = b.vertices.size();
-    if (n == 0) return;
+    if (n == 0) return 1;
     bool mixed = false;
     for (size_t first : b.firstSet) mixed |= first != 0 && first != n;
     const bool unfilled = IsFill(b.mode) && Unfilled();
@@ -715,7 +751,7 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
         for (int a = 0; a < 3; ++a)
             for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
         DrawNow(b.mode, v.data(), n, nullptr, 0);
-        return;
+        return 1;
     }
     // Attributes the list never set take the current value for every vertex.
     unsigned constants = 0;
@@ -726,6 +762,12 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
     if (b.firstSet[kNormal] == n) constants |= 2;
     if (b.firstSet[kColour] == n) constants |= 4;
     if (b.firstSet[kTex] == n) constants |= 8;
+    if (b.runBatches > 1) {
+        // The run, one draw: its batches are all set alike (as this one).
+        FlushDraws();
+        DrawFromList(list, b, constants, values, true);
+        return b.runBatches;
+    }
     if (IsFill(b.mode) && n <= kMergeVertices) {
         static std::vector<Vertex> v;
         v = b.vertices;
@@ -735,11 +777,12 @@ void DrawBatch(const DisplayList& list, const Batch& b) {
             Segment& seg = g_pending.segments.back();
             seg.list = &list, seg.batch = &b, seg.constants = constants;
             std::memcpy(seg.values, values, sizeof seg.values);
-            return;
+            return 1;
         }
     }
     FlushDraws();
     DrawFromList(list, b, constants, values);
+    return 1;
 }
 
 }  // namespace gl11

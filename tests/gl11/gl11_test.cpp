@@ -1274,6 +1274,59 @@ TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
     EXPECT_GT(covered, kSize * kSize / 2);
 }
 
+// A display list of strips drawn one after another, nothing between them,
+// is one draw when called, with the pixels of the strips drawn one by one;
+// in GL_LINE mode each strip is still outlined as its quads, not as the
+// triangles the list keeps.
+TEST_F(Gl11, ListOfStripsIsOneDrawWithTheSamePixels) {
+    constexpr int kRows = 30, kPairs = 50;
+    std::vector<float> xyz, rgb;
+    for (int r = 0; r < kRows; ++r)
+        for (int i = 0; i < kPairs; ++i)
+            for (int k = 0; k < 2; ++k) {
+                xyz.insert(xyz.end(), {float(i) * 1.3f, float(r) * 2.0f + float(k) * 3.0f, 0.1f * float(i % 5)});
+                rgb.insert(rgb.end(), {0.03f * float(r), 0.02f * float(i), 0.4f});
+            }
+    const auto strips = [&](bool apart) {
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, xyz.data());
+        glColorPointer(3, GL_FLOAT, 0, rgb.data());
+        for (int r = 0; r < kRows; ++r) {
+            glDrawArrays(r % 3 ? GL_QUAD_STRIP : GL_QUADS, r * kPairs * 2, kPairs * 2);
+            if (apart) glGetError();
+        }
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+    };
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    strips(false);
+    glEndList();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+    for (GLenum mode : {GL_FILL, GL_LINE}) {
+        glPolygonMode(GL_FRONT_AND_BACK, mode);
+        glClear(GL_COLOR_BUFFER_BIT);
+        strips(true);
+        const std::vector<uint8_t> apart = Frame();
+        glClear(GL_COLOR_BUFFER_BIT);
+        int before[kEsCount];
+        std::memcpy(before, g_esCalls, sizeof before);
+        glCallList(list);
+        const std::vector<uint8_t> called = Frame();
+        const EsCalls c = CountSince(before);
+        if (mode == GL_FILL) EXPECT_EQ(c.draws, 1);
+        EXPECT_EQ(apart, called) << (mode == GL_FILL ? "filled" : "outlined");
+        int covered = 0;
+        for (size_t i = 0; i < apart.size(); i += 3) covered += apart[i] > 0;
+        EXPECT_GT(covered, kSize * kSize / (mode == GL_FILL ? 2 : 8));
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glDisable(GL_BLEND);
+    glDeleteLists(list, 1);
+}
+
 // Draws that cannot be one (each followed by glGetError): a uniform set again
 // to the value it has is not sent, a buffer or texture bound is not bound
 // again, and
