@@ -26,8 +26,9 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 source "$(dirname "$0")/../support/xvfb.sh"
-# Wine's processes for this prefix end first, and are waited for: a server
-# still ending takes the next test's demo with it.
+# Wine's processes for this prefix end first, and are waited for:
+# `wineserver -k` returns before the server has gone, and the next test's
+# demo may meet it ending.
 trap '"$wineserver" -k 2>/dev/null; timeout 30 "$wineserver" -w; cleanup' EXIT
 start_xvfb 1024x768
 start_wm

@@ -21,9 +21,11 @@ if [ "$mode" = boot ]; then
 fi
 
 source "$(dirname "$0")/../support/xvfb.sh"
-# Wine's own processes for this prefix (the desktop, services) go first, and
-# are waited for: a server still ending takes the next test's demo with it.
-trap '"$wineserver" -k 2>/dev/null; timeout 30 "$wineserver" -w; cleanup' EXIT
+# Wine's own processes for this prefix (the desktop, services) end, and are
+# waited for: `wineserver -k` returns before the server has gone, and a demo
+# started meanwhile (the next start, the next test) may meet it ending.
+end_wine() { "$wineserver" -k 2>/dev/null; timeout 30 "$wineserver" -w; }
+trap 'end_wine; cleanup' EXIT
 start_xvfb 1024x768
 # A desktop has a window manager; without one Wine waits 2 s on every hide.
 start_wm
@@ -119,8 +121,7 @@ if [ "$mode" = steps ]; then
     [ "$attempt" -lt 3 ] || break
     kill -- "-$demo_pgid" 2>/dev/null
     wait "$demo_pid" 2>/dev/null
-    "$wineserver" -k 2>/dev/null
-    timeout 30 "$wineserver" -w
+    end_wine
   done
 else
   start_answered "$wine" "$exe"
