@@ -63,9 +63,15 @@ void gl11_SetLineEmulation(int on);
  * first draw. Ids are opaque and belong to this build of the layer; an id
  * the layer never makes is left out. In a debug build, once
  * gl11_PrepareVariants has been called, a variant built at its first draw
- * is reported on stderr with its id (once: it is built once). */
+ * is reported on stderr with its id (once: it is built once).
+ * gl11_FinishVariants finishes at once every prepared variant not yet
+ * finished: it reads each link's outcome and uniforms, which waits for the
+ * driver (a browser's WebGL answers such a query only after all the work
+ * sent before it, a whole frame's drawing in the middle of a scene). Call
+ * it where that wait is short, as after the first frame has been shown. */
 int gl11_Variants(unsigned long long* ids, int max);
 void gl11_PrepareVariants(const unsigned long long* ids, int count);
+void gl11_FinishVariants(void);
 
 #ifdef __cplusplus
 }

@@ -515,4 +515,14 @@ void gl11_PrepareVariants(const unsigned long long* ids, int count) {
     }
 }
 
+void gl11_FinishVariants(void) {
+    if (!Usable()) return;
+    // One that did not link is built again at its first draw, which then
+    // fails with GL_INVALID_OPERATION as any variant that does not link.
+    Guarded([&] {
+        for (auto& entry : g_programs)
+            if (entry.second.linking) FinishBuild(entry.second);
+    });
+}
+
 }  // extern "C"
