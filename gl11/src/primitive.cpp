@@ -128,7 +128,9 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>
 // the colour, which lighting does not read otherwise. Draws that all share
 // one modelview are drawn with it, nothing carried into eye space, whatever
 // their size; a draw of more than kMergeVertices vertices merges only so:
-// carrying it would cost more than the draw call saves. A draw that found
+// carrying it would cost more than the draw call saves; so does one whose
+// texture coordinates are generated (carried, object-linear ones would be
+// made from other coordinates). A draw that found
 // nothing to merge with is sent as it came. What may change between merged
 // draws without sending them is in context.h; the rest is compared here.
 constexpr size_t kMergeVertices = 32, kMergeMost = size_t(1) << 16;
@@ -153,7 +155,7 @@ struct Pending {
     GLuint boundTexture = 0;
     bool lit = false, tracked = false;  // lighting on; colour material too
     bool oneModelview = true;           // every segment's modelview the first's
-    bool large = false;                 // a segment of more than kMergeVertices
+    bool large = false;                 // a segment kept under its modelview (Merge)
     std::vector<Vertex> vertices;       // object space, every attribute filled in
     std::vector<uint32_t> indices;      // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
@@ -168,9 +170,9 @@ bool SameButDiffuse(const Material& a, const Material& b) {
 // Takes a filled draw (`mode`, `v` through `idx`) into the pending ones;
 // false when it is to be drawn now.
 bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    const bool large = n > kMergeVertices || (idx && ni > 4 * kMergeVertices);
     const uint64_t key = KeyFor(DrawKind());
     if (!Mergeable(key)) return false;
+    const bool large = n > kMergeVertices || (idx && ni > 4 * kMergeVertices) || GeneratesCoords(key);
     static std::vector<uint32_t> tris;
     tris.clear();
     Triangles(mode, idx ? ni : n, idx, &tris);

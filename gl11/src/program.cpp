@@ -101,9 +101,10 @@ uint64_t KeyFor(const DrawKind& kind) {
 }
 
 bool Mergeable(uint64_t key) {
-    const uint64_t gen = 0xFFull << kGenShift;
-    return !(key & (kTwoSide | kWide | kPoints | kKeyBlendAlpha | kKeyBlendColour | gen | 3ull << kFaceShift));
+    return !(key & (kTwoSide | kWide | kPoints | kKeyBlendAlpha | kKeyBlendColour | 3ull << kFaceShift));
 }
+
+bool GeneratesCoords(uint64_t key) { return (key & 0xFFull << kGenShift) != 0; }
 
 uint64_t DiffuseFromColour(uint64_t key) { return key | 2ull << kCmShift | 3ull << kCmFaceShift; }
 

@@ -63,10 +63,12 @@ bool UseProgramFor(const DrawKind& kind);
 // program of a key made current as UseProgramFor makes it.
 uint64_t KeyFor(const DrawKind& kind);
 bool UseProgramForKey(uint64_t key);
-// Whether draws of `key` may be merged into one, their vertices carried
-// into eye space by the layer: no texture coordinates generated from
-// object or eye positions, one-sided lighting, filled, no blend by hand.
+// Whether draws of `key` may be merged into one (one-sided lighting,
+// filled, no blend by hand), their vertices carried into eye space by the
+// layer unless texture coordinates are generated (GeneratesCoords: then
+// only draws under one modelview merge, nothing carried).
 bool Mergeable(uint64_t key);
+bool GeneratesCoords(uint64_t key);
 // `key` with the diffuse colour taken from the vertex colour on both faces
 // (merged lit draws whose diffuse colours differ carry them per vertex).
 uint64_t DiffuseFromColour(uint64_t key);

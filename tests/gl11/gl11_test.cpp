@@ -1274,6 +1274,61 @@ TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
     EXPECT_GT(covered, kSize * kSize / 2);
 }
 
+// Short strips whose texture coordinates are generated (object-linear, as
+// a pattern laid on each, and a sphere map, as on a shiny ball): under one
+// modelview they are one draw; under a modelview each they are drawn apart
+// (carried into eye space, object-linear coordinates would come from other
+// positions). Either way the pixels are those of the strips drawn one by one.
+TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
+    const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    const float plane[4] = {0.09f, 0.04f, 0, 0};
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, plane);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glEnable(GL_TEXTURE_2D);
+    const auto scene = [&](bool moved, bool apart) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPushMatrix();
+        for (int r = 0; r < 16; ++r) {
+            if (moved) glTranslatef(0.7f, 0, 0);
+            glBegin(GL_TRIANGLE_STRIP);
+            for (int i = 0; i < 14; ++i) {
+                glNormal3f(0.06f * float(i), 0.3f, 1);
+                glVertex3f(float(i) * 5.0f, float(r) * 4.0f + float(i % 2) * 3.5f, 0);
+            }
+            glEnd();
+            if (apart) glGetError();
+        }
+        glPopMatrix();
+        return Frame();
+    };
+    for (bool moved : {false, true}) {
+        const std::vector<uint8_t> one = scene(moved, true);
+        int before[kEsCount];
+        std::memcpy(before, g_esCalls, sizeof before);
+        const std::vector<uint8_t> merged = scene(moved, false);
+        const EsCalls c = CountSince(before);
+        EXPECT_EQ(c.draws, moved ? 16 : 1) << (moved ? "a modelview each" : "one modelview");
+        EXPECT_EQ(one, merged) << (moved ? "a modelview each" : "one modelview");
+        int red = 0, green = 0;
+        for (size_t i = 0; i < one.size(); i += 3) red += one[i] > 200 && one[i + 1] < 50, green += one[i + 1] > 200 && one[i] < 50;
+        EXPECT_GT(red, kSize * 2);  // the generated coordinates pick several texels
+        EXPECT_GT(green, kSize * 2);
+    }
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDeleteTextures(1, &texture);
+}
+
 // A display list of strips drawn one after another, nothing between them,
 // is one draw when called, with the pixels of the strips drawn one by one;
 // in GL_LINE mode each strip is still outlined as its quads, not as the
