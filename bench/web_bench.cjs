@@ -12,7 +12,11 @@
 //     wrapping the methods of the WebGL 2 context in the page; and the
 //     longest frames (time between animation frames) with the part they
 //     fell in (and which frame of that part each was), against the median
-//     frame of that part.
+//     frame of that part; and for each frame the demo's own work on the
+//     page's thread (from the animation frame to the demo's request for the
+//     next one: its code and the WebGL calls it makes, not the browser's
+//     drawing of them), which tells a long frame the demo made from one the
+//     browser did.
 // The engines (and the native program) take turns, round by round, so that
 // all see the same load; medians over the rounds are printed, with the
 // machine's load average before and after.
@@ -77,9 +81,9 @@ function counterScript() {
       return real.apply(this, a);
     };
   }
-  let last = 0;
+  let last = 0, asked = 0;
   const realRaf = window.requestAnimationFrame.bind(window);
-  window.requestAnimationFrame = (cb) => realRaf((t) => {
+  window.requestAnimationFrame = (cb) => (asked = performance.now(), realRaf((t) => {
     const at = performance.now();
     const running = typeof DemoPage !== 'undefined' && DemoPage.status === 'running' && typeof Module !== 'undefined' &&
       Module._web_current_part;
@@ -88,7 +92,7 @@ function counterScript() {
       const p = stats.parts[part] || (stats.parts[part] = { frames: 0, calls: 0, draws: 0, uniforms: 0, bytes: 0, links: 0 });
       p.frames++;
       for (const k of Object.keys(now)) p[k] += now[k];
-      stats.frames.push([part, at - last, now.calls, now.links]);
+      stats.frames.push([part, at - last, now.calls, now.links, asked - last]);
       const names = stats.names[part] || (stats.names[part] = {});
       for (const [k, v] of Object.entries(byName)) names[k] = (names[k] || 0) + v;
     }
@@ -96,7 +100,7 @@ function counterScript() {
     for (const k of Object.keys(now)) now[k] = 0;
     last = running ? at : 0;
     return cb(t);
-  });
+  }));
 }
 
 // Per part, what a frame costs (means over its frames) and its median
@@ -105,17 +109,17 @@ function counterScript() {
 function frameCosts(stats) {
   const out = { parts: {}, longest: [] };
   const byPart = {};
-  stats.frames.forEach(([part, ms, calls, links], i) => {
+  stats.frames.forEach(([part, ms, calls, links, work], i) => {
     const f = (byPart[part] = byPart[part] || []);
-    out.longest.push({ part, ms, calls, links, i, nth: f.length + 1 });
-    f.push({ ms, i, links });
+    out.longest.push({ part, ms, calls, links, work, i, nth: f.length + 1 });
+    f.push({ ms, i, links, work });
   });
   for (const [part, p] of Object.entries(stats.parts)) {
     const f = byPart[part] || [];
     const later = f.filter((x) => x.i > 0);
     out.parts[part] = {
       calls: p.calls / p.frames, draws: p.draws / p.frames, uniforms: p.uniforms / p.frames, kib: p.bytes / p.frames / 1024,
-      links: p.links, medianMs: median(f.map((x) => x.ms)), maxMs: later.length ? Math.max(...later.map((x) => x.ms)) : NaN,
+      links: p.links, medianMs: median(f.map((x) => x.ms)), workMs: median(f.map((x) => x.work)), maxMs: later.length ? Math.max(...later.map((x) => x.ms)) : NaN,
       // The methods called most, per frame.
       most: Object.entries(stats.names[part] || {}).sort((a, b) => b[1] - a[1]).slice(0, 6)
         .map(([k, v]) => `${k} ${(v / p.frames).toFixed(0)}`).join(', '),
@@ -207,7 +211,8 @@ async function main() {
       const one = await webRound(run.site, run.engine);
       console.log(`round ${r + 1} ${run.name}: first frame ${one.toFirst.toFixed(3)} s after navigation without the question's wait; ` +
         Object.entries(one.fps).map(([p, f]) => `${p}:${f.toFixed(1)}`).join(' '));
-      console.log(`  longest frames: ${one.costs.longest.map((x) => `${x.ms.toFixed(0)} ms in part ${x.part} (its frame ${x.nth})` +
+      console.log(`  longest frames: ${one.costs.longest.map((x) => `${x.ms.toFixed(0)} ms in part ${x.part} (its frame ${x.nth}, ` +
+        `the demo's work ${x.work.toFixed(0)} ms)` +
         (x.links ? ` (${x.links} programs linked)` : '') + (x.i === 0 ? ' (the first)' : '')).join(', ')}`);
       results[run.name].push(one);
     }
@@ -228,11 +233,11 @@ async function main() {
   }
   for (const e of names) {
     console.log(`${e}, per frame (medians of ${rounds} rounds of the means over each part's frames):`);
-    console.log('part | WebGL calls | draws | uniform calls | uploaded KiB | programs linked | median frame ms | longest frame ms | longest / median');
+    console.log('part | WebGL calls | draws | uniform calls | uploaded KiB | programs linked | median frame ms | the demo\'s work ms | longest frame ms | longest / median');
     for (let p = 1; p <= 8; p++) {
       const m = (k) => median(results[e].map((x) => (x.costs.parts[p] || {})[k]).filter((v) => v !== undefined));
       console.log([p, m('calls').toFixed(0), m('draws').toFixed(0), m('uniforms').toFixed(0), m('kib').toFixed(0), m('links').toFixed(0),
-        m('medianMs').toFixed(1), m('maxMs').toFixed(0), (m('maxMs') / m('medianMs')).toFixed(2)].join(' | '));
+        m('medianMs').toFixed(1), m('workMs').toFixed(1), m('maxMs').toFixed(0), (m('maxMs') / m('medianMs')).toFixed(2)].join(' | '));
     }
     const last = results[e][results[e].length - 1];
     console.log(`${e}, the calls made most per frame (last round):`);
