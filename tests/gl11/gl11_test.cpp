@@ -1371,7 +1371,9 @@ TEST_F(Gl11, ListOfStripsIsOneDrawWithTheSamePixels) {
         glCallList(list);
         const std::vector<uint8_t> called = Frame();
         const EsCalls c = CountSince(before);
-        if (mode == GL_FILL) EXPECT_EQ(c.draws, 1);
+        if (mode == GL_FILL) {
+            EXPECT_EQ(c.draws, 1);
+        }
         EXPECT_EQ(apart, called) << (mode == GL_FILL ? "filled" : "outlined");
         int covered = 0;
         for (size_t i = 0; i < apart.size(); i += 3) covered += apart[i] > 0;
