@@ -154,7 +154,7 @@ bool DriverBlendsInBytes(GLuint bound) {
             std::memcpy(quad[i].colour, corners[i][0] < 0 ? left : right, sizeof quad[i].colour);
         }
         const GLint first = GLint(StreamVertices(quad, 4, sizeof(Vertex)));
-        PointAttributes(StreamBuffer(), 0, sizeof(Vertex), false);
+        PointAttributes(StreamBuffer(), 0, FullLayout());
         es.DrawArrays(GL_TRIANGLE_STRIP, first, 4);
     };
     const float left[4] = {0.0f, 1.0f, 0.35f, 1.0f}, right[4] = {1.0f, 0.0f, 0.9f, 1.0f};

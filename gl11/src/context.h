@@ -374,10 +374,21 @@ bool IsLine(GLenum mode);
 // index of the first one there.
 GLuint StreamBuffer();
 size_t StreamVertices(const void* data, size_t count, size_t stride);
-// Points the attributes at vertices of `stride` bytes from `base` in
-// `buffer` (bound as the array buffer); attributes in `constants` (bits 1-3)
-// take the values given instead.
-void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants = 0,
+// Where the attributes lie in a vertex of `stride` bytes: per attribute (0
+// position, 1 normal, 2 colour, 3 texture coordinate, 4 a wide line's other
+// end) its number of floats, 0 when the buffer does not hold it, and its
+// byte offset.
+struct VertexLayout {
+    GLsizei stride = 0;
+    uint8_t size[5] = {};
+    uint8_t offset[5] = {};
+};
+// Vertex as it is; `wide`: followed by the other end's four floats.
+VertexLayout FullLayout(bool wide = false);
+// Points the attributes at vertices laid out as `layout` from `base` in
+// `buffer` (bound as the array buffer); attributes in `constants` (bits
+// 1-3), and those the layout does not hold, take the values given instead.
+void PointAttributes(GLuint buffer, size_t base, const VertexLayout& layout, unsigned constants = 0,
                      const float values[4][4] = nullptr);
 
 // blending by hand (blend.cpp)

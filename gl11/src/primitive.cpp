@@ -40,7 +40,7 @@ GLuint g_bound[2] = {0, 0};
 struct AttributeState {
     GLuint buffer = 0;
     size_t base = SIZE_MAX;
-    GLsizei stride = 0;
+    VertexLayout layout;
     unsigned arrays = 0;        // bit i: attribute i comes from the buffer
     float constant[4][4] = {};  // attributes 1-3 when they do not
 } g_attributes;
@@ -77,10 +77,70 @@ size_t StreamIndices(const uint32_t* idx, size_t n, uint32_t first) {
     return Stream(1, moved.data(), n * 4, 4);
 }
 
+// A streamed draw of at least kPackVertices vertices, one of whose
+// attributes is the same in all of them, sends only the attributes that
+// differ, packed one after another; the others are given to the driver
+// once, as the attributes' constant values, and positions whose w is 1 go
+// as three floats (the driver supplies w = 1). Less to copy, upload and
+// fetch: a textured, unlit sheet of one colour takes 20 bytes a vertex
+// instead of 52. Other draws keep the whole vertex, so that the attribute
+// pointers stay as they are from one to the next: changing them costs calls
+// that a few vertices, or w alone, do not save.
+constexpr size_t kPackVertices = 64;
+
+// Streams v[0 .. n) and points the attributes at them; returns the index of
+// the first one in the ring.
+uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
+    bool same[3] = {true, true, true}, unitW = true;  // normal, colour, texture coordinate
+    if (n >= kPackVertices) {
+        const Vertex& a = v[0];
+        for (size_t i = 1; i < n; ++i) {
+            const Vertex& b = v[i];
+            same[0] = same[0] && std::memcmp(a.normal, b.normal, sizeof a.normal) == 0;
+            same[1] = same[1] && std::memcmp(a.colour, b.colour, sizeof a.colour) == 0;
+            same[2] = same[2] && std::memcmp(a.tex, b.tex, sizeof a.tex) == 0;
+        }
+        for (size_t i = 0; i < n; ++i) unitW = unitW && v[i].pos[3] == 1.0f;
+    }
+    if (n < kPackVertices || (!same[0] && !same[1] && !same[2])) {
+        const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
+        PointAttributes(g_rings[0].buffer, 0, FullLayout());
+        return first;
+    }
+    const VertexLayout full = FullLayout();
+    VertexLayout packed;
+    packed.size[0] = unitW ? 3 : 4;
+    unsigned floats = packed.size[0], constants = 0;
+    for (int a = 1; a < 4; ++a) {
+        if (same[a - 1]) {
+            constants |= 1u << a;
+            continue;
+        }
+        packed.offset[a] = uint8_t(floats * 4);
+        packed.size[a] = full.size[a];
+        floats += full.size[a];
+    }
+    packed.stride = GLsizei(floats * 4);
+    static std::vector<float> out;
+    out.resize(n * floats);
+    float* o = out.data();
+    for (size_t i = 0; i < n; ++i) {
+        const float* in[4] = {v[i].pos, v[i].normal, v[i].colour, v[i].tex};
+        for (int a = 0; a < 4; ++a) o = std::copy_n(in[a], packed.size[a], o);
+    }
+    const Vertex& a = v[0];
+    const float values[4][4] = {{a.normal[0], a.normal[1], a.normal[2], 1.0f},
+                                {a.colour[0], a.colour[1], a.colour[2], a.colour[3]},
+                                {a.tex[0], a.tex[1], 0.0f, 1.0f},
+                                {0, 0, 0, 1}};
+    const uint32_t first = uint32_t(StreamVertices(out.data(), n, size_t(packed.stride)));
+    PointAttributes(g_rings[0].buffer, 0, packed, constants, values);
+    return first;
+}
+
 // Triangles of `v` through `idx` (filled primitives already split): one draw.
 void DrawTriangles(const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
-    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const uint32_t first = StreamDrawVertices(v, n);
     const size_t at = StreamIndices(idx, ni, first);
     es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
                          reinterpret_cast<const void*>(at));
@@ -276,7 +336,7 @@ void DrawWide(const Vertex* v, const std::vector<uint32_t>& pairs, const std::ve
     kind.face = face ? face : 1;  // a line is lit as a front face
     if (tris.empty() || !UseProgramFor(kind)) return;
     const uint32_t first = uint32_t(StreamVertices(wide.data(), wide.size(), sizeof(Wide)));
-    PointAttributes(g_rings[0].buffer, 0, sizeof(Wide), true);
+    PointAttributes(g_rings[0].buffer, 0, FullLayout(true));
     const size_t at = StreamIndices(tris.data(), tris.size(), first);
     WithoutCulling(false);  // lines are never culled
     es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
@@ -290,8 +350,7 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     kind.points = mode == GL_POINTS;
     kind.face = face;
     if (ni == 0 || !UseProgramFor(kind)) return;
-    const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
-    PointAttributes(g_rings[0].buffer, 0, sizeof(Vertex), false);
+    const uint32_t first = StreamDrawVertices(v, n);
     const size_t at = idx ? StreamIndices(idx, ni, first) : 0;
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
@@ -517,7 +576,7 @@ void DrawFromList(const DisplayList& list, const Batch& b, unsigned constants, c
     kind.points = b.drawMode == GL_POINTS;
     if (!UseProgramFor(kind)) return;
     Bind(ES_ARRAY_BUFFER, list.vbo);
-    PointAttributes(list.vbo, b.base * sizeof(Vertex), sizeof(Vertex), false, constants, values);
+    PointAttributes(list.vbo, b.base * sizeof(Vertex), FullLayout(), constants, values);
     Bind(ES_ELEMENT_ARRAY_BUFFER, list.ibo);
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
@@ -593,19 +652,35 @@ size_t StreamVertices(const void* data, size_t count, size_t stride) {
     return Stream(0, data, count * stride, stride) / stride;
 }
 
-void PointAttributes(GLuint buffer, size_t base, GLsizei stride, bool wide, unsigned constants,
+VertexLayout FullLayout(bool wide) {
+    VertexLayout l;
+    l.stride = GLsizei(sizeof(Vertex) + (wide ? 4 * sizeof(float) : 0));
+    const size_t offsets[5] = {offsetof(Vertex, pos), offsetof(Vertex, normal), offsetof(Vertex, colour),
+                               offsetof(Vertex, tex), sizeof(Vertex)};
+    const uint8_t sizes[5] = {4, 3, 4, 2, uint8_t(wide ? 4 : 0)};
+    for (int i = 0; i < 5; ++i) l.offset[i] = uint8_t(offsets[i]), l.size[i] = sizes[i];
+    return l;
+}
+
+void PointAttributes(GLuint buffer, size_t base, const VertexLayout& layout, unsigned constants,
                      const float values[4][4]) {
     AttributeState& a = g_attributes;
-    if (a.buffer != buffer || a.base != base || a.stride != stride) {
-        const auto at = [&](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
-        es.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, pos)));
-        es.VertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, normal)));
-        es.VertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, colour)));
-        es.VertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(Vertex, tex)));
-        if (wide) es.VertexAttribPointer(4, 4, GL_FLOAT, GL_FALSE, stride, at(sizeof(Vertex)));
-        a.buffer = buffer, a.base = base, a.stride = stride;
+    unsigned held = 0;
+    for (int i = 0; i < 5; ++i) held |= layout.size[i] ? 1u << i : 0u;
+    // Attributes 1-3 the layout does not hold take their given values.
+    constants |= ~held & 0x0Eu;
+    const bool sameLayout = a.layout.stride == layout.stride &&
+                            std::memcmp(a.layout.size, layout.size, sizeof layout.size) == 0 &&
+                            std::memcmp(a.layout.offset, layout.offset, sizeof layout.offset) == 0;
+    if (a.buffer != buffer || a.base != base || !sameLayout) {
+        for (GLuint i = 0; i < 5; ++i) {
+            if (!layout.size[i]) continue;
+            es.VertexAttribPointer(i, layout.size[i], GL_FLOAT, GL_FALSE, layout.stride,
+                                   reinterpret_cast<const void*>(base + layout.offset[i]));
+        }
+        a.buffer = buffer, a.base = base, a.layout = layout;
     }
-    const unsigned arrays = (wide ? 0x1Fu : 0x0Fu) & ~constants;
+    const unsigned arrays = held & ~constants;
     for (GLuint i = 0; i < 5; ++i) {
         const unsigned bit = 1u << i;
         if ((arrays & bit) && !(a.arrays & bit)) es.EnableVertexAttribArray(i);

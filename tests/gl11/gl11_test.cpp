@@ -135,6 +135,7 @@ const char* const kEsNames[] = {
 int g_esCalls[kEsCount] = {};
 int g_uniformsToNowhere = 0;
 std::vector<long> g_subDataOffsets;
+long g_vertexBytes = 0;  // written into array buffers by glBufferSubData
 
 template <class T>
 long long AsInt(T v) {
@@ -153,7 +154,10 @@ struct Counted<I, R (*)(A...)> {
             const long long first = AsInt(std::get<0>(std::tie(a...)));
             if (std::strncmp(kEsNames[I], "Uniform", 7) == 0 && first == -1) ++g_uniformsToNowhere;
             if constexpr (sizeof...(A) == 4)
-                if (I == kEsBufferSubData) g_subDataOffsets.push_back(long(AsInt(std::get<1>(std::tie(a...)))));
+                if (I == kEsBufferSubData) {
+                    g_subDataOffsets.push_back(long(AsInt(std::get<1>(std::tie(a...)))));
+                    if (first == ES_ARRAY_BUFFER) g_vertexBytes += long(AsInt(std::get<2>(std::tie(a...))));
+                }
         }
         return real(a...);
     }
@@ -1326,6 +1330,71 @@ TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
+    glDeleteTextures(1, &texture);
+}
+
+// A large draw sends only what differs among its vertices: a textured sheet
+// of one colour goes as positions and texture coordinates, a strip of
+// four-component vertices with a colour each as those, lines of one colour
+// as positions. The pixels are those of the same vertices sent whole, in
+// draws too small to be packed.
+TEST_F(Gl11, LargeDrawsSendOnlyTheAttributesThatVaryWithTheSamePixels) {
+    const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    constexpr int kRuns = 12, kPerRun = 40;  // apart, each run is a draw of its own
+    // `apart`: each run followed by a call that sends what is pending.
+    const auto scene = [&](int which, bool apart) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        if (which == 0) glEnable(GL_TEXTURE_2D);
+        if (which == 2) glBegin(GL_LINES);
+        for (int r = 0; r < kRuns; ++r) {
+            if (which == 0) glBegin(GL_QUAD_STRIP);
+            if (which == 1) glBegin(GL_TRIANGLE_STRIP);
+            if (which == 2 && apart) glBegin(GL_LINES);
+            glColor3f(1.0f, 0.9f, 1.0f);
+            for (int i = 0; i < kPerRun; ++i) {
+                const float x = float(i) * 1.7f, y = float(r) * 5.3f + float(i % 2) * 4.0f;
+                if (which == 0) {
+                    glTexCoord2f(0.02f * x + 0.01f * y, 0.5f);
+                    glVertex2f(x, y);
+                } else if (which == 1) {
+                    const float w = 1.0f + 0.25f * float(i % 3);
+                    glColor3f(0.02f * float(i), 0.08f * float(r), 0.5f);
+                    glVertex4f(x * w, y * w, 0, w);
+                } else {
+                    glVertex2f(x, y + float(i % 4) * 2.0f);
+                }
+            }
+            if (which != 2 || apart) glEnd();
+            if (apart) glGetError();
+        }
+        if (which == 2 && !apart) glEnd();
+        glDisable(GL_TEXTURE_2D);
+        return Frame();
+    };
+    const char* const names[] = {"textured sheet", "four components, a colour each", "lines"};
+    const int floats[] = {5, 8, 3};  // per vertex, of what varies
+    for (int which = 0; which < 3; ++which) {
+        const std::vector<uint8_t> whole = scene(which, true);
+        g_vertexBytes = 0;
+        const std::vector<uint8_t> packed = scene(which, false);
+        EXPECT_LE(g_vertexBytes, long(kRuns * kPerRun * floats[which] * 4)) << names[which];
+        EXPECT_EQ(whole, packed) << names[which];
+        int covered = 0, red = 0, green = 0;
+        for (size_t i = 0; i < whole.size(); i += 3) {
+            covered += whole[i] + whole[i + 1] + whole[i + 2] > 0;
+            red += whole[i] > 200 && whole[i + 1] < 50, green += whole[i + 1] > 200 && whole[i] < 50;
+        }
+        EXPECT_GT(covered, which == 2 ? kSize * 4 : kSize * kSize / 3) << names[which];
+        if (which == 0) {
+            EXPECT_GT(red * green, 0) << "the texture coordinates reach several texels";
+        }
+    }
     glDeleteTextures(1, &texture);
 }
 
