@@ -22,8 +22,9 @@ GLuint g_vao = 0;
 // the driver never waits for (or copies) data a queued draw still reads;
 // a ring that is full gets new storage (the old one freed when the draws
 // that read it are done) and starts again at its beginning. Vertices are
-// placed at a multiple of their size and drawn by index from there, so the
-// attribute pointers stay as they are from draw to draw.
+// placed at a multiple of their size; those of small draws are drawn by
+// index from the ring's start, so the attribute pointers stay as they are
+// from draw to draw (large draws: kPackVertices).
 struct Ring {
     GLuint buffer = 0;
     size_t capacity = 0, offset = 0;
@@ -83,13 +84,16 @@ size_t StreamIndices(const uint32_t* idx, size_t n, uint32_t first) {
 // once, as the attributes' constant values, and positions whose w is 1 go
 // as three floats (the driver supplies w = 1). Less to copy, upload and
 // fetch: a textured, unlit sheet of one colour takes 20 bytes a vertex
-// instead of 52. Other draws keep the whole vertex, so that the attribute
-// pointers stay as they are from one to the next: changing them costs calls
-// that a few vertices, or w alone, do not save.
+// instead of 52. Such a draw's attributes point at its own first vertex, so
+// that its indices count from 0 and go as 16 bits where it has at most
+// 65,536 vertices (half the bytes again). Smaller draws keep the whole
+// vertex and the pointers at the ring's start, so that these stay as they
+// are from one draw to the next: changing them costs calls that a few
+// vertices do not save.
 constexpr size_t kPackVertices = 64;
 
 // Streams v[0 .. n) and points the attributes at them; returns the index of
-// the first one in the ring.
+// the first one from where the attributes point.
 uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
     bool same[3] = {true, true, true}, unitW = true;  // normal, colour, texture coordinate
     if (n >= kPackVertices) {
@@ -102,10 +106,15 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
         }
         for (size_t i = 0; i < n; ++i) unitW = unitW && v[i].pos[3] == 1.0f;
     }
-    if (n < kPackVertices || (!same[0] && !same[1] && !same[2])) {
+    if (n < kPackVertices) {
         const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
         PointAttributes(g_rings[0].buffer, 0, FullLayout());
         return first;
+    }
+    if (!same[0] && !same[1] && !same[2]) {
+        const size_t first = StreamVertices(v, n, sizeof(Vertex));
+        PointAttributes(g_rings[0].buffer, first * sizeof(Vertex), FullLayout());
+        return 0;
     }
     const VertexLayout full = FullLayout();
     VertexLayout packed;
@@ -133,17 +142,37 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
                                 {a.colour[0], a.colour[1], a.colour[2], a.colour[3]},
                                 {a.tex[0], a.tex[1], 0.0f, 1.0f},
                                 {0, 0, 0, 1}};
-    const uint32_t first = uint32_t(StreamVertices(out.data(), n, size_t(packed.stride)));
-    PointAttributes(g_rings[0].buffer, 0, packed, constants, values);
-    return first;
+    const size_t first = StreamVertices(out.data(), n, size_t(packed.stride));
+    PointAttributes(g_rings[0].buffer, first * size_t(packed.stride), packed, constants, values);
+    return 0;
+}
+
+// Draws `mode` from v[0 .. n) through idx[0 .. ni) (null: the vertices in
+// order), streamed.
+void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    const uint32_t first = StreamDrawVertices(v, n);
+    if (!idx) {
+        es.DrawArrays(mode, GLint(first), GLsizei(n));
+        return;
+    }
+    // The range tells the driver which vertices to shade, without a pass
+    // over the indices.
+    const GLuint last = GLuint(first + n - 1);
+    if (last > 0xFFFF) {
+        const size_t at = StreamIndices(idx, ni, first);
+        es.DrawRangeElements(mode, first, last, GLsizei(ni), GL_UNSIGNED_INT, reinterpret_cast<const void*>(at));
+        return;
+    }
+    static std::vector<uint16_t> shorter;
+    shorter.resize(ni);
+    for (size_t i = 0; i < ni; ++i) shorter[i] = uint16_t(idx[i] + first);
+    const size_t at = Stream(1, shorter.data(), ni * 2, 2);
+    es.DrawRangeElements(mode, first, last, GLsizei(ni), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
 }
 
 // Triangles of `v` through `idx` (filled primitives already split): one draw.
 void DrawTriangles(const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    const uint32_t first = StreamDrawVertices(v, n);
-    const size_t at = StreamIndices(idx, ni, first);
-    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
-                         reinterpret_cast<const void*>(at));
+    DrawStreamed(GL_TRIANGLES, v, n, idx, ni);
 }
 
 // Triangles of the filled primitives as Mesa splits them: the last vertex
@@ -350,18 +379,9 @@ void DrawIndexed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, si
     kind.points = mode == GL_POINTS;
     kind.face = face;
     if (ni == 0 || !UseProgramFor(kind)) return;
-    const uint32_t first = StreamDrawVertices(v, n);
-    const size_t at = idx ? StreamIndices(idx, ni, first) : 0;
     GLint grown[4];
     if (kind.points) PointViewport(grown), es.Viewport(grown[0], grown[1], grown[2], grown[3]);
-    if (idx) {
-        // The range tells the driver which vertices to shade, without a
-        // pass over the indices.
-        es.DrawRangeElements(mode, first, GLuint(first + n - 1), GLsizei(ni), GL_UNSIGNED_INT,
-                             reinterpret_cast<const void*>(at));
-    } else {
-        es.DrawArrays(mode, GLint(first), GLsizei(n));
-    }
+    DrawStreamed(mode, v, n, idx, ni);
     if (kind.points) es.Viewport(g.s.viewport[0], g.s.viewport[1], g.s.viewport[2], g.s.viewport[3]);
 }
 

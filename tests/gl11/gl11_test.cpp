@@ -135,7 +135,7 @@ const char* const kEsNames[] = {
 int g_esCalls[kEsCount] = {};
 int g_uniformsToNowhere = 0;
 std::vector<long> g_subDataOffsets;
-long g_vertexBytes = 0;  // written into array buffers by glBufferSubData
+long g_vertexBytes = 0, g_indexBytes = 0;  // written into array, element array buffers by glBufferSubData
 
 template <class T>
 long long AsInt(T v) {
@@ -156,7 +156,9 @@ struct Counted<I, R (*)(A...)> {
             if constexpr (sizeof...(A) == 4)
                 if (I == kEsBufferSubData) {
                     g_subDataOffsets.push_back(long(AsInt(std::get<1>(std::tie(a...)))));
-                    if (first == ES_ARRAY_BUFFER) g_vertexBytes += long(AsInt(std::get<2>(std::tie(a...))));
+                    const long bytes = long(AsInt(std::get<2>(std::tie(a...))));
+                    if (first == ES_ARRAY_BUFFER) g_vertexBytes += bytes;
+                    if (first == ES_ELEMENT_ARRAY_BUFFER) g_indexBytes += bytes;
                 }
         }
         return real(a...);
@@ -1336,8 +1338,8 @@ TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
 // A large draw sends only what differs among its vertices: a textured sheet
 // of one colour goes as positions and texture coordinates, a strip of
 // four-component vertices with a colour each as those, lines of one colour
-// as positions. The pixels are those of the same vertices sent whole, in
-// draws too small to be packed.
+// as positions; its indices go as 16 bits. The pixels are those of the same
+// vertices sent whole, in draws too small to be packed.
 TEST_F(Gl11, LargeDrawsSendOnlyTheAttributesThatVaryWithTheSamePixels) {
     const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
     GLuint texture = 0;
@@ -1381,9 +1383,11 @@ TEST_F(Gl11, LargeDrawsSendOnlyTheAttributesThatVaryWithTheSamePixels) {
     const int floats[] = {5, 8, 3};  // per vertex, of what varies
     for (int which = 0; which < 3; ++which) {
         const std::vector<uint8_t> whole = scene(which, true);
-        g_vertexBytes = 0;
+        g_vertexBytes = g_indexBytes = 0;
         const std::vector<uint8_t> packed = scene(which, false);
         EXPECT_LE(g_vertexBytes, long(kRuns * kPerRun * floats[which] * 4)) << names[which];
+        const long triangles = which == 2 ? 0 : kRuns * (kPerRun - 2);
+        EXPECT_LE(g_indexBytes, triangles * 3 * 2) << names[which];
         EXPECT_EQ(whole, packed) << names[which];
         int covered = 0, red = 0, green = 0;
         for (size_t i = 0; i < whole.size(); i += 3) {
