@@ -135,7 +135,16 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
     float* o = out.data();
     for (size_t i = 0; i < n; ++i) {
         const float* in[4] = {v[i].pos, v[i].normal, v[i].colour, v[i].tex};
-        for (int a = 0; a < 4; ++a) o = std::copy_n(in[a], packed.size[a], o);
+        for (int a = 0; a < 4; ++a) {
+            // Copies of a size known here: a copy of a variable length is a
+            // call to memmove per attribute and vertex.
+            switch (packed.size[a]) {
+                case 2: std::memcpy(o, in[a], 8), o += 2; break;
+                case 3: std::memcpy(o, in[a], 12), o += 3; break;
+                case 4: std::memcpy(o, in[a], 16), o += 4; break;
+                default: break;
+            }
+        }
     }
     const Vertex& a = v[0];
     const float values[4][4] = {{a.normal[0], a.normal[1], a.normal[2], 1.0f},
