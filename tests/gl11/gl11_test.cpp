@@ -1280,12 +1280,9 @@ TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
     EXPECT_GT(covered, kSize * kSize / 2);
 }
 
-// Short strips whose texture coordinates are generated (object-linear, as
-// a pattern laid on each, and a sphere map, as on a shiny ball): under one
-// modelview they are one draw; under a modelview each they are drawn apart
-// (carried into eye space, object-linear coordinates would come from other
-// positions). Either way the pixels are those of the strips drawn one by one.
-TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
+// A texture of four texels in a row, red, green, blue and yellow, sampled
+// nearest; bound.
+GLuint FourTexels() {
     const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
     GLuint texture = 0;
     glGenTextures(1, &texture);
@@ -1293,6 +1290,16 @@ TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    return texture;
+}
+
+// Short strips whose texture coordinates are generated (object-linear, as
+// a pattern laid on each, and a sphere map, as on a shiny ball): under one
+// modelview they are one draw; under a modelview each they are drawn apart
+// (carried into eye space, object-linear coordinates would come from other
+// positions). Either way the pixels are those of the strips drawn one by one.
+TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
+    const GLuint texture = FourTexels();
     const float plane[4] = {0.09f, 0.04f, 0, 0};
     glTexGenfv(GL_S, GL_OBJECT_PLANE, plane);
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
@@ -1341,13 +1348,7 @@ TEST_F(Gl11, StripsWithGeneratedCoordinatesMergeUnderOneModelviewOnly) {
 // as positions; its indices go as 16 bits. The pixels are those of the same
 // vertices sent whole, in draws too small to be packed.
 TEST_F(Gl11, LargeDrawsSendOnlyTheAttributesThatVaryWithTheSamePixels) {
-    const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    const GLuint texture = FourTexels();
     constexpr int kRuns = 12, kPerRun = 40;  // apart, each run is a draw of its own
     // `apart`: each run followed by a call that sends what is pending.
     const auto scene = [&](int which, bool apart) {
