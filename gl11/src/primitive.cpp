@@ -95,21 +95,20 @@ constexpr size_t kPackVertices = 64;
 // Streams v[0 .. n) and points the attributes at them; returns the index of
 // the first one from where the attributes point.
 uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
-    bool same[3] = {true, true, true}, unitW = true;  // normal, colour, texture coordinate
-    if (n >= kPackVertices) {
-        const Vertex& a = v[0];
-        for (size_t i = 1; i < n; ++i) {
-            const Vertex& b = v[i];
-            same[0] = same[0] && std::memcmp(a.normal, b.normal, sizeof a.normal) == 0;
-            same[1] = same[1] && std::memcmp(a.colour, b.colour, sizeof a.colour) == 0;
-            same[2] = same[2] && std::memcmp(a.tex, b.tex, sizeof a.tex) == 0;
-        }
-        for (size_t i = 0; i < n; ++i) unitW = unitW && v[i].pos[3] == 1.0f;
-    }
     if (n < kPackVertices) {
         const uint32_t first = uint32_t(StreamVertices(v, n, sizeof(Vertex)));
         PointAttributes(g_rings[0].buffer, 0, FullLayout());
         return first;
+    }
+    const Vertex& v0 = v[0];
+    bool same[3] = {true, true, true};  // normal, colour, texture coordinate
+    bool unitW = v0.pos[3] == 1.0f;
+    for (size_t i = 1; i < n; ++i) {
+        const Vertex& b = v[i];
+        same[0] = same[0] && std::memcmp(v0.normal, b.normal, sizeof v0.normal) == 0;
+        same[1] = same[1] && std::memcmp(v0.colour, b.colour, sizeof v0.colour) == 0;
+        same[2] = same[2] && std::memcmp(v0.tex, b.tex, sizeof v0.tex) == 0;
+        unitW = unitW && b.pos[3] == 1.0f;
     }
     if (!same[0] && !same[1] && !same[2]) {
         const size_t first = StreamVertices(v, n, sizeof(Vertex));
@@ -146,10 +145,9 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
             }
         }
     }
-    const Vertex& a = v[0];
-    const float values[4][4] = {{a.normal[0], a.normal[1], a.normal[2], 1.0f},
-                                {a.colour[0], a.colour[1], a.colour[2], a.colour[3]},
-                                {a.tex[0], a.tex[1], 0.0f, 1.0f},
+    const float values[4][4] = {{v0.normal[0], v0.normal[1], v0.normal[2], 1.0f},
+                                {v0.colour[0], v0.colour[1], v0.colour[2], v0.colour[3]},
+                                {v0.tex[0], v0.tex[1], 0.0f, 1.0f},
                                 {0, 0, 0, 1}};
     const size_t first = StreamVertices(out.data(), n, size_t(packed.stride));
     PointAttributes(g_rings[0].buffer, first * size_t(packed.stride), packed, constants, values);
