@@ -154,10 +154,10 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
     return 0;
 }
 
-// Draws `mode` from v[0 .. n) through idx[0 .. ni) (null: the vertices in
-// order), streamed.
-void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
-    const uint32_t first = StreamDrawVertices(v, n);
+// Draws `mode` from the n streamed vertices numbered from `first` through
+// idx[0 .. ni) (counted from the first; null: the vertices in order), the
+// indices streamed as 16 bits where the numbers fit.
+void DrawRange(GLenum mode, uint32_t first, size_t n, const uint32_t* idx, size_t ni) {
     if (!idx) {
         es.DrawArrays(mode, GLint(first), GLsizei(n));
         return;
@@ -175,6 +175,12 @@ void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, s
     for (size_t i = 0; i < ni; ++i) shorter[i] = uint16_t(idx[i] + first);
     const size_t at = Stream(1, shorter.data(), ni * 2, 2);
     es.DrawRangeElements(mode, first, last, GLsizei(ni), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
+}
+
+// Draws `mode` from v[0 .. n) through idx[0 .. ni) (null: the vertices in
+// order), streamed.
+void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+    DrawRange(mode, StreamDrawVertices(v, n), n, idx, ni);
 }
 
 // Triangles of `v` through `idx` (filled primitives already split): one draw.
@@ -373,10 +379,8 @@ void DrawWide(const Vertex* v, const std::vector<uint32_t>& pairs, const std::ve
     if (tris.empty() || !UseProgramFor(kind)) return;
     const uint32_t first = uint32_t(StreamVertices(wide.data(), wide.size(), sizeof(Wide)));
     PointAttributes(g_rings[0].buffer, 0, FullLayout(true));
-    const size_t at = StreamIndices(tris.data(), tris.size(), first);
     WithoutCulling(false);  // lines are never culled
-    es.DrawRangeElements(GL_TRIANGLES, first, GLuint(first + wide.size() - 1), GLsizei(tris.size()), GL_UNSIGNED_INT,
-                         reinterpret_cast<const void*>(at));
+    DrawRange(GL_TRIANGLES, first, wide.size(), tris.data(), tris.size());
     WithoutCulling(true);
 }
 
