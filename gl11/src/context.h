@@ -51,6 +51,29 @@ struct Vertex {
     float tex[2];
 };
 
+// Storage that grows without filling its new elements in: what the layer
+// adds to a vector of vertices it writes before anything reads it, and a
+// value-initialised resize would write every vertex twice.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) {}
+    template <class U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Vertices = std::vector<Vertex, UninitialisedAllocator<Vertex>>;
+
 struct Material {
     float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
     float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
@@ -361,6 +384,13 @@ bool InitDrawing();
 void Submit(GLenum mode, const Vertex* vertices, size_t count, const uint32_t* indices, size_t indexCount,
             const size_t firstSet[3]);
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni);
+// A filled draw of n vertices (`mode` through idx[0 .. ni), null: in
+// order) that joins the draws waiting to be merged: the room for its
+// vertices, which the caller fills in before any other call; null when it
+// does not join them (DrawAlone draws it).
+Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni);
+// DrawNow for a draw that does not join the waiting ones.
+void DrawAlone(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni);
 void FinishList(DisplayList* list);
 // Draws the batch, or the whole run it begins where that can go as one
 // draw; returns how many batches it drew.

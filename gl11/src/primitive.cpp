@@ -69,15 +69,6 @@ size_t Stream(int which, const void* data, size_t bytes, size_t align) {
     return at;
 }
 
-// Indices into the ring, each `first` more; returns their byte offset.
-size_t StreamIndices(const uint32_t* idx, size_t n, uint32_t first) {
-    if (first == 0) return Stream(1, idx, n * 4, 4);
-    static std::vector<uint32_t> moved;
-    moved.resize(n);
-    for (size_t i = 0; i < n; ++i) moved[i] = idx[i] + first;
-    return Stream(1, moved.data(), n * 4, 4);
-}
-
 // A streamed draw of at least kPackVertices vertices, one of whose
 // attributes is the same in all of them, sends only the attributes that
 // differ, packed one after another; the others are given to the driver
@@ -156,8 +147,10 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
 
 // Draws `mode` from the n streamed vertices numbered from `first` through
 // idx[0 .. ni) (counted from the first; null: the vertices in order), the
-// indices streamed as 16 bits where the numbers fit.
-void DrawRange(GLenum mode, uint32_t first, size_t n, const uint32_t* idx, size_t ni) {
+// indices streamed as 16 bits where the numbers fit (16-bit ones counted
+// from 0 go as they are).
+template <class Index>
+void DrawRange(GLenum mode, uint32_t first, size_t n, const Index* idx, size_t ni) {
     if (!idx) {
         es.DrawArrays(mode, GLint(first), GLsizei(n));
         return;
@@ -166,35 +159,51 @@ void DrawRange(GLenum mode, uint32_t first, size_t n, const uint32_t* idx, size_
     // over the indices.
     const GLuint last = GLuint(first + n - 1);
     if (last > 0xFFFF) {
-        const size_t at = StreamIndices(idx, ni, first);
+        const void* sent = idx;
+        static std::vector<uint32_t> moved;
+        if (sizeof(Index) != 4 || first != 0) {
+            moved.resize(ni);
+            for (size_t i = 0; i < ni; ++i) moved[i] = idx[i] + first;
+            sent = moved.data();
+        }
+        const size_t at = Stream(1, sent, ni * 4, 4);
         es.DrawRangeElements(mode, first, last, GLsizei(ni), GL_UNSIGNED_INT, reinterpret_cast<const void*>(at));
         return;
     }
+    const uint16_t* sent = nullptr;
     static std::vector<uint16_t> shorter;
-    shorter.resize(ni);
-    for (size_t i = 0; i < ni; ++i) shorter[i] = uint16_t(idx[i] + first);
-    const size_t at = Stream(1, shorter.data(), ni * 2, 2);
+    if (sizeof(Index) == 2 && first == 0) {
+        sent = reinterpret_cast<const uint16_t*>(idx);
+    } else {
+        shorter.resize(ni);
+        for (size_t i = 0; i < ni; ++i) shorter[i] = uint16_t(idx[i] + first);
+        sent = shorter.data();
+    }
+    const size_t at = Stream(1, sent, ni * 2, 2);
     es.DrawRangeElements(mode, first, last, GLsizei(ni), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
 }
 
 // Draws `mode` from v[0 .. n) through idx[0 .. ni) (null: the vertices in
 // order), streamed.
-void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+template <class Index>
+void DrawStreamed(GLenum mode, const Vertex* v, size_t n, const Index* idx, size_t ni) {
     DrawRange(mode, StreamDrawVertices(v, n), n, idx, ni);
 }
 
 // Triangles of `v` through `idx` (filled primitives already split): one draw.
-void DrawTriangles(const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+template <class Index>
+void DrawTriangles(const Vertex* v, size_t n, const Index* idx, size_t ni) {
     DrawStreamed(GL_TRIANGLES, v, n, idx, ni);
 }
 
 // Triangles of the filled primitives as Mesa splits them: the last vertex
 // of every triangle is the one flat shading takes. `edges`, when given,
 // gets per triangle the primitive's edges among its own (bit 0: a-b,
-// bit 1: b-c, bit 2: c-a).
-void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out,
-               std::vector<uint8_t>* edges = nullptr) {
-    const auto at = [&](size_t i) { return idx ? idx[i] : uint32_t(i); };
+// bit 1: b-c, bit 2: c-a). Each index `base` more.
+template <class Index>
+void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<Index>* out,
+               std::vector<uint8_t>* edges = nullptr, uint32_t base = 0) {
+    const auto at = [&](size_t i) { return Index(base + (idx ? idx[i] : uint32_t(i))); };
     const auto tri = [&](size_t a, size_t b, size_t c, unsigned e) {
         out->push_back(at(a)), out->push_back(at(b)), out->push_back(at(c));
         if (edges) edges->push_back(uint8_t(e));
@@ -258,8 +267,8 @@ struct Pending {
     bool lit = false, tracked = false;  // lighting on; colour material too
     bool oneModelview = true;           // every segment's modelview the first's
     bool large = false;                 // a segment kept under its modelview (Merge)
-    std::vector<Vertex> vertices;       // object space, every attribute filled in
-    std::vector<uint32_t> indices;      // triangles, into vertices
+    Vertices vertices;                  // object space, every attribute filled in
+    std::vector<uint16_t> indices;      // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
 } g_pending;
 
@@ -269,16 +278,18 @@ bool SameButDiffuse(const Material& a, const Material& b) {
            std::memcmp(a.emission, b.emission, sizeof a.emission) == 0 && a.shininess == b.shininess;
 }
 
-// Takes a filled draw (`mode`, `v` through `idx`) into the pending ones;
-// false when it is to be drawn now.
-bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
+bool Unfilled();
+
+// Whether `mode` over n vertices makes a triangle.
+bool MakesTriangles(GLenum mode, size_t n) { return n >= (mode == GL_QUADS || mode == GL_QUAD_STRIP ? 4u : 3u); }
+
+}  // namespace
+
+Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni) {
+    if (!IsFill(mode) || Unfilled() || !MakesTriangles(mode, idx ? ni : n)) return nullptr;
     const uint64_t key = KeyFor(DrawKind());
-    if (!Mergeable(key)) return false;
+    if (!Mergeable(key)) return nullptr;
     const bool large = n > kMergeVertices || (idx && ni > 4 * kMergeVertices) || GeneratesCoords(key);
-    static std::vector<uint32_t> tris;
-    tris.clear();
-    Triangles(mode, idx ? ni : n, idx, &tris);
-    if (tris.empty()) return false;
     Pending& p = g_pending;
     const ServerState& s = g.s;
     const bool lit = s.lighting, tracked = s.lighting && s.colourMaterial;
@@ -293,6 +304,8 @@ bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t n
     // A large draw is never carried into eye space: it joins draws that
     // all have its modelview, and only such draws join it.
     if (same && (large || p.large)) same = sameModelview && p.oneModelview;
+    // A draw of more vertices than one draw of 16-bit indices reaches.
+    if (!same && n > kMergeMost) return nullptr;
     if (!same) {
         FlushDraws();
         p.key = key;
@@ -313,11 +326,13 @@ bool Merge(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t n
     seg.vertexCount = n;
     seg.modelview = Top(0);
     CopyN(seg.diffuse, s.material[0].diffuse, 4);
-    p.vertices.insert(p.vertices.end(), v, v + n);
-    for (uint32_t i : tris) p.indices.push_back(uint32_t(seg.firstVertex) + i);
+    p.vertices.resize(seg.firstVertex + n);
+    Triangles(mode, idx ? ni : n, idx, &p.indices, nullptr, uint32_t(seg.firstVertex));
     p.segments.push_back(seg);
-    return true;
+    return p.vertices.data() + seg.firstVertex;
 }
+
+namespace {
 
 void LinePairs(GLenum mode, size_t n, const uint32_t* idx, std::vector<uint32_t>* out) {
     const auto at = [&](size_t i) { return idx ? idx[i] : uint32_t(i); };
@@ -726,7 +741,14 @@ void PointAttributes(GLuint buffer, size_t base, const VertexLayout& layout, uns
 
 void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     if (n == 0) return;
-    if (IsFill(mode) && !Unfilled() && Merge(mode, v, n, idx, ni)) return;
+    if (Vertex* room = MergeRoom(mode, n, idx, ni)) {
+        std::copy(v, v + n, room);
+        return;
+    }
+    DrawAlone(mode, v, n, idx, ni);
+}
+
+void DrawAlone(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni) {
     FlushDraws();
     if (IsFill(mode) && Unfilled()) return DrawUnfilled(mode, v, n, idx, ni);
     if (IsLine(mode) && EmulatedWideLines()) {
@@ -811,8 +833,7 @@ void FinishList(DisplayList* list) {
         b.firstIndex = indices.size();
         const size_t before = indices.size();
         if (b.mode == GL_QUADS || b.mode == GL_QUAD_STRIP || b.mode == GL_POLYGON) {
-            Triangles(b.mode, b.vertices.size(), nullptr, &indices);
-            for (size_t i = before; i < indices.size(); ++i) indices[i] += from;
+            Triangles(b.mode, b.vertices.size(), nullptr, &indices, nullptr, from);
             b.drawMode = GL_TRIANGLES;
         } else {
             for (size_t i = 0; i < b.vertices.size(); ++i) indices.push_back(from + uint32_t(i));
@@ -876,12 +897,11 @@ size_t DrawBatch(const DisplayList& list, const Batch& b) {
         DrawFromList(list, b, constants, values, true);
         return b.runBatches;
     }
-    if (IsFill(b.mode) && n <= kMergeVertices) {
-        static std::vector<Vertex> v;
-        v = b.vertices;
-        for (int a = 0; a < 3; ++a)
-            for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
-        if (Merge(b.mode, v.data(), n, nullptr, 0)) {
+    if (n <= kMergeVertices) {
+        if (Vertex* v = MergeRoom(b.mode, n, nullptr, 0)) {
+            std::copy(b.vertices.begin(), b.vertices.end(), v);
+            for (int a = 0; a < 3; ++a)
+                for (size_t i = 0; i < b.firstSet[a]; ++i) FillCurrent(&v[i], a);
             Segment& seg = g_pending.segments.back();
             seg.list = &list, seg.batch = &b, seg.constants = constants;
             std::memcpy(seg.values, values, sizeof seg.values);

@@ -149,11 +149,9 @@ struct Fallback {
 // each starts as a copy of what the disabled arrays give (the fallback
 // values; w 1, and alpha 1 for a colour array of three), the enabled ones
 // read over it.
-// `out` keeps its length (never shorter than count): the vertices are its
-// first `count`.
-void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, std::vector<Vertex>* out) {
+// Into out[0 .. count).
+void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, Vertex* out) {
     const ClientState& c = g.c;
-    if (out->size() < count) out->resize(count);
     const Source position = SourceOf(c.vertex), normal = SourceOf(c.normal), colour = SourceOf(c.colour),
                  tex = SourceOf(c.tex);
     Vertex start;
@@ -164,7 +162,7 @@ void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, s
     if (tex.on) start.tex[0] = start.tex[1] = 0;
     else CopyN(start.tex, f.tex, 2);
     const bool fastPosition = position.type == GL_FLOAT && position.size == 3;
-    Vertex* v = out->data();
+    Vertex* v = out;
     for (size_t k = 0; k < count; ++k, ++v) {
         const size_t i = which ? which[k] : lo + k;
         *v = start;
@@ -176,24 +174,29 @@ void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, s
     }
 }
 
-// Gathers and submits; the list records arrays with its own values.
+// Gathers and submits; the list records arrays with its own values. A draw
+// that joins the draws waiting to be merged is gathered straight into
+// their vertices.
 void DrawFromArrays(GLenum mode, const uint32_t* which, size_t lo, size_t count, const uint32_t* idx, size_t ni) {
-    static std::vector<Vertex> v;
-    size_t firstSet[3] = {0, 0, 0};
+    static Vertices v;
+    if (v.size() < count) v.resize(count);
+    const Fallback current = {g.s.normal, g.s.colour, g.s.tex};
     if (g.compiling) {
+        size_t firstSet[3];
         const ArrayPointer* arrays[3] = {&g.c.normal, &g.c.colour, &g.c.tex};
         Fallback list = {g.listNormal, g.listColour, g.listTex};
         for (int a = 0; a < 3; ++a) firstSet[a] = arrays[a]->enabled || g.listSet[a] ? 0 : SIZE_MAX;
-        Gather(which, lo, count, list, &v);
+        Gather(which, lo, count, list, v.data());
         Submit(mode, v.data(), count, idx, ni, firstSet);  // recorded
         if (g.compilingMode == GL_COMPILE) return;
         // GL_COMPILE_AND_EXECUTE: drawn now with the current values.
-        Gather(which, lo, count, {g.s.normal, g.s.colour, g.s.tex}, &v);
+        Gather(which, lo, count, current, v.data());
         DrawNow(mode, v.data(), count, idx, ni);
         return;
     }
-    Gather(which, lo, count, {g.s.normal, g.s.colour, g.s.tex}, &v);
-    Submit(mode, v.data(), count, idx, ni, firstSet);
+    if (Vertex* room = MergeRoom(mode, count, idx, ni)) return Gather(which, lo, count, current, room);
+    Gather(which, lo, count, current, v.data());
+    DrawAlone(mode, v.data(), count, idx, ni);
 }
 
 ArrayPointer* ArrayFor(GLenum array) {
