@@ -1280,6 +1280,39 @@ TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
     EXPECT_GT(covered, kSize * kSize / 2);
 }
 
+// Strips around what 16-bit indices number: one of exactly as many vertices
+// as a merged draw holds, one of four that cannot join it, one longer than
+// a merged draw holds. Each is a square drawn by its last four vertices
+// after a run of vertices on the square's corner (triangles of no area): an
+// index past 65,535 cut to 16 bits names a vertex of that run, and the
+// square is not drawn.
+TEST_F(Gl11, StripsPastWhatSixteenBitIndicesNumberDrawTheirLastTriangles) {
+    const auto strip = [](size_t n, float x) {
+        std::vector<GLfloat> xy;
+        for (size_t i = 0; i + 4 < n; ++i) xy.insert(xy.end(), {x, 4});
+        xy.insert(xy.end(), {x, 4, x + 12, 4, x, 16, x + 12, 16});
+        return xy;
+    };
+    const std::vector<GLfloat> full = strip(size_t(1) << 16, 4), four = strip(4, 24), longer = strip(70000, 44);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    const struct {
+        const std::vector<GLfloat>& xy;
+        GLfloat r, g, b;
+    } strips[] = {{full, 1, 0, 0}, {four, 0, 1, 0}, {longer, 0, 0, 1}};
+    for (const auto& s : strips) {
+        glColor3f(s.r, s.g, s.b);
+        glVertexPointer(2, GL_FLOAT, 0, s.xy.data());
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, GLsizei(s.xy.size() / 2));
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    const Rgb red = Pixel(10, 10), green = Pixel(30, 10), blue = Pixel(50, 10);
+    EXPECT_EQ(red.r, 255);
+    EXPECT_EQ(green.g, 255);
+    EXPECT_EQ(blue.b, 255);
+    EXPECT_EQ(Pixel(10, 30).r, 0);
+}
+
 // A texture of four texels in a row, red, green, blue and yellow, sampled
 // nearest; bound.
 GLuint FourTexels() {
