@@ -266,7 +266,7 @@ struct Pending {
     GLuint boundTexture = 0;
     bool lit = false, tracked = false;  // lighting on; colour material too
     bool oneModelview = true;           // every segment's modelview the first's
-    bool large = false;                 // a segment kept under its modelview (Merge)
+    bool large = false;                 // a segment kept under its modelview (MergeRoom)
     Vertices vertices;                  // object space, every attribute filled in
     std::vector<uint16_t> indices;      // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
