@@ -19,15 +19,23 @@ GLuint g_vao = 0;
 
 // Vertices and indices drawn from client memory are streamed through two
 // rings of buffer space: each draw's data goes after the last one's, so
-// the driver never waits for (or copies) data a queued draw still reads;
-// a ring that is full gets new storage (the old one freed when the draws
-// that read it are done) and starts again at its beginning. Vertices are
-// placed at a multiple of their size; those of small draws are drawn by
-// index from the ring's start, so the attribute pointers stay as they are
-// from draw to draw (large draws: kPackVertices).
+// the driver never waits for (or copies) data a queued draw still reads.
+// A ring is kRingBuffers buffers: when the one written is full, the ring
+// goes on at the beginning of the next. By the time it comes back to a
+// buffer (two fills later: frames, at the demo's rates) the draws that read
+// it are done, and the driver overwrites it in place. New storage for
+// every fill (orphaning) would cost as much as the data: llvmpipe and a
+// browser fill new storage with zeros, and the kernel maps it page by page.
+// Vertices are placed at a multiple of their size; those of small draws
+// are drawn by index from the buffer's start, so the attribute pointers
+// stay as they are from draw to draw (large draws: kPackVertices).
+constexpr int kRingBuffers = 3;
 struct Ring {
-    GLuint buffer = 0;
+    GLuint buffer = 0;  // the one written: buffers[turn]
     size_t capacity = 0, offset = 0;
+    GLuint buffers[kRingBuffers] = {};
+    size_t capacities[kRingBuffers] = {};
+    int turn = 0;
 };
 Ring g_rings[2];  // vertices, indices
 constexpr size_t kRingBytes[2] = {size_t(2) << 20, size_t(512) << 10};
@@ -53,17 +61,26 @@ void Bind(GLenum target, GLuint buffer) {
     bound = buffer;
 }
 
-// Writes `bytes` into ring `which` at a multiple of `align`; returns where.
+// Writes `bytes` into ring `which` at a multiple of `align`; returns where
+// in the ring's buffer.
 size_t Stream(int which, const void* data, size_t bytes, size_t align) {
     Ring& r = g_rings[which];
     const GLenum target = which ? ES_ELEMENT_ARRAY_BUFFER : ES_ARRAY_BUFFER;
-    Bind(target, r.buffer);
     size_t at = (r.offset + align - 1) / align * align;
     if (at + bytes > r.capacity) {
-        if (bytes > r.capacity) r.capacity = std::max({bytes, 2 * r.capacity, kRingBytes[which]});
-        es.BufferData(target, GLsizeiptr(r.capacity), nullptr, ES_STREAM_DRAW);
+        r.turn = (r.turn + 1) % kRingBuffers;
+        r.buffer = r.buffers[r.turn];
+        size_t& capacity = r.capacities[r.turn];
+        Bind(target, r.buffer);
+        if (bytes > capacity) {
+            // Storage at the first turn, and larger for a draw that needs more.
+            capacity = std::max(bytes, kRingBytes[which]);
+            es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
+        }
+        r.capacity = capacity;
         at = 0;
     }
+    Bind(target, r.buffer);
     es.BufferSubData(target, GLintptr(at), GLsizeiptr(bytes), data);
     r.offset = at + bytes;
     return at;
@@ -78,7 +95,7 @@ size_t Stream(int which, const void* data, size_t bytes, size_t align) {
 // instead of 52. Such a draw's attributes point at its own first vertex, so
 // that its indices count from 0 and go as 16 bits where it has at most
 // 65,536 vertices (half the bytes again). Smaller draws keep the whole
-// vertex and the pointers at the ring's start, so that these stay as they
+// vertex and the pointers at the buffer's start, so that these stay as they
 // are from one draw to the next: changing them costs calls that a few
 // vertices do not save.
 constexpr size_t kPackVertices = 64;
@@ -774,7 +791,8 @@ bool InitDrawing() {
     g_bound[0] = g_bound[1] = 0;
     for (Ring& r : g_rings) {
         r = Ring();
-        es.GenBuffers(1, &r.buffer);
+        es.GenBuffers(kRingBuffers, r.buffers);
+        r.buffer = r.buffers[0];
     }
     g_attributes = AttributeState();
     g_pending = Pending();
