@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace gl11 {
@@ -137,20 +139,23 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
         floats += full.size[a];
     }
     packed.stride = GLsizei(floats * 4);
-    static std::vector<float> out;
+    static std::vector<float, UninitialisedAllocator<float>> out;
     out.resize(n * floats);
-    float* o = out.data();
-    for (size_t i = 0; i < n; ++i) {
-        const float* in[4] = {v[i].pos, v[i].normal, v[i].colour, v[i].tex};
-        for (int a = 0; a < 4; ++a) {
-            // Copies of a size known here: a copy of a variable length is a
-            // call to memmove per attribute and vertex.
-            switch (packed.size[a]) {
-                case 2: std::memcpy(o, in[a], 8), o += 2; break;
-                case 3: std::memcpy(o, in[a], 12), o += 3; break;
-                case 4: std::memcpy(o, in[a], 16), o += 4; break;
-                default: break;
-            }
+    // Attribute by attribute, each copy of a size known here (a copy of a
+    // variable length is a call to memmove per attribute and vertex).
+    const auto copy = [&](int a, size_t from, auto bytes) {
+        const uint8_t* in = reinterpret_cast<const uint8_t*>(v) + from;
+        float* o = out.data() + packed.offset[a] / 4;
+        for (size_t i = 0; i < n; ++i, in += sizeof(Vertex), o += floats) std::memcpy(o, in, decltype(bytes)::value);
+    };
+    const size_t from[4] = {offsetof(Vertex, pos), offsetof(Vertex, normal), offsetof(Vertex, colour),
+                            offsetof(Vertex, tex)};
+    for (int a = 0; a < 4; ++a) {
+        switch (packed.size[a]) {
+            case 2: copy(a, from[a], std::integral_constant<size_t, 8>()); break;
+            case 3: copy(a, from[a], std::integral_constant<size_t, 12>()); break;
+            case 4: copy(a, from[a], std::integral_constant<size_t, 16>()); break;
+            default: break;
         }
     }
     const float values[4][4] = {{v0.normal[0], v0.normal[1], v0.normal[2], 1.0f},
@@ -213,16 +218,34 @@ void DrawTriangles(const Vertex* v, size_t n, const Index* idx, size_t ni) {
     DrawStreamed(GL_TRIANGLES, v, n, idx, ni);
 }
 
+// How many triangles the filled primitives `mode` make of n vertices.
+size_t TriangleCount(GLenum mode, size_t n) {
+    switch (mode) {
+        case GL_TRIANGLES: return n / 3;
+        case GL_TRIANGLE_STRIP:
+        case GL_TRIANGLE_FAN:
+        case GL_POLYGON: return n >= 3 ? n - 2 : 0;
+        case GL_QUADS: return n / 4 * 2;
+        case GL_QUAD_STRIP: return n >= 4 ? (n - 2) / 2 * 2 : 0;
+        default: return 0;
+    }
+}
+
 // Triangles of the filled primitives as Mesa splits them: the last vertex
 // of every triangle is the one flat shading takes. `edges`, when given,
 // gets per triangle the primitive's edges among its own (bit 0: a-b,
-// bit 1: b-c, bit 2: c-a). Each index `base` more.
-template <class Index>
-void Triangles(GLenum mode, size_t n, const uint32_t* idx, std::vector<Index>* out,
-               std::vector<uint8_t>* edges = nullptr, uint32_t base = 0) {
+// bit 1: b-c, bit 2: c-a). Each index `base` more; added to `out`.
+template <class Indices>
+void Triangles(GLenum mode, size_t n, const uint32_t* idx, Indices* out, std::vector<uint8_t>* edges = nullptr,
+               uint32_t base = 0) {
+    using Index = typename Indices::value_type;
+    const size_t from = out->size();
+    out->resize(from + 3 * TriangleCount(mode, n));
+    Index* o = out->data() + from;
     const auto at = [&](size_t i) { return Index(base + (idx ? idx[i] : uint32_t(i))); };
     const auto tri = [&](size_t a, size_t b, size_t c, unsigned e) {
-        out->push_back(at(a)), out->push_back(at(b)), out->push_back(at(c));
+        o[0] = at(a), o[1] = at(b), o[2] = at(c);
+        o += 3;
         if (edges) edges->push_back(uint8_t(e));
     };
     switch (mode) {
@@ -285,7 +308,7 @@ struct Pending {
     bool oneModelview = true;           // every segment's modelview the first's
     bool large = false;                 // a segment kept under its modelview (MergeRoom)
     Vertices vertices;                  // object space, every attribute filled in
-    std::vector<uint16_t> indices;      // triangles, into vertices
+    std::vector<uint16_t, UninitialisedAllocator<uint16_t>> indices;  // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
 } g_pending;
 
@@ -298,7 +321,7 @@ bool SameButDiffuse(const Material& a, const Material& b) {
 bool Unfilled();
 
 // Whether `mode` over n vertices makes a triangle.
-bool MakesTriangles(GLenum mode, size_t n) { return n >= (mode == GL_QUADS || mode == GL_QUAD_STRIP ? 4u : 3u); }
+bool MakesTriangles(GLenum mode, size_t n) { return TriangleCount(mode, n) > 0; }
 
 }  // namespace
 

@@ -127,7 +127,14 @@ Source SourceOf(const ArrayPointer& a) {
 inline void Read(const Source& s, size_t i, float* out, bool normalised) {
     const uint8_t* p = s.base + s.stride * i;
     if (s.type == GL_FLOAT) {
-        for (int k = 0; k < s.size; ++k) std::memcpy(out + k, p + 4 * k, 4);
+        // Copies of a size known here (a loop of as many copies as the
+        // size costs several times as much per vertex).
+        switch (s.size) {
+            case 1: std::memcpy(out, p, 4); break;
+            case 2: std::memcpy(out, p, 8); break;
+            case 3: std::memcpy(out, p, 12); break;
+            default: std::memcpy(out, p, 16); break;
+        }
     } else if (s.type == GL_UNSIGNED_BYTE && normalised) {
         for (int k = 0; k < s.size; ++k) out[k] = p[k] / 255.0f;
     } else {
