@@ -185,9 +185,11 @@ void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, V
 // that joins the draws waiting to be merged is gathered straight into
 // their vertices.
 void DrawFromArrays(GLenum mode, const uint32_t* which, size_t lo, size_t count, const uint32_t* idx, size_t ni) {
+    const Fallback current = {g.s.normal, g.s.colour, g.s.tex};
+    if (!g.compiling)
+        if (Vertex* room = MergeRoom(mode, count, idx, ni)) return Gather(which, lo, count, current, room);
     static Vertices v;
     if (v.size() < count) v.resize(count);
-    const Fallback current = {g.s.normal, g.s.colour, g.s.tex};
     if (g.compiling) {
         size_t firstSet[3];
         const ArrayPointer* arrays[3] = {&g.c.normal, &g.c.colour, &g.c.tex};
@@ -201,7 +203,6 @@ void DrawFromArrays(GLenum mode, const uint32_t* which, size_t lo, size_t count,
         DrawNow(mode, v.data(), count, idx, ni);
         return;
     }
-    if (Vertex* room = MergeRoom(mode, count, idx, ni)) return Gather(which, lo, count, current, room);
     Gather(which, lo, count, current, v.data());
     DrawAlone(mode, v.data(), count, idx, ni);
 }
