@@ -24,17 +24,16 @@ GLuint g_vao = 0;
 // the driver never waits for (or copies) data a queued draw still reads.
 // A ring is kRingBuffers buffers: when the one written is full, the ring
 // goes on at the beginning of the next. By the time it comes back to a
-// buffer (two fills later: frames, at the demo's rates) the draws that read
-// it are done, and the driver overwrites it in place. New storage for
-// every fill (orphaning) would cost as much as the data: llvmpipe and a
-// browser fill new storage with zeros, and the kernel maps it page by page.
+// buffer (two fills later) the draws that read it are done, and the driver
+// overwrites it in place. New storage for every fill (orphaning) would cost
+// as much as the data: llvmpipe and a browser fill new storage with zeros.
 // Vertices are placed at a multiple of their size; those of small draws
 // are drawn by index from the buffer's start, so the attribute pointers
 // stay as they are from draw to draw (large draws: kPackVertices).
 constexpr int kRingBuffers = 3;
 struct Ring {
     GLuint buffer = 0;  // the one written: buffers[turn]
-    size_t capacity = 0, offset = 0;
+    size_t offset = 0;  // in it
     GLuint buffers[kRingBuffers] = {};
     size_t capacities[kRingBuffers] = {};
     int turn = 0;
@@ -69,20 +68,19 @@ size_t Stream(int which, const void* data, size_t bytes, size_t align) {
     Ring& r = g_rings[which];
     const GLenum target = which ? ES_ELEMENT_ARRAY_BUFFER : ES_ARRAY_BUFFER;
     size_t at = (r.offset + align - 1) / align * align;
-    if (at + bytes > r.capacity) {
+    const bool turn = at + bytes > r.capacities[r.turn];
+    if (turn) {
         r.turn = (r.turn + 1) % kRingBuffers;
         r.buffer = r.buffers[r.turn];
-        size_t& capacity = r.capacities[r.turn];
-        Bind(target, r.buffer);
-        if (bytes > capacity) {
-            // Storage at the first turn, and larger for a draw that needs more.
-            capacity = std::max(bytes, kRingBytes[which]);
-            es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
-        }
-        r.capacity = capacity;
         at = 0;
     }
     Bind(target, r.buffer);
+    size_t& capacity = r.capacities[r.turn];
+    if (bytes > capacity) {
+        // Storage at the first turn, and larger for a draw that needs more.
+        capacity = std::max(bytes, kRingBytes[which]);
+        es.BufferData(target, GLsizeiptr(capacity), nullptr, ES_STREAM_DRAW);
+    }
     es.BufferSubData(target, GLintptr(at), GLsizeiptr(bytes), data);
     r.offset = at + bytes;
     return at;
