@@ -94,7 +94,7 @@ size_t Stream(int which, const void* data, size_t bytes, size_t align) {
 // fetch: a textured, unlit sheet of one colour takes 20 bytes a vertex
 // instead of 52. Such a draw's attributes point at its own first vertex, so
 // that its indices count from 0 and go as 16 bits where it has at most
-// 65,536 vertices (half the bytes again). Smaller draws keep the whole
+// 65,535 vertices (half the bytes again). Smaller draws keep the whole
 // vertex and the pointers at the buffer's start, so that these stay as they
 // are from one draw to the next: changing them costs calls that a few
 // vertices do not save.
@@ -168,7 +168,9 @@ uint32_t StreamDrawVertices(const Vertex* v, size_t n) {
 // Draws `mode` from the n streamed vertices numbered from `first` through
 // idx[0 .. ni) (counted from the first; null: the vertices in order), the
 // indices streamed as 16 bits where the numbers fit (16-bit ones counted
-// from 0 go as they are).
+// from 0 go as they are). 0xFFFF is not a number that fits: WebGL 2 always
+// takes the largest index of the type as the end of a primitive (primitive
+// restart), and would drop the triangles of vertex 65,535.
 template <class Index>
 void DrawRange(GLenum mode, uint32_t first, size_t n, const Index* idx, size_t ni) {
     if (!idx) {
@@ -178,7 +180,7 @@ void DrawRange(GLenum mode, uint32_t first, size_t n, const Index* idx, size_t n
     // The range tells the driver which vertices to shade, without a pass
     // over the indices.
     const GLuint last = GLuint(first + n - 1);
-    if (last > 0xFFFF) {
+    if (last >= 0xFFFF) {
         const void* sent = idx;
         static std::vector<uint32_t> moved;
         if (sizeof(Index) != 4 || first != 0) {
@@ -282,7 +284,7 @@ void Triangles(GLenum mode, size_t n, const uint32_t* idx, Indices* out, std::ve
 // made from other coordinates). A draw that found
 // nothing to merge with is sent as it came. What may change between merged
 // draws without sending them is in context.h; the rest is compared here.
-constexpr size_t kMergeVertices = 32, kMergeMost = size_t(1) << 16;
+constexpr size_t kMergeVertices = 32, kMergeMost = 0xFFFF;
 
 struct Segment {
     size_t firstVertex, vertexCount;
@@ -342,7 +344,8 @@ Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni) {
     // A large draw is never carried into eye space: it joins draws that
     // all have its modelview, and only such draws join it.
     if (same && (large || p.large)) same = sameModelview && p.oneModelview;
-    // A draw of more vertices than one draw of 16-bit indices reaches.
+    // A draw of more vertices than one draw of 16-bit indices reaches (0
+    // to 0xFFFE: DrawRange).
     if (!same && n > kMergeMost) return nullptr;
     if (!same) {
         FlushDraws();

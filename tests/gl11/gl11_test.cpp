@@ -211,6 +211,10 @@ bool MakeContext() {
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) return false;
     if (!gl11_Init(CountingGetProc)) return false;
+    // WebGL 2 always ends a primitive at the largest index of the draw's
+    // type (0xFFFF for 16 bits); ES 3.0 does where this is enabled, so the
+    // layer is tested as a browser draws it.
+    reinterpret_cast<void (*)(GLenum)>(eglGetProcAddress("glEnable"))(0x8D69 /* GL_PRIMITIVE_RESTART_FIXED_INDEX */);
     GLuint fbo, colour, depth;
     glGenFramebuffers(1, &fbo);
     glGenRenderbuffers(1, &colour);
@@ -1280,37 +1284,53 @@ TEST_F(Gl11, LongStripsUnderOneMatrixAreOneDrawWithTheSamePixels) {
     EXPECT_GT(covered, kSize * kSize / 2);
 }
 
-// Strips around what 16-bit indices number: one of exactly as many vertices
-// as a merged draw holds, one of four that cannot join it, one longer than
-// a merged draw holds. Each is a square drawn by its last four vertices
-// after a run of vertices on the square's corner (triangles of no area): an
-// index past 65,535 cut to 16 bits names a vertex of that run, and the
-// square is not drawn.
+// Strips around what 16-bit indices number. A merged draw holds at most
+// 65,535 vertices, numbered 0 to 0xFFFE: 0xFFFF ends a primitive in WebGL 2
+// (and here), past it a number cut to 16 bits names another vertex. A strip
+// of 65,535 vertices; one of four that cannot join it; one of 65,532 that
+// cannot join the four either; a quad strip of 65,536 (drawn alone, by
+// index); a strip longer than 16 bits number. Each is a square drawn by its
+// last four vertices after a run of vertices on the square's corner
+// (triangles of no area), so that a square drawn through a wrong index is
+// not drawn whole.
 TEST_F(Gl11, StripsPastWhatSixteenBitIndicesNumberDrawTheirLastTriangles) {
-    const auto strip = [](size_t n, float x) {
+    const auto strip = [](size_t n, float x, float y) {
         std::vector<GLfloat> xy;
-        for (size_t i = 0; i + 4 < n; ++i) xy.insert(xy.end(), {x, 4});
-        xy.insert(xy.end(), {x, 4, x + 12, 4, x, 16, x + 12, 16});
+        for (size_t i = 0; i + 4 < n; ++i) xy.insert(xy.end(), {x, y});
+        xy.insert(xy.end(), {x, y, x + 12, y, x, y + 12, x + 12, y + 12});
         return xy;
     };
-    const std::vector<GLfloat> full = strip(size_t(1) << 16, 4), four = strip(4, 24), longer = strip(70000, 44);
+    const std::vector<GLfloat> most = strip(0xFFFF, 4, 4), four = strip(4, 24, 4), after = strip(0xFFFC, 44, 4),
+                               quads = strip(0x10000, 4, 24), longer = strip(70000, 24, 24);
     glClear(GL_COLOR_BUFFER_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     const struct {
         const std::vector<GLfloat>& xy;
+        GLenum mode;
         GLfloat r, g, b;
-    } strips[] = {{full, 1, 0, 0}, {four, 0, 1, 0}, {longer, 0, 0, 1}};
+    } strips[] = {{most, GL_TRIANGLE_STRIP, 1, 0, 0},
+                  {four, GL_TRIANGLE_STRIP, 0, 1, 0},
+                  {after, GL_TRIANGLE_STRIP, 0, 0, 1},
+                  {quads, GL_QUAD_STRIP, 1, 1, 0},
+                  {longer, GL_TRIANGLE_STRIP, 0, 1, 1}};
     for (const auto& s : strips) {
         glColor3f(s.r, s.g, s.b);
         glVertexPointer(2, GL_FLOAT, 0, s.xy.data());
-        glDrawArrays(GL_TRIANGLE_STRIP, 0, GLsizei(s.xy.size() / 2));
+        glDrawArrays(s.mode, 0, GLsizei(s.xy.size() / 2));
     }
     glDisableClientState(GL_VERTEX_ARRAY);
-    const Rgb red = Pixel(10, 10), green = Pixel(30, 10), blue = Pixel(50, 10);
-    EXPECT_EQ(red.r, 255);
-    EXPECT_EQ(green.g, 255);
-    EXPECT_EQ(blue.b, 255);
-    EXPECT_EQ(Pixel(10, 30).r, 0);
+    // Two pixels of each square, one in each of its triangles (whichever
+    // diagonal splits it).
+    const struct {
+        int x, y, r, g, b;
+    } expected[] = {{4, 4, 255, 0, 0}, {24, 4, 0, 255, 0}, {44, 4, 0, 0, 255}, {4, 24, 255, 255, 0}, {24, 24, 0, 255, 255}};
+    for (const auto& e : expected)
+        for (const auto& d : {std::make_pair(3, 1), std::make_pair(9, 10)}) {
+            const Rgb p = Pixel(e.x + d.first, e.y + d.second);
+            EXPECT_TRUE(p.r == e.r && p.g == e.g && p.b == e.b)
+                << "square at " << e.x << ", " << e.y << ": " << p.r << " " << p.g << " " << p.b;
+        }
+    EXPECT_EQ(Pixel(12, 52).r, 0);
 }
 
 // A texture of four texels in a row, red, green, blue and yellow, sampled
