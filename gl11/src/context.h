@@ -387,8 +387,17 @@ void DrawNow(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t
 // A filled draw of n vertices (`mode` through idx[0 .. ni), null: in
 // order) that joins the draws waiting to be merged: the room for its
 // vertices, which the caller fills in before any other call; null when it
-// does not join them (DrawAlone draws it).
-Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni);
+// does not join them (DrawAlone draws it). `shared`, when given, says how
+// many of its first vertices are the last of the waiting ones (the caller
+// compared them: WaitingTail), and comes back as how many of them the draw
+// takes from there (none unless it joins with the modelview and diffuse
+// colour of the draw before it): the room is for the rest.
+Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni, size_t* shared = nullptr);
+// The last n of the vertices waiting to be merged; null when fewer wait.
+const Vertex* WaitingTail(size_t n);
+// How many draws have joined waiting ones so far: unchanged from one draw
+// to the next, no other draw joined in between.
+uint64_t MergeJoins();
 // DrawNow for a draw that does not join the waiting ones.
 void DrawAlone(GLenum mode, const Vertex* v, size_t n, const uint32_t* idx, size_t ni);
 void FinishList(DisplayList* list);

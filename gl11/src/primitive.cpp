@@ -311,6 +311,7 @@ struct Pending {
     std::vector<uint16_t, UninitialisedAllocator<uint16_t>> indices;  // triangles, into vertices
     std::vector<Segment> segments;      // one per draw
 } g_pending;
+uint64_t g_joins = 0;
 
 bool SameButDiffuse(const Material& a, const Material& b) {
     return std::memcmp(a.ambient, b.ambient, sizeof a.ambient) == 0 &&
@@ -325,7 +326,9 @@ bool MakesTriangles(GLenum mode, size_t n) { return TriangleCount(mode, n) > 0; 
 
 }  // namespace
 
-Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni) {
+Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni, size_t* shared) {
+    size_t reuse = shared ? *shared : 0;
+    if (shared) *shared = 0;
     if (!IsFill(mode) || Unfilled() || !MakesTriangles(mode, idx ? ni : n)) return nullptr;
     const uint64_t key = KeyFor(DrawKind());
     if (!Mergeable(key)) return nullptr;
@@ -358,20 +361,38 @@ Vertex* MergeRoom(GLenum mode, size_t n, const uint32_t* idx, size_t ni) {
         p.oneModelview = true, p.large = false;
         p.vertices.clear(), p.indices.clear(), p.segments.clear();
         g.pendingDraws = true;
+        reuse = 0;
     } else {
         p.oneModelview = p.oneModelview && sameModelview;
+        // Waiting vertices taken from the draw before are carried into eye
+        // space (and given a diffuse colour) as that draw's: taken only by a
+        // draw of the same modelview and colour (which that draw shares with
+        // any it took vertices from in turn).
+        const Segment& last = p.segments.back();
+        if (reuse > p.vertices.size() || std::memcmp(&Top(0), &last.modelview, sizeof(Mat4)) != 0 ||
+            (lit && !tracked && std::memcmp(s.material[0].diffuse, last.diffuse, sizeof last.diffuse) != 0))
+            reuse = 0;
     }
     p.large = p.large || large;
-    Segment seg;
+    Segment seg;  // its own vertices only: segments never overlap
     seg.firstVertex = p.vertices.size();
-    seg.vertexCount = n;
+    seg.vertexCount = n - reuse;
     seg.modelview = Top(0);
     CopyN(seg.diffuse, s.material[0].diffuse, 4);
-    p.vertices.resize(seg.firstVertex + n);
-    Triangles(mode, idx ? ni : n, idx, &p.indices, nullptr, uint32_t(seg.firstVertex));
+    p.vertices.resize(seg.firstVertex + seg.vertexCount);
+    Triangles(mode, idx ? ni : n, idx, &p.indices, nullptr, uint32_t(seg.firstVertex - reuse));
     p.segments.push_back(seg);
+    ++g_joins;
+    if (shared) *shared = reuse;
     return p.vertices.data() + seg.firstVertex;
 }
+
+const Vertex* WaitingTail(size_t n) {
+    const Vertices& v = g_pending.vertices;
+    return g.pendingDraws && n <= v.size() ? v.data() + (v.size() - n) : nullptr;
+}
+
+uint64_t MergeJoins() { return g_joins; }
 
 namespace {
 

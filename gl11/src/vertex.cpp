@@ -181,13 +181,75 @@ void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, V
     }
 }
 
+// Whether v[0 .. count) is what Gather makes now of vertices lo .. lo +
+// count - 1: the arrays' values (float ones compared as they lie) and the
+// fallback values where no array gives one. What Gather fills in beyond an
+// array's size does not change.
+bool Gathered(size_t lo, size_t count, const Fallback& f, const Vertex* v) {
+    const ClientState& c = g.c;
+    const Source position = SourceOf(c.vertex), normal = SourceOf(c.normal), colour = SourceOf(c.colour),
+                 tex = SourceOf(c.tex);
+    if (count == 0) return true;
+    if ((!normal.on && std::memcmp(v->normal, f.normal, sizeof v->normal) != 0) ||
+        (!colour.on && std::memcmp(v->colour, f.colour, sizeof v->colour) != 0) ||
+        (!tex.on && std::memcmp(v->tex, f.tex, sizeof v->tex) != 0))
+        return false;
+    const auto same = [](const Source& s, size_t i, const float* field, bool normalised) {
+        if (!s.on) return true;
+        const uint8_t* p = s.base + s.stride * i;
+        float read[4];
+        if (s.type != GL_FLOAT) Read(s, i, read, normalised), p = reinterpret_cast<const uint8_t*>(read);
+        // Sizes known here, as in Read.
+        switch (s.size) {
+            case 1: return std::memcmp(p, field, 4) == 0;
+            case 2: return std::memcmp(p, field, 8) == 0;
+            case 3: return std::memcmp(p, field, 12) == 0;
+            default: return std::memcmp(p, field, 16) == 0;
+        }
+    };
+    for (size_t k = 0; k < count; ++k, ++v) {
+        const size_t i = lo + k;
+        if (!same(position, i, v->pos, false) || !same(normal, i, v->normal, true) ||
+            !same(colour, i, v->colour, true) || !same(tex, i, v->tex, false))
+            return false;
+    }
+    return true;
+}
+
+// The vertices lo .. end - 1 of the arrays, gathered by the last draw from
+// them into the draws waiting to be merged (the last of their vertices),
+// while `joins` is MergeJoins(). Strips of a mesh drawn one by one share
+// their rows: a draw that begins in that run takes the vertices gathered
+// there (compared: the arrays may have changed in between), so that they
+// are copied, sent and shaded once.
+struct GatheredRun {
+    size_t lo = 0, end = 0;
+    uint64_t joins = ~0ull;
+} g_run;
+
+// How many of the first of vertices lo .. lo + count - 1 the last run
+// gathered as they are now (none unless the draw goes on past its end).
+size_t SharedWithRun(size_t lo, size_t count, const Fallback& f) {
+    const GatheredRun& r = g_run;
+    if (r.joins != MergeJoins() || lo < r.lo || lo >= r.end || lo + count < r.end) return 0;
+    const size_t shared = r.end - lo;
+    const Vertex* tail = WaitingTail(shared);
+    return tail && Gathered(lo, shared, f, tail) ? shared : 0;
+}
+
 // Gathers and submits; the list records arrays with its own values. A draw
 // that joins the draws waiting to be merged is gathered straight into
 // their vertices.
 void DrawFromArrays(GLenum mode, const uint32_t* which, size_t lo, size_t count, const uint32_t* idx, size_t ni) {
     const Fallback current = {g.s.normal, g.s.colour, g.s.tex};
-    if (!g.compiling)
-        if (Vertex* room = MergeRoom(mode, count, idx, ni)) return Gather(which, lo, count, current, room);
+    if (!g.compiling) {
+        size_t shared = which ? 0 : SharedWithRun(lo, count, current);
+        if (Vertex* room = MergeRoom(mode, count, idx, ni, &shared)) {
+            Gather(which, lo + shared, count - shared, current, room);
+            if (!which) g_run = {lo, lo + count, MergeJoins()};
+            return;
+        }
+    }
     static Vertices v;
     if (v.size() < count) v.resize(count);
     if (g.compiling) {

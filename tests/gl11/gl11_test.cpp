@@ -1456,6 +1456,75 @@ TEST_F(Gl11, LargeDrawsSendOnlyTheAttributesThatVaryWithTheSamePixels) {
     glDeleteTextures(1, &texture);
 }
 
+// A mesh drawn band by band from one array, as a surface of rows is: each
+// band a strip through two rows, so that neighbours share a row. Merged,
+// a shared row is sent once, and the pictures are those of the bands drawn
+// one by one (`apart`: each followed by a call that sends what is pending)
+// when the array changes between two bands, when each band has a diffuse
+// colour of its own, and when each has a modelview of its own.
+TEST_F(Gl11, BandsOfOneArraySendTheirSharedRowsOnceWithTheSamePixels) {
+    enum Variant { kPlain, kChangedBetween, kDiffuseEach, kModelviewEach, kVariants };
+    const auto scene = [](Variant variant, bool apart) {
+        const int columns = variant == kPlain || variant == kChangedBetween ? 24 : 10, rows = 10;
+        std::vector<GLfloat> xy, rgba;
+        for (int j = 0; j < rows; ++j)
+            for (int i = 0; i < columns; ++i) {
+                xy.insert(xy.end(), {float(i) * 64.0f / float(columns - 1), float(j) * 60.0f / float(rows - 1)});
+                rgba.insert(rgba.end(), {0.04f * float(i), 0.1f * float(j), 0.5f, 1.0f});
+            }
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, xy.data());
+        if (variant == kDiffuseEach) {
+            const GLfloat direction[4] = {0, 0, 1, 0}, white[4] = {1, 1, 1, 1};
+            glEnable(GL_LIGHTING);
+            glEnable(GL_LIGHT0);
+            glLightfv(GL_LIGHT0, GL_POSITION, direction);
+            glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+            glNormal3f(0, 0, 1);
+        } else {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_FLOAT, 0, rgba.data());
+        }
+        glPushMatrix();
+        std::vector<GLushort> band;
+        for (int j = 0; j + 1 < rows; ++j) {
+            band.clear();
+            for (int i = 0; i < columns; ++i) band.insert(band.end(), {GLushort(j * columns + i), GLushort((j + 1) * columns + i)});
+            if (variant == kDiffuseEach) {
+                const GLfloat diffuse[4] = {0.1f * float(j), 0.5f, 1.0f - 0.1f * float(j), 1.0f};
+                glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+            }
+            if (variant == kModelviewEach) glTranslatef(0.6f, 0.4f, 0);
+            glDrawElements(GL_TRIANGLE_STRIP, GLsizei(band.size()), GL_UNSIGNED_SHORT, band.data());
+            // The next band's first row, drawn by this one, changes.
+            if (variant == kChangedBetween)
+                for (int i = 0; i < columns; ++i) rgba[size_t((j + 1) * columns + i) * 4] = 1.0f - 0.03f * float(i);
+            if (apart) glGetError();
+        }
+        glPopMatrix();
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisable(GL_LIGHTING);
+        return Frame();
+    };
+    const char* const names[] = {"one array", "changed between bands", "a diffuse colour each", "a modelview each"};
+    for (int variant = 0; variant < kVariants; ++variant) {
+        const std::vector<uint8_t> apart = scene(Variant(variant), true);
+        g_vertexBytes = 0;
+        const std::vector<uint8_t> merged = scene(Variant(variant), false);
+        EXPECT_EQ(apart, merged) << names[variant];
+        int covered = 0;
+        for (size_t i = 0; i < apart.size(); i += 3) covered += apart[i] + apart[i + 1] + apart[i + 2] > 0;
+        EXPECT_GT(covered, kSize * kSize * 3 / 4) << names[variant];
+        // 240 vertices of position and colour (7 floats) sent, not the
+        // 432 the bands name.
+        if (variant == kPlain) {
+            EXPECT_LE(g_vertexBytes, 240 * 7 * 4);
+        }
+    }
+}
+
 // A display list of strips drawn one after another, nothing between them,
 // is one draw when called, with the pixels of the strips drawn one by one;
 // in GL_LINE mode each strip is still outlined as its quads, not as the
