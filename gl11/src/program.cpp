@@ -35,6 +35,7 @@ enum : uint64_t {
     kFogShift = 31,    // bits 31-32: linear, exp, exp2
     kAlphaShift = 33,  // bits 33-36: the alpha function + 1
     kFaceShift = 37,   // bits 37-38: DrawKind::face
+    kAttenuated = 1ull << 42,  // a positional light's attenuation is not 1
 };
 
 std::unordered_map<uint64_t, Program> g_programs;
@@ -48,14 +49,17 @@ uint64_t KeyFor(const DrawKind& kind) {
     if (s.lighting) {
         key |= kLighting;
         uint64_t lights = 0;
-        bool spot = false;
+        bool spot = false, attenuated = false;
         for (int i = 0; i < 8; ++i) {
             if (!s.lightOn[i]) continue;
+            const Light& l = s.lights[i];
             ++lights;
-            spot |= s.lights[i].spotCutoff != 180;  // directional lights too, as GL's equation has it
+            spot |= l.spotCutoff != 180;  // directional lights too, as GL's equation has it
+            attenuated |= l.position[3] != 0 && (l.attenuation[0] != 1 || l.attenuation[1] != 0 || l.attenuation[2] != 0);
         }
         key |= lights << kLightShift;
         if (spot) key |= kSpot;
+        if (attenuated) key |= kAttenuated;
         if (s.twoSide) key |= kTwoSide;
         if (s.localViewer) key |= kLocalViewer;
         if (s.colourMaterial) {
@@ -132,6 +136,7 @@ std::string Defines(uint64_t key) {
         if (key & kTwoSide) d += "#define TWO_SIDE\n";
         if (key & kLocalViewer) d += "#define LOCAL_VIEWER\n";
         if (key & kSpot) d += "#define SPOT\n";
+        if (key & kAttenuated) d += "#define ATTENUATION\n";
     }
     if ((key & kLighting) || fog || anyGen) d += "#define EYE\n";
     if ((key & kLighting) || sphere) d += "#define NORMAL\n";
@@ -502,7 +507,7 @@ void gl11_PrepareVariants(const unsigned long long* ids, int count) {
     g_prepared = true;
     // Keys the layer never makes (more than 8 lights, bits it has no use
     // for, an alpha function past GL_ALWAYS) are left out.
-    constexpr uint64_t known = (1ull << 42) - 1;
+    constexpr uint64_t known = (kAttenuated << 1) - 1;
     for (int i = 0; i < count; ++i) {
         const uint64_t key = ids[i];
         if ((key & ~known) || ((key >> kLightShift) & 15) > 8 || ((key >> kAlphaShift) & 15) > 8 ||

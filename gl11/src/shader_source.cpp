@@ -87,10 +87,16 @@ vec4 shade(vec3 n, vec3 eye, int side, bool tracked) {
         vec3 L = u_lightPos[i].xyz;
         float att = 1.0;
         if (u_lightPos[i].w != 0.0) {
+            // The direction to the light normalised by one reciprocal
+            // square root, the distance its reciprocal, the attenuation
+            // the dot product of (1, d, d * d): as Mesa's fixed function.
             vec3 d = u_lightPos[i].xyz - eye;
-            float dist = length(d);
-            L = d / dist;
-            att = 1.0 / (u_lightAtt[i].x + dist * (u_lightAtt[i].y + dist * u_lightAtt[i].z));
+            float inverse = inversesqrt(dot(d, d));
+            L = d * inverse;
+#ifdef ATTENUATION
+            float dist = 1.0 / inverse;
+            att = 1.0 / dot(u_lightAtt[i], vec3(1.0, dist, dist * dist));
+#endif
         }
 #ifdef SPOT
         // The cone applies to directional lights as well (from the light's

@@ -1037,6 +1037,19 @@ TEST_F(Gl11, LightingsCornersAsGLAndDesktopMesaHaveThem) {
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 1);  // and with any other: none
     Quad(0, 0, 64, 64);
     EXPECT_EQ(Pixel(32, 32).r, 0);
+    // A light 10 above a small square, its corners (2, 2) off the light's
+    // foot: n.l = 10 / sqrt(108) = 0.962 alone, 245 of 255; attenuated
+    // by 1 / (1 + 0.1 d), d = sqrt(108), 0.472: 120.
+    reset();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    const GLfloat above[4] = {32, 32, 10, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, above);
+    Quad(30, 30, 34, 34);
+    EXPECT_NEAR(Pixel(32, 32).r, 245, 1);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.1f);
+    Quad(30, 30, 34, 34);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0);
+    EXPECT_NEAR(Pixel(32, 32).r, 120, 1);
     reset();
     glDisable(GL_LIGHTING);
     // GL_DECAL over a luminance texture, which GL leaves undefined: the
