@@ -181,6 +181,16 @@ void Gather(const uint32_t* which, size_t lo, size_t count, const Fallback& f, V
     }
 }
 
+// Whether the N 32-bit words at p and q are the same, bit for bit.
+template <int N>
+inline bool SameWords(const void* p, const void* q) {
+    uint32_t a[N], b[N], differ = 0;
+    std::memcpy(a, p, sizeof a);
+    std::memcpy(b, q, sizeof b);
+    for (int k = 0; k < N; ++k) differ |= a[k] ^ b[k];
+    return differ == 0;
+}
+
 // Whether v[0 .. count) is what Gather makes now of vertices lo .. lo +
 // count - 1: the arrays' values (float ones compared as they lie) and the
 // fallback values where no array gives one. What Gather fills in beyond an
@@ -194,17 +204,18 @@ bool Gathered(size_t lo, size_t count, const Fallback& f, const Vertex* v) {
         (!colour.on && std::memcmp(v->colour, f.colour, sizeof v->colour) != 0) ||
         (!tex.on && std::memcmp(v->tex, f.tex, sizeof v->tex) != 0))
         return false;
+    // Compared as 32-bit words, bit for bit (memcmp is a call, and a loop
+    // over bytes in WebAssembly).
     const auto same = [](const Source& s, size_t i, const float* field, bool normalised) {
         if (!s.on) return true;
         const uint8_t* p = s.base + s.stride * i;
         float read[4];
         if (s.type != GL_FLOAT) Read(s, i, read, normalised), p = reinterpret_cast<const uint8_t*>(read);
-        // Sizes known here, as in Read.
-        switch (s.size) {
-            case 1: return std::memcmp(p, field, 4) == 0;
-            case 2: return std::memcmp(p, field, 8) == 0;
-            case 3: return std::memcmp(p, field, 12) == 0;
-            default: return std::memcmp(p, field, 16) == 0;
+        switch (s.size) {  // sizes known here, as in Read
+            case 1: return SameWords<1>(p, field);
+            case 2: return SameWords<2>(p, field);
+            case 3: return SameWords<3>(p, field);
+            default: return SameWords<4>(p, field);
         }
     };
     for (size_t k = 0; k < count; ++k, ++v) {
